@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Parvox developer commands: build natively and for Windows, run under Wine, test, benchmark.
+#   scripts/dev.sh run     build, then start parvox.exe under Wine (Xvfb and a screenshot without a display)
+#   scripts/dev.sh test    build, then run the native (sanitized) and Wine test suites through ctest
+#   scripts/dev.sh bench   build, then run the benchmarks under Wine
+#   scripts/dev.sh build   build only
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=${PARVOX_BUILD:-$ROOT/build}
+NATIVE=$BUILD/native
+WIN=$BUILD/win
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+install_missing() {
+  local missing=()
+  command -v cmake >/dev/null || missing+=(cmake)
+  command -v g++ >/dev/null || missing+=(g++)
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+  command -v wine >/dev/null || missing+=(wine wine64)
+  [ -f /usr/share/wine/fonts/tahoma.ttf ] || missing+=(fonts-wine)
+  command -v Xvfb >/dev/null || missing+=(xvfb)
+  command -v xdotool >/dev/null || missing+=(xdotool)
+  command -v xwd >/dev/null || missing+=(x11-apps)
+  command -v convert >/dev/null || missing+=(imagemagick)
+  [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+  if [ ${#missing[@]} -gt 0 ]; then
+    log "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+build_native() {
+  [ -f "$NATIVE/CMakeCache.txt" ] ||
+    cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=Debug -DPARVOX_SANITIZE=ON >/dev/null
+  cmake --build "$NATIVE" -j "$JOBS"
+}
+
+build_win() {
+  [ -f "$WIN/CMakeCache.txt" ] ||
+    cmake -S "$ROOT" -B "$WIN" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw64.cmake" >/dev/null
+  cmake --build "$WIN" -j "$JOBS"
+}
+
+# A private Wine prefix in the build folder, English (US) locale so the ANSI code page is 1252.
+wine_env() {
+  export WINEPREFIX=$WIN/wineprefix WINEARCH=win64 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+  export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating the Wine prefix (once)"
+    wine wineboot --init >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+}
+
+XVFB_PID=""
+with_display() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local n=97
+    while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+}
+
+cleanup() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+wait_for_window() {
+  local title=$1 id=""
+  for _ in $(seq 150); do
+    id=$(xdotool search --name "^$title\$" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+cmd_run() {
+  install_missing
+  build_win
+  wine_env
+  if [ -n "${DISPLAY:-}" ]; then
+    wine "$WIN/parvox.exe" "$@"
+    return
+  fi
+  with_display
+  wine "$WIN/parvox.exe" "$@" &
+  local id
+  id=$(wait_for_window "Parvox v0.60") || { log "the main window did not appear"; exit 1; }
+  sleep 1
+  local shot=$WIN/parvox-main.png
+  xwd -root -silent | convert xwd:- "$shot"
+  echo "$shot"
+  xdotool windowclose "$id" 2>/dev/null || xdotool key --window "$id" alt+F4
+  wait || true
+}
+
+cmd_test() {
+  install_missing
+  log "native build (AddressSanitizer + UBSan)"
+  build_native
+  (cd "$NATIVE" && ctest --output-on-failure)
+  log "Windows build"
+  build_win
+  wine_env
+  with_display
+  (cd "$WIN" && ctest --output-on-failure)
+}
+
+cmd_bench() {
+  install_missing
+  build_win
+  wine_env
+  with_display
+  wine "$WIN/benchmarks/parvox_bench.exe" "$@"
+}
+
+case "${1:-}" in
+  run) shift; cmd_run "$@" ;;
+  test) shift; cmd_test "$@" ;;
+  bench) shift; cmd_bench "$@" ;;
+  build) install_missing; build_native; build_win ;;
+  *) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+esac

@@ -1,0 +1,21 @@
+// Rows of the address list: text, description, icon and the entry record as the row's tag.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace parvox {
+
+// Adds a row at the end; the list owns the tag from then on (see ReleaseRowTag).
+int AppendAddressRow(HWND list, const std::wstring& address, const std::wstring& description,
+                     int imageIndex, const std::wstring& record);
+int RowCount(HWND list);
+std::wstring RowText(HWND list, int row);
+std::wstring RowTag(HWND list, int row);
+// Frees the tag of a row that the list is deleting (its LVN_DELETEITEM notification).
+void ReleaseRowTag(const NMLISTVIEW& deleted);
+// Image list index of an entry type's icon, or I_IMAGENONE for a type with no icon.
+int TypeImageIndex(double typeValue);
+
+}  // namespace parvox

@@ -1,0 +1,26 @@
+// Entry records: one address-book entry as "KEY=value" fields joined by a delimiter.
+// No quoting or escaping exists; every caller passes "|" and "=".
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace parvox {
+
+// Fills `fields` with the pieces of `text` between non-overlapping occurrences of `delimiter`.
+void SplitRecord(const std::wstring& text, std::vector<std::wstring>& fields,
+                 const std::wstring& delimiter);
+
+// Value of the first field named exactly `key`; `defaultValue` when it is absent or empty.
+// An empty record gives the empty text; a record whose first field lacks `assigner` gives the default.
+std::wstring ParseField(const std::wstring& record, const std::wstring& key,
+                        const std::wstring& delimiter, const std::wstring& assigner,
+                        const std::wstring& defaultValue);
+
+// `record` with the first field named exactly `key` replaced by key + assigner + value.
+// A key the record lacks is not added.
+std::wstring SetField(const std::wstring& record, const std::wstring& key,
+                      const std::wstring& value, const std::wstring& delimiter,
+                      const std::wstring& assigner);
+
+}  // namespace parvox

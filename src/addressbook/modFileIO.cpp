@@ -1,0 +1,145 @@
+// The "Addresses" section: "Total", then "Address[00001]"... holding each row's record.
+#include "addressbook/modFileIO.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "addressbook/AddressList.h"
+#include "addressbook/EntryRecord.h"
+#include "app/Seams.h"
+#include "app/Version.h"
+#include "app/modDeclarations.h"
+#include "components/modListView.h"
+#include "settings/NumericText.h"
+#include "settings/modINI.h"
+
+namespace parvox {
+namespace {
+
+// A "Total" may name keys the file lacks (they load as empty rows), but not without limit:
+// a hand-edited "Total=2000000000" would otherwise fill the list for hours.
+constexpr long long kMissingEntryAllowance = 1000;
+
+class RedrawOff {
+ public:
+  explicit RedrawOff(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
+  ~RedrawOff() {
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, TRUE);
+  }
+
+ private:
+  HWND window_;
+};
+
+void FillList(HWND list, const IniDocument::KeyValues& section, long long total) {
+  std::unordered_map<std::wstring, const std::wstring*> records;
+  records.reserve(section.size());
+  for (const auto& [key, value] : section) records.try_emplace(FoldIniName(key), &value);
+
+  RedrawOff redrawOff(list);
+  SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(total), LVSICF_NOINVALIDATEALL);
+  const std::wstring empty;
+  for (long long i = 1; i <= total; ++i) {
+    auto found = records.find(FoldIniName(AddressKey(static_cast<size_t>(i))));
+    const std::wstring& record = found == records.end() ? empty : *found->second;
+    int image = TypeImageIndex(LeadingNumber(ParseField(record, L"TYPE", L"|", L"=", L"")));
+    if (AppendAddressRow(list, ParseField(record, L"ADDRESS", L"|", L"=", L""),
+                         ParseField(record, L"DESCRIPTION", L"|", L"=", L""), image, record) < 0) {
+      throw std::runtime_error("the list refused entry " + std::to_string(i));
+    }
+  }
+}
+
+std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
+
+}  // namespace
+
+std::wstring AddressKey(size_t index) { return L"Address[" + ZeroPadded(index, 5) + L"]"; }
+
+void LoadAddressBook(AddressBookHost& host) {
+  HWND list = host.AddressList();
+  const std::wstring& file = App().settingsFilePath;
+  try {
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    IniDocument::KeyValues section = ReadIniSection(kAddressesSection, file);
+    std::wstring totalText = L"0";
+    for (const auto& [key, value] : section) {
+      if (FoldIniName(key) == L"total") {
+        totalText = value;
+        break;
+      }
+    }
+    long long limit = static_cast<long long>(section.size()) + kMissingEntryAllowance;
+    double claimed = LeadingNumber(totalText);
+    long long total = RoundHalfEvenClamped(claimed, 0, limit + 1);
+    if (total > limit) {
+      char text[160];
+      std::snprintf(text, sizeof text, "\"Total\" claims %.0f entries, but the file holds only %zu.",
+                    claimed, section.size() > 0 ? section.size() - 1 : 0);
+      throw std::runtime_error(text);
+    }
+    if (total < 1) {
+      host.SetStatusText(L"Begin by adding an entry to your address book..");
+    } else {
+      FillList(list, section, total);
+      host.SetStatusText(
+          L"Place a check next to each user or domain you would like to send a message to and "
+          L"click Send..");
+    }
+    host.UpdateEntryCommands();
+  } catch (const std::exception& error) {
+    host.SetStatusText(L"Error loading address book: " + Widen(error.what()));
+  }
+}
+
+void RestoreLastSelection(AddressBookHost& host) {
+  HWND list = host.AddressList();
+  std::wstring value = ReadIniValue(kSettingsSection, L"Last Selected", L"", App().settingsFilePath);
+  if (value.empty()) return;
+  std::vector<std::wstring> pieces;
+  SplitRecord(value, pieces, L"|");
+  std::unordered_set<std::wstring> wanted(pieces.begin(), pieces.end());
+  for (int row = 0, rows = RowCount(list); row < rows; ++row) {
+    if (wanted.count(RowText(list, row)) != 0) SetItemChecked(list, row, true);
+  }
+}
+
+void SaveAddressBook(AddressBookHost& host) {
+  HWND list = host.AddressList();
+  int rows = RowCount(list);
+  IniDocument::KeyValues entries;
+  entries.reserve(static_cast<size_t>(rows) + 1);
+  entries.emplace_back(L"Total", std::to_wstring(rows));
+  for (int row = 0; row < rows; ++row) {
+    entries.emplace_back(AddressKey(static_cast<size_t>(row) + 1), RowTag(list, row));
+  }
+  if (!ReplaceIniSection(kAddressesSection, entries, App().settingsFilePath)) {
+    ShowMessageBox(GetAncestor(list, GA_ROOT),
+                   L"There was an error saving the address book: \r\n\tThe settings file \"" +
+                       App().settingsFilePath + L"\" could not be written (it is read-only or in use).",
+                   AppTitle(), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  host.SetStatusText(L"The address book has been updated and saved.");
+  host.UpdateEntryCommands();
+}
+
+std::wstring TickedAddresses(HWND list) {
+  std::wstring joined;
+  bool first = true;
+  for (int row = 0, rows = RowCount(list); row < rows; ++row) {
+    if (!IsItemChecked(list, row)) continue;
+    if (!first) joined += L'|';
+    joined += RowText(list, row);
+    first = false;
+  }
+  return joined;
+}
+
+}  // namespace parvox

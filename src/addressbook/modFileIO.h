@@ -1,0 +1,31 @@
+// Moves the address book between the settings file's "Addresses" section and the main list.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace parvox {
+
+// What the store needs of the window that shows the book.
+class AddressBookHost {
+ public:
+  virtual ~AddressBookHost() = default;
+  virtual HWND AddressList() const = 0;
+  virtual void SetStatusText(const std::wstring& text) = 0;
+  virtual void UpdateEntryCommands() = 0;
+};
+
+inline constexpr wchar_t kAddressesSection[] = L"Addresses";
+
+// "Address[00001]": the index with at least five digits.
+std::wstring AddressKey(size_t index);
+
+void LoadAddressBook(AddressBookHost& host);
+void RestoreLastSelection(AddressBookHost& host);
+void SaveAddressBook(AddressBookHost& host);
+
+// The addresses of the ticked rows in list order, joined with "|".
+std::wstring TickedAddresses(HWND list);
+
+}  // namespace parvox

@@ -1,0 +1,30 @@
+// Process-wide state: the file paths, the four option flags and the entry-editor hand-over.
+#pragma once
+
+#include <string>
+
+namespace parvox {
+
+struct AppState {
+  std::wstring appFolder;
+  std::wstring settingsFilePath;
+  std::wstring executablePath;
+  bool startWithWindows = false;
+  bool startMinimised = false;
+  bool escapeMinimises = true;
+  bool internalSend = false;
+  bool editIsNewEntry = false;
+  std::wstring editAddress;
+  std::wstring editDescription;
+};
+
+AppState& App();
+
+inline constexpr wchar_t kSettingsSection[] = L"Settings";
+
+// Builds the paths from the executable's full path and reads the four flags.
+void LoadSettings(const std::wstring& modulePath);
+// The full path of the running executable.
+std::wstring CurrentModulePath();
+
+}  // namespace parvox

@@ -1,0 +1,260 @@
+// Main window construction, start-up and shutdown.
+#include "app/wMain.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "addressbook/AddressList.h"
+#include "app/AppPaths.h"
+#include "app/Version.h"
+#include "app/modDeclarations.h"
+#include "components/modListView.h"
+#include "settings/modINI.h"
+#include "resource.h"
+
+namespace parvox {
+namespace {
+
+constexpr wchar_t kMainClass[] = L"ParvoxMain";
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr int kNameColumnTwips = 1750;
+constexpr int kDescriptionColumnTwips = 2100;
+
+std::wstring GroupedNumber(size_t value) {
+  wchar_t decimal[8] = L".", thousand[8] = L",", grouping[16] = L"3;0";
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, thousand, 8);
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, grouping, 16);
+  // "3;0" means groups of three; "3;2;0" (India) is expressed to NUMBERFMT as 32.
+  UINT groups = 0;
+  for (const wchar_t* c = grouping; *c != 0; ++c) {
+    if (*c >= L'1' && *c <= L'9') groups = groups * 10 + static_cast<UINT>(*c - L'0');
+  }
+  NUMBERFMTW format{};
+  format.NumDigits = 0;
+  format.LeadingZero = 1;
+  format.Grouping = groups;
+  format.lpDecimalSep = decimal;
+  format.lpThousandSep = thousand;
+  format.NegativeOrder = 1;
+  std::wstring digits = std::to_wstring(value);
+  wchar_t formatted[64];
+  if (GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits.c_str(), &format, formatted, 64) == 0) {
+    return digits;
+  }
+  return formatted;
+}
+
+}  // namespace
+
+std::wstring HelpText() {
+  return L"You need to have at least one entry in the address book to the left to be able to "
+         L"send a message. Start by clicking on Add and following the given instructions. Press "
+         L"the right mouse button on the address book for a menu.\r\n"
+         L"\r\n"
+         L"The Messenger service needs to be running to\r\n"
+         L"send messages, unless you change the\r\n"
+         L"Network setting in the Settings window so\r\n"
+         L"Parvox uses its own built-in network\r\n"
+         L"sending protocol. The built-in protocol allows\r\n"
+         L"you to know if the sending of a message was successful or not.";
+}
+
+std::wstring CharacterCountText(size_t characters) {
+  return L"Your current message contains " + GroupedNumber(characters) + L" characters..";
+}
+
+wMain::~wMain() {
+  if (images_ != nullptr) ImageList_Destroy(images_);
+}
+
+HWND wMain::Control(MainControlId id) const {
+  auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+void wMain::CreateFonts() {
+  LOGFONTW face{};
+  face.lfHeight = -MulDiv(825, dpi_, 7200);  // 8.25 point
+  face.lfWeight = FW_NORMAL;
+  face.lfCharSet = DEFAULT_CHARSET;
+  wcscpy_s(face.lfFaceName, L"Tahoma");
+  font_.Reset(CreateFontIndirectW(&face));
+  face.lfWeight = FW_BOLD;
+  boldFont_.Reset(CreateFontIndirectW(&face));
+}
+
+void wMain::CreateImageList() {
+  images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
+  for (int id : {IDI_INFORMATION, IDI_TYPEUSER, IDI_TYPEDOMAIN}) {
+    IconHandle icon(static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
+    ImageList_AddIcon(images_, icon.Get());
+  }
+}
+
+HWND wMain::CreateControl(const ControlSpec& spec) {
+  TwipRect twips = AbsoluteTwips(spec);
+  int x = TwipsToPixels(twips.left, dpi_), y = TwipsToPixels(twips.top, dpi_);
+  int width = TwipsToPixels(twips.width, dpi_), height = TwipsToPixels(twips.height, dpi_);
+  HWND parent = Handle();
+  auto* menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  DWORD child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+  HWND control = nullptr;
+  switch (spec.kind) {
+    case ControlKind::kContainer:
+      return nullptr;  // only positions its buttons
+    case ControlKind::kStatusHost:
+      statusIcon_.Reset(ImageList_GetIcon(images_, 0, ILD_NORMAL));
+      return status_.Create(parent, x, y, width, height, font_.Get(), statusIcon_.Get());
+    case ControlKind::kFrame:
+      control = CreateWindowExW(0, WC_BUTTONW, spec.caption, child | BS_GROUPBOX, x, y, width,
+                                height, parent, menu, instance, nullptr);
+      break;
+    case ControlKind::kButton:
+    case ControlKind::kBoldButton:
+      control = CreateWindowExW(0, WC_BUTTONW, spec.caption, child | WS_TABSTOP | BS_PUSHBUTTON, x,
+                                y, width, height, parent, menu, instance, nullptr);
+      break;
+    case ControlKind::kTextBox:
+      control = CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, L"",
+                                child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                    ES_WANTRETURN,
+                                x, y, width, height, parent, menu, instance, nullptr);
+      break;
+    case ControlKind::kListView:
+      control = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                                child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+                                x, y, width, height, parent, menu, instance, nullptr);
+      break;
+  }
+  HFONT font = spec.kind == ControlKind::kBoldButton ? boldFont_.Get() : font_.Get();
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return control;
+}
+
+void wMain::CreateControls() {
+  std::vector<const ControlSpec*> ordered;
+  for (const ControlSpec& spec : MainControls()) ordered.push_back(&spec);
+  // Creation order is the tab order.
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+  for (const ControlSpec* spec : ordered) {
+    if (HWND control = CreateControl(*spec)) controls_[spec->id] = control;
+  }
+
+  HWND list = AddressList();
+  SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
+  struct Column {
+    const wchar_t* title;
+    int twips;
+  };
+  const Column columns[] = {{L"Name", kNameColumnTwips}, {L"Description", kDescriptionColumnTwips}};
+  for (int i = 0; i < 2; ++i) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<wchar_t*>(columns[i].title);
+    column.cx = TwipsToPixels(columns[i].twips, dpi_);
+    column.iSubItem = i;
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+  }
+}
+
+void wMain::ShowHelpText() {
+  HWND message = Control(kIdTxtMsg);
+  codeFired_ = true;
+  std::wstring help = HelpText();
+  SetWindowTextW(message, help.c_str());
+  SendMessageW(message, EM_SETSEL, 0, static_cast<LPARAM>(help.size()));
+  codeFired_ = false;
+}
+
+bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePath) {
+  HDC screen = GetDC(nullptr);
+  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+
+  windowIcon_.Reset(static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, 0)));
+  RegisterWindowClass(kMainClass, windowIcon_.Get(), GetSysColorBrush(COLOR_BTNFACE));
+  RECT frame{0, 0, TwipsToPixels(kMainClientWidthTwips, dpi_),
+             TwipsToPixels(kMainClientHeightTwips, dpi_)};
+  AdjustWindowRectEx(&frame, kMainStyle, FALSE, 0);
+  int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  RECT work;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  int x = work.left + (work.right - work.left - width) / 2;
+  int y = work.top + (work.bottom - work.top - height) / 2;
+  if (!CreateWindowFor(kMainClass, AppTitle().c_str(), kMainStyle, 0, x, y, width, height, nullptr)) {
+    return false;
+  }
+
+  CreateFonts();
+  CreateImageList();
+  CreateControls();
+  SetStatusText(L"Loading..");
+  SetListFullRowSelect(AddressList(), true);
+  SetListCheckBoxes(AddressList(), true);
+  ShowHelpText();
+  LoadSettings(modulePath);
+  LoadAddressBook(*this);
+  RestoreLastSelection(*this);
+
+  bool startHidden = CommandLineAsksToMinimise(commandLine) || App().startMinimised;
+  ShowWindow(Handle(), startHidden ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
+  if (!startHidden) SetFocus(Control(kIdTxtMsg));
+  return true;
+}
+
+void wMain::SetStatusText(const std::wstring& text) { status_.SetText(text); }
+
+void wMain::UpdateEntryCommands() {
+  BOOL hasRows = RowCount(AddressList()) > 0;
+  EnableWindow(Control(kIdCmdEdit), hasRows);
+  EnableWindow(Control(kIdCmdRemove), hasRows);
+}
+
+void wMain::OnMessageChanged() {
+  if (codeFired_) return;
+  SetStatusText(CharacterCountText(static_cast<size_t>(GetWindowTextLengthW(Control(kIdTxtMsg)))));
+}
+
+void wMain::SaveViewState() {
+  HWND list = AddressList();
+  const std::wstring& file = App().settingsFilePath;
+  auto columnTwips = [&](int column) {
+    return TwipsText(PixelsToTwips(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)), dpi_));
+  };
+  WriteIniValue(kSettingsSection, L"Address Column Width", columnTwips(0), file);
+  WriteIniValue(kSettingsSection, L"Description Column Width", columnTwips(1), file);
+  WriteIniValue(kSettingsSection, L"Last Selected", TickedAddresses(list), file);
+}
+
+LRESULT wMain::OnNotify(const NMHDR& header) {
+  if (header.idFrom == kIdLvwAddressBook && header.code == LVN_DELETEITEM) {
+    ReleaseRowTag(reinterpret_cast<const NMLISTVIEW&>(header));
+  }
+  return 0;
+}
+
+LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kIdTxtMsg && HIWORD(wParam) == EN_CHANGE) OnMessageChanged();
+      return 0;
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_CLOSE:
+      DestroyWindow(Handle());
+      return 0;
+    case WM_DESTROY:
+      SaveViewState();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return Window::HandleMessage(message, wParam, lParam);
+  }
+}
+
+}  // namespace parvox

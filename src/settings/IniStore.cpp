@@ -1,0 +1,101 @@
+// Cached, atomically rewritten settings files.
+#include "settings/IniStore.h"
+
+namespace parvox {
+namespace {
+
+constexpr unsigned char kUtf16Bom[] = {0xFF, 0xFE};
+
+bool HasUtf16Bom(std::string_view bytes) {
+  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == kUtf16Bom[0] &&
+         static_cast<unsigned char>(bytes[1]) == kUtf16Bom[1];
+}
+
+}  // namespace
+
+std::wstring IniStore::Decode(std::string_view bytes, Encoding& encoding) const {
+  if (!HasUtf16Bom(bytes)) {
+    encoding = Encoding::kAnsi;
+    return codec_.Decode(bytes);
+  }
+  // A UTF-16LE byte-order mark makes the file Unicode, as the profile functions treat it.
+  encoding = Encoding::kUtf16;
+  std::wstring text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    unsigned low = static_cast<unsigned char>(bytes[i]);
+    unsigned high = static_cast<unsigned char>(bytes[i + 1]);
+    text.push_back(static_cast<wchar_t>(low | (high << 8)));
+  }
+  return text;
+}
+
+std::string IniStore::Encode(const std::wstring& text, Encoding encoding) const {
+  if (encoding == Encoding::kAnsi) return codec_.Encode(text);
+  std::string bytes(reinterpret_cast<const char*>(kUtf16Bom), 2);
+  bytes.reserve(2 + text.size() * 2);
+  for (wchar_t c : text) {
+    unsigned unit = static_cast<unsigned>(c) & 0xFFFF;
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+IniStore::Cached& IniStore::Load(const std::wstring& path) {
+  FileStamp stamp = files_.Stamp(path);
+  auto found = cache_.find(path);
+  if (found != cache_.end() && found->second.stamp == stamp) return found->second;
+
+  Cached fresh;
+  fresh.stamp = stamp;
+  if (stamp.exists) {
+    std::string bytes;
+    fresh.readable = files_.ReadAll(path, bytes);
+    if (fresh.readable) fresh.document = IniDocument::Parse(Decode(bytes, fresh.encoding));
+  }
+  Cached& slot = cache_[path];
+  slot = std::move(fresh);
+  return slot;
+}
+
+std::wstring IniStore::Read(const std::wstring& path, std::wstring_view section,
+                            std::wstring_view key, std::wstring_view defaultValue) {
+  std::wstring value;
+  if (Load(path).document.Find(section, key, value)) return value;
+  return std::wstring(defaultValue);
+}
+
+IniDocument::KeyValues IniStore::ReadSection(const std::wstring& path,
+                                             std::wstring_view section) {
+  return Load(path).document.ReadSection(section);
+}
+
+template <typename Change>
+bool IniStore::Modify(const std::wstring& path, Change change) {
+  Cached& cached = Load(path);
+  if (!cached.readable) return false;
+  change(cached.document);
+  if (!files_.ReplaceAtomically(path, Encode(cached.document.Serialize(), cached.encoding))) {
+    cache_.erase(path);  // the change never reached the file; read it afresh next time
+    return false;
+  }
+  cached.stamp = files_.Stamp(path);
+  return true;
+}
+
+bool IniStore::Write(const std::wstring& path, std::wstring_view section, std::wstring_view key,
+                     std::wstring_view value) {
+  return Modify(path, [&](IniDocument& document) { document.Set(section, key, value); });
+}
+
+bool IniStore::DeleteSection(const std::wstring& path, std::wstring_view section) {
+  return Modify(path, [&](IniDocument& document) { document.DeleteSection(section); });
+}
+
+bool IniStore::ReplaceSection(const std::wstring& path, std::wstring_view section,
+                              const IniDocument::KeyValues& entries) {
+  return Modify(path, [&](IniDocument& document) { document.ReplaceSection(section, entries); });
+}
+
+}  // namespace parvox

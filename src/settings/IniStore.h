@@ -1,0 +1,76 @@
+// Settings files parsed once and kept: a file is parsed again only when its size or
+// last-write time changed, and every change is written back with one atomic replace.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "settings/IniDocument.h"
+
+namespace parvox {
+
+struct FileStamp {
+  bool exists = false;
+  uint64_t size = 0;
+  uint64_t writeTime = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The platform's file operations the engine needs.
+class SettingsFileSystem {
+ public:
+  virtual ~SettingsFileSystem() = default;
+  virtual FileStamp Stamp(const std::wstring& path) = 0;
+  // The whole file; false when it cannot be read.
+  virtual bool ReadAll(const std::wstring& path, std::string& bytes) = 0;
+  // Writes a temporary file beside `path`, flushes it and puts it in place of `path` in one
+  // step. On failure the old file is untouched and no temporary file is left.
+  virtual bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) = 0;
+};
+
+// Text in the ANSI code page, both ways.
+class AnsiCodec {
+ public:
+  virtual ~AnsiCodec() = default;
+  virtual std::wstring Decode(std::string_view bytes) const = 0;
+  virtual std::string Encode(std::wstring_view text) const = 0;
+};
+
+class IniStore {
+ public:
+  IniStore(SettingsFileSystem& files, const AnsiCodec& codec) : files_(files), codec_(codec) {}
+
+  std::wstring Read(const std::wstring& path, std::wstring_view section, std::wstring_view key,
+                    std::wstring_view defaultValue);
+  IniDocument::KeyValues ReadSection(const std::wstring& path, std::wstring_view section);
+
+  // Each returns false when the file was left as it was.
+  bool Write(const std::wstring& path, std::wstring_view section, std::wstring_view key,
+             std::wstring_view value);
+  bool DeleteSection(const std::wstring& path, std::wstring_view section);
+  bool ReplaceSection(const std::wstring& path, std::wstring_view section,
+                      const IniDocument::KeyValues& entries);
+
+ private:
+  enum class Encoding { kAnsi, kUtf16 };
+  struct Cached {
+    FileStamp stamp;
+    bool readable = true;  // false: the file exists but could not be read, so never rewrite it
+    Encoding encoding = Encoding::kAnsi;
+    IniDocument document;
+  };
+
+  Cached& Load(const std::wstring& path);
+  template <typename Change>
+  bool Modify(const std::wstring& path, Change change);
+  std::wstring Decode(std::string_view bytes, Encoding& encoding) const;
+  std::string Encode(const std::wstring& text, Encoding encoding) const;
+
+  SettingsFileSystem& files_;
+  const AnsiCodec& codec_;
+  std::unordered_map<std::wstring, Cached> cache_;
+};
+
+}  // namespace parvox

@@ -1,0 +1,25 @@
+// Conversions of stored setting texts into numbers and flags, as the settings file expects them.
+#pragma once
+
+#include <string>
+
+namespace parvox {
+
+// Value of the leading decimal number of `text` (leading blanks skipped, optional sign,
+// fraction and exponent); 0 when the text does not start with a number.
+double LeadingNumber(const std::wstring& text);
+
+// True when the leading number is not zero ("2" is on, "abc" is off).
+bool LeadingNumberFlag(const std::wstring& text);
+
+// Boolean conversion: a whole number text is true when not zero; "True"/"False" in any case;
+// any other text is false.
+bool BooleanText(const std::wstring& text);
+
+// Nearest integer, halves to the even neighbour, clamped into [lowest, highest].
+long long RoundHalfEvenClamped(double value, long long lowest, long long highest);
+
+// Decimal text of a non-negative index padded with zeros to at least `width` digits.
+std::wstring ZeroPadded(unsigned long long value, size_t width);
+
+}  // namespace parvox

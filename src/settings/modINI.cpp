@@ -1,0 +1,38 @@
+// Settings file access through the shared, cached INI engine.
+#include "settings/modINI.h"
+
+#include "settings/IniStore.h"
+#include "settings/Win32SettingsFiles.h"
+
+namespace parvox {
+namespace {
+
+IniStore& SettingsStore() {
+  static Win32SettingsFiles files;
+  static Win32AnsiCodec codec;
+  static IniStore store(files, codec);
+  return store;
+}
+
+}  // namespace
+
+std::wstring ReadIniValue(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& defaultValue, const std::wstring& file) {
+  return SettingsStore().Read(file, section, key, defaultValue);
+}
+
+void WriteIniValue(const std::wstring& section, const std::wstring& key,
+                   const std::wstring& value, const std::wstring& file) {
+  SettingsStore().Write(file, section, key, value);
+}
+
+IniDocument::KeyValues ReadIniSection(const std::wstring& section, const std::wstring& file) {
+  return SettingsStore().ReadSection(file, section);
+}
+
+bool ReplaceIniSection(const std::wstring& section, const IniDocument::KeyValues& entries,
+                       const std::wstring& file) {
+  return SettingsStore().ReplaceSection(file, section, entries);
+}
+
+}  // namespace parvox

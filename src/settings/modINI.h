@@ -1,0 +1,23 @@
+// The program's only access to its settings file.
+#pragma once
+
+#include <string>
+
+#include "settings/IniDocument.h"
+
+namespace parvox {
+
+// The value stored under `key`, whole, or `defaultValue` when there is none.
+std::wstring ReadIniValue(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& defaultValue, const std::wstring& file);
+// Stores the value; a file that cannot be written keeps its old contents, silently.
+void WriteIniValue(const std::wstring& section, const std::wstring& key,
+                   const std::wstring& value, const std::wstring& file);
+
+// Every key of a section in file order, parsed once.
+IniDocument::KeyValues ReadIniSection(const std::wstring& section, const std::wstring& file);
+// Replaces a section whole in one atomic rewrite; false when the file was left as it was.
+bool ReplaceIniSection(const std::wstring& section, const IniDocument::KeyValues& entries,
+                       const std::wstring& file);
+
+}  // namespace parvox

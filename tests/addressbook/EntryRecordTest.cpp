@@ -1,0 +1,88 @@
+// Entry record split, read and replace, including malformed records from hand-edited files.
+#include "addressbook/EntryRecord.h"
+
+#include <gtest/gtest.h>
+
+namespace parvox {
+namespace {
+
+std::wstring Parse(const std::wstring& record, const std::wstring& key,
+                   const std::wstring& defaultValue = L"") {
+  return ParseField(record, key, L"|", L"=", defaultValue);
+}
+
+std::wstring Set(const std::wstring& record, const std::wstring& key, const std::wstring& value) {
+  return SetField(record, key, value, L"|", L"=");
+}
+
+TEST(SplitRecord, PiecesBetweenDelimiters) {
+  struct Case {
+    std::wstring text, delimiter;
+    std::vector<std::wstring> fields;
+  } cases[] = {
+      {L"a|b|", L"|", {L"a", L"b", L""}},
+      {L"", L"|", {L""}},
+      {L"|a||b", L"|", {L"", L"a", L"", L"b"}},
+      {L"a|b", L"", {L"a|b"}},
+      {L"a::b:::c", L"::", {L"a", L"b", L":c"}},  // occurrences never overlap
+      {L"aXb", L"x", {L"aXb"}},                    // case-sensitive
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "text=" << std::string(c.text.begin(), c.text.end()));
+    std::vector<std::wstring> fields{L"stale"};
+    SplitRecord(c.text, fields, c.delimiter);
+    EXPECT_EQ(fields, c.fields);
+  }
+}
+
+TEST(ParseField, ReadsTheFirstFieldOfAKey) {
+  struct Case {
+    std::wstring record, key, defaultValue, expected;
+  } cases[] = {
+      {L"ADDRESS=pc1|DESCRIPTION=|TYPE=1", L"DESCRIPTION", L"x", L"x"},  // empty counts as missing
+      {L"ADDRESS=pc1|DESCRIPTION=|TYPE=1", L"TYPE", L"", L"1"},
+      {L"", L"ADDRESS", L"x", L""},  // empty record: no default
+      {L"ADDRESS=a|TYPES=1|type=1", L"TYPE", L"d", L"d"},
+      {L"DESCRIPTION=a=b", L"DESCRIPTION", L"", L"a=b"},
+      {L"junk|ADDRESS=pc1", L"ADDRESS", L"d", L"d"},  // first field is not key=value
+      {L"ADDRESS=first|ADDRESS=second", L"ADDRESS", L"", L"first"},
+      {L"ADDRESS =a|ADDRESS=b", L"ADDRESS", L"", L"b"},  // names are not trimmed
+      {L"ADDRESS=a|junk|TYPE=0", L"TYPE", L"", L"0"},
+      {L"ADDRESS=a|DESCRIPTION=x|", L"MISSING", L"dflt", L"dflt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.record.begin(), c.record.end()));
+    EXPECT_EQ(Parse(c.record, c.key, c.defaultValue), c.expected);
+  }
+}
+
+TEST(SetField, ReplacesOnlyTheFirstMatchingField) {
+  struct Case {
+    std::wstring record, key, value, expected;
+  } cases[] = {
+      {L"ADDRESS=a|X=7|DESCRIPTION=d|TYPE=0", L"ADDRESS", L"b", L"ADDRESS=b|X=7|DESCRIPTION=d|TYPE=0"},
+      {L"ADDRESS=a|DESCRIPTION=d", L"TYPE", L"1", L"ADDRESS=a|DESCRIPTION=d"},  // not added
+      {L"ADDRESS=a||TYPE=0", L"TYPE", L"1", L"ADDRESS=a||TYPE=1"},             // empty field kept
+      {L"TYPE=0|TYPE=0", L"TYPE", L"1", L"TYPE=1|TYPE=0"},
+      {L"", L"ADDRESS", L"x", L""},
+      {L"DESCRIPTION=a=b|TYPE=0", L"DESCRIPTION", L"c=d", L"DESCRIPTION=c=d|TYPE=0"},
+      {L"junk|ADDRESS=a", L"ADDRESS", L"b", L"junk|ADDRESS=b"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.record.begin(), c.record.end()));
+    EXPECT_EQ(Set(c.record, c.key, c.value), c.expected);
+  }
+}
+
+TEST(SetField, EditorSequenceRoundTripsThroughParse) {
+  std::wstring record = L"ADDRESS=old|NOTE=keep me|DESCRIPTION=old desc|TYPE=0";
+  record = Set(record, L"ADDRESS", L"SALES");
+  record = Set(record, L"DESCRIPTION", L"Sales = floor");
+  record = Set(record, L"TYPE", L"1");
+  EXPECT_EQ(record, L"ADDRESS=SALES|NOTE=keep me|DESCRIPTION=Sales = floor|TYPE=1");
+  EXPECT_EQ(Parse(record, L"DESCRIPTION"), L"Sales = floor");
+  EXPECT_EQ(Parse(record, L"NOTE"), L"keep me");
+}
+
+}  // namespace
+}  // namespace parvox
