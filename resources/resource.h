@@ -2,6 +2,6 @@
 #pragma once
 
 #define IDI_APP 1
-#define IDI_INFORMATION 101
-#define IDI_TYPEUSER 102
-#define IDI_TYPEDOMAIN 103
+#define IDI_STATUS_INFO 101
+#define IDI_TYPE_USER 102
+#define IDI_TYPE_DOMAIN 103

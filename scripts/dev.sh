@@ -52,7 +52,8 @@ build_win() {
 wine_env() {
   export WINEPREFIX=$WIN/wineprefix WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-  export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+  export LANG=en_US.UTF-8
+  unset LC_ALL
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "creating the Wine prefix (once)"
     wine wineboot --init >/dev/null 2>&1 || true
@@ -100,7 +101,7 @@ cmd_run() {
   wine "$WIN/parvox.exe" "$@" &
   local id
   id=$(wait_for_window "Parvox v0.60") || { log "the main window did not appear"; exit 1; }
-  sleep 1
+  sleep 3
   local shot=$WIN/parvox-main.png
   xwd -root -silent | convert xwd:- "$shot"
   echo "$shot"

@@ -16,7 +16,7 @@ namespace parvox {
 namespace {
 
 constexpr wchar_t kMainClass[] = L"ParvoxMain";
-constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kNameColumnTwips = 1750;
 constexpr int kDescriptionColumnTwips = 2100;
 
@@ -86,7 +86,7 @@ void wMain::CreateFonts() {
 
 void wMain::CreateImageList() {
   images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
-  for (int id : {IDI_INFORMATION, IDI_TYPEUSER, IDI_TYPEDOMAIN}) {
+  for (int id : {IDI_STATUS_INFO, IDI_TYPE_USER, IDI_TYPE_DOMAIN}) {
     IconHandle icon(static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
     ImageList_AddIcon(images_, icon.Get());
@@ -142,6 +142,12 @@ void wMain::CreateControls() {
                    [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
   for (const ControlSpec* spec : ordered) {
     if (HWND control = CreateControl(*spec)) controls_[spec->id] = control;
+  }
+  // Frames go beneath everything, or they would hide the controls drawn inside them.
+  for (const ControlSpec* spec : ordered) {
+    if (spec->kind == ControlKind::kFrame) {
+      SetWindowPos(Control(spec->id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
   }
 
   HWND list = AddressList();

@@ -2,6 +2,8 @@
 // destroying it is shutdown.
 #pragma once
 
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include <map>

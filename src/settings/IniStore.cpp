@@ -76,10 +76,16 @@ bool IniStore::Modify(const std::wstring& path, Change change) {
   Cached& cached = Load(path);
   if (!cached.readable) return false;
   change(cached.document);
-  if (!files_.ReplaceAtomically(path, Encode(cached.document.Serialize(), cached.encoding))) {
+  std::wstring text = cached.document.Serialize();
+  std::string bytes = Encode(text, cached.encoding);
+  if (!files_.ReplaceAtomically(path, bytes)) {
     cache_.erase(path);  // the change never reached the file; read it afresh next time
     return false;
   }
+  // Characters the code page cannot hold were stored as substitutes: read what the file holds.
+  Encoding encoding = cached.encoding;
+  std::wstring stored = Decode(bytes, encoding);
+  if (stored != text) cached.document = IniDocument::Parse(stored);
   cached.stamp = files_.Stamp(path);
   return true;
 }

@@ -1,0 +1,197 @@
+// Start-up and shutdown of the real main window against settings files in a temp folder.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "addressbook/AddressList.h"
+#include "app/modDeclarations.h"
+#include "app/wMain.h"
+#include "components/modListView.h"
+#include "settings/modINI.h"
+#include "support/TempFolder.h"
+
+namespace parvox {
+namespace {
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t buffer[512];
+  GetWindowTextW(window, buffer, 512);
+  return buffer;
+}
+
+class StartupTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+  }
+  void Start(const std::wstring& commandLine = L"") {
+    window = std::make_unique<wMain>();
+    ASSERT_TRUE(window->Create(commandLine, folder.File(L"parvox.exe")));
+    PumpMessages();
+  }
+  void Close() {
+    DestroyWindow(window->Handle());
+    PumpMessages();
+    window.reset();
+  }
+  void WriteSettings(const std::string& bytes) { test::WriteBytes(SettingsFile(), bytes); }
+  std::wstring SettingsFile() const { return folder.File(L"Address Book.ini"); }
+  HWND List() const { return window->AddressList(); }
+
+  test::TempFolder folder;
+  std::unique_ptr<wMain> window;
+};
+
+TEST_F(StartupTest, FirstStartWithoutSettingsFile) {
+  Start();
+  EXPECT_EQ(WindowText(window->Handle()), L"Parvox v0.60");
+  EXPECT_FALSE(App().startWithWindows);
+  EXPECT_FALSE(App().startMinimised);
+  EXPECT_TRUE(App().escapeMinimises);
+  EXPECT_FALSE(App().internalSend);
+  EXPECT_EQ(App().settingsFilePath, SettingsFile());
+  EXPECT_EQ(window->StatusText(), L"Begin by adding an entry to your address book..");
+  EXPECT_EQ(WindowText(window->Control(kIdPicStatus)), window->StatusText());
+
+  HWND message = window->Control(kIdTxtMsg);
+  DWORD start = 0, end = 0;
+  SendMessageW(message, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, HelpText().size());
+  EXPECT_FALSE(IsWindowEnabled(window->Control(kIdCmdEdit)));
+  EXPECT_FALSE(test::FileExists(SettingsFile())) << "start-up must not create the settings file";
+
+  Close();
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Address Column Width", L"", SettingsFile()), L"1755");
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Description Column Width", L"", SettingsFile()), L"2100");
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"<none>", SettingsFile()), L"");
+}
+
+TEST_F(StartupTest, EmptyFileGivesDefaults) {
+  WriteSettings("");
+  Start();
+  EXPECT_TRUE(App().escapeMinimises);
+  EXPECT_FALSE(App().internalSend);
+  EXPECT_EQ(window->StatusText(), L"Begin by adding an entry to your address book..");
+}
+
+TEST_F(StartupTest, EveryKeyPresent) {
+  WriteSettings(
+      "[Settings]\r\nStart With Windows=True\r\nStart Minimised=2\r\nEscape Minimises=\r\n"
+      "Internal Send=1\r\n");
+  Start();
+  EXPECT_TRUE(App().startWithWindows);
+  EXPECT_TRUE(App().startMinimised);
+  EXPECT_FALSE(App().escapeMinimises) << "present but empty is off, not the default";
+  EXPECT_TRUE(App().internalSend);
+  EXPECT_TRUE(IsIconic(window->Handle()));
+}
+
+TEST_F(StartupTest, OptionTextsThatMeanOff) {
+  WriteSettings("[Settings]\r\nStart With Windows=yes\r\nStart Minimised=abc\r\nInternal Send=0\r\n");
+  Start();
+  EXPECT_FALSE(App().startWithWindows);
+  EXPECT_FALSE(App().startMinimised);
+  EXPECT_TRUE(App().escapeMinimises);
+  EXPECT_FALSE(IsIconic(window->Handle()));
+}
+
+TEST_F(StartupTest, MinimizeWordOnTheCommandLineStartsHidden) {
+  Start(L"/MiniMize");
+  EXPECT_TRUE(IsIconic(window->Handle()));
+}
+
+TEST_F(StartupTest, BookLoadsAndTicksComeBack) {
+  WriteSettings(
+      "[Settings]\r\nLast Selected=pc1|SALES|nobody\r\n"
+      "[Addresses]\r\nTotal=4\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=first|TYPE=0\r\n"
+      "Address[00002]=ADDRESS=SALES|DESCRIPTION=Sales = floor|TYPE=1\r\n"
+      "Address[00003]=ADDRESS=pc1|DESCRIPTION=again|TYPE=7\r\n");
+  Start();
+  ASSERT_EQ(RowCount(List()), 4);
+  EXPECT_EQ(window->StatusText(),
+            L"Place a check next to each user or domain you would like to send a message to and click Send..");
+  EXPECT_TRUE(IsWindowEnabled(window->Control(kIdCmdEdit)));
+  EXPECT_EQ(RowTag(List(), 1), L"ADDRESS=SALES|DESCRIPTION=Sales = floor|TYPE=1");
+  EXPECT_EQ(RowText(List(), 3), L"");
+  EXPECT_EQ(RowTag(List(), 3), L"");
+
+  LVITEMW item{};
+  item.mask = LVIF_IMAGE | LVIF_TEXT;
+  wchar_t text[64];
+  item.pszText = text;
+  item.cchTextMax = 64;
+  const int expectedImages[] = {1, 2, I_IMAGENONE, 1};
+  for (int row = 0; row < 4; ++row) {
+    item.iItem = row;
+    item.iSubItem = 0;
+    SendMessageW(List(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(item.iImage, expectedImages[row]) << "row " << row;
+  }
+  item.iItem = 1;
+  item.iSubItem = 1;
+  SendMessageW(List(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_STREQ(text, L"Sales = floor");
+
+  // Both rows named pc1 are ticked, and SALES; the missing name ticks nothing.
+  EXPECT_TRUE(IsItemChecked(List(), 0));
+  EXPECT_TRUE(IsItemChecked(List(), 1));
+  EXPECT_TRUE(IsItemChecked(List(), 2));
+  EXPECT_FALSE(IsItemChecked(List(), 3));
+
+  SetItemChecked(List(), 0, false);
+  Close();
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"", SettingsFile()), L"SALES|pc1");
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Total", L"", SettingsFile()), L"4") << "shutdown leaves the book alone";
+}
+
+TEST_F(StartupTest, HugeTotalEndsTheLoadQuickly) {
+  WriteSettings("[Addresses]\r\nTotal=2000000000\r\nAddress[00001]=ADDRESS=a|DESCRIPTION=|TYPE=0\r\n");
+  auto begin = std::chrono::steady_clock::now();
+  Start();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(20));
+  EXPECT_EQ(window->StatusText().rfind(L"Error loading address book: ", 0), 0u) << window->StatusText().size();
+  EXPECT_EQ(RowCount(List()), 0);
+}
+
+TEST_F(StartupTest, NonNumericOrNegativeTotalIsAnEmptyBook) {
+  for (const char* total : {"Total=-3", "Total=abc", "Total=0", "Total=0.4"}) {
+    SCOPED_TRACE(total);
+    WriteSettings(std::string("[Addresses]\r\n") + total + "\r\nAddress[00001]=ADDRESS=a\r\n");
+    Start();
+    EXPECT_EQ(RowCount(List()), 0);
+    EXPECT_EQ(window->StatusText(), L"Begin by adding an entry to your address book..");
+    Close();
+  }
+}
+
+TEST_F(StartupTest, MessageEditorCountsCharacters) {
+  Start();
+  HWND message = window->Control(kIdTxtMsg);
+  SendMessageW(message, WM_CHAR, L'h', 1);  // the first key replaces the selected help text
+  EXPECT_EQ(WindowText(message), L"h");
+  EXPECT_EQ(window->StatusText(), L"Your current message contains 1 characters..");
+  SendMessageW(message, EM_SETSEL, 0, -1);
+  SendMessageW(message, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(std::wstring(12345, L'x').c_str()));
+  EXPECT_EQ(window->StatusText(), L"Your current message contains 12,345 characters..");
+  SendMessageW(message, EM_SETSEL, 0, -1);
+  SendMessageW(message, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"a\r\nb"));
+  EXPECT_EQ(window->StatusText(), L"Your current message contains 4 characters..");
+}
+
+}  // namespace
+}  // namespace parvox

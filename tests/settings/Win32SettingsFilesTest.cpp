@@ -1,0 +1,104 @@
+// The settings file on the real file system: atomic replacement, refusals, code page.
+#include "settings/Win32SettingsFiles.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "settings/AnsiText.h"
+#include "settings/modINI.h"
+#include "support/TempFolder.h"
+
+namespace parvox {
+namespace {
+
+TEST(SettingsFile, ReadOnlyFileIsLeftAloneWithNoTemporaryFile) {
+  test::TempFolder folder;
+  std::wstring file = folder.File(L"Address Book.ini");
+  test::WriteBytes(file, "[Settings]\r\nStart Minimised=1\r\n");
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  WriteIniValue(L"Settings", L"Start Minimised", L"0", file);
+  EXPECT_FALSE(ReplaceIniSection(L"Addresses", {{L"Total", L"0"}}, file));
+  EXPECT_EQ(test::ReadBytes(file), "[Settings]\r\nStart Minimised=1\r\n");
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Start Minimised", L"x", file), L"1");
+  EXPECT_EQ(test::CountFiles(folder.Path()), 1);
+}
+
+TEST(SettingsFile, MissingFolderFailsQuietly) {
+  test::TempFolder folder;
+  std::wstring file = folder.File(L"no such folder\\Address Book.ini");
+  WriteIniValue(L"Settings", L"k", L"v", file);
+  EXPECT_FALSE(test::FileExists(file));
+  EXPECT_EQ(test::CountFiles(folder.Path()), 0);
+}
+
+TEST(SettingsFile, TextGoesThroughTheAnsiCodePage) {
+  ASSERT_EQ(GetACP(), 1252u) << "the tests expect an English (US) Wine locale";
+  test::TempFolder folder;
+  std::wstring file = folder.File(L"Address Book.ini");
+  WriteIniValue(L"Settings", L"Last Selected", L"caf\u00e9|\u20ac|\u4e2d", file);
+  // e-acute and the euro sign exist in code page 1252; the CJK character does not.
+  EXPECT_EQ(test::ReadBytes(file), "[Settings]\r\nLast Selected=caf\xE9|\x80|?\r\n");
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"", file), L"caf\u00e9|\u20ac|?");
+}
+
+TEST(SettingsFile, ValuesLongerThanTheOldBufferComeBackWhole) {
+  test::TempFolder folder;
+  std::wstring file = folder.File(L"Address Book.ini");
+  std::wstring record = L"ADDRESS=pc|DESCRIPTION=" + std::wstring(100000, L'd') + L"|TYPE=0";
+  WriteIniValue(L"Addresses", L"Address[00001]", record, file);
+  test::WriteBytes(folder.File(L"copy.ini"), test::ReadBytes(file));
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00001]", L"", folder.File(L"copy.ini")), record);
+}
+
+TEST(SettingsFile, AnotherProgramsChangeIsSeen) {
+  test::TempFolder folder;
+  std::wstring file = folder.File(L"Address Book.ini");
+  WriteIniValue(L"Settings", L"Internal Send", L"0", file);
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Internal Send", L"", file), L"0");
+  test::WriteBytes(file, "[Settings]\r\nInternal Send=1\r\nEscape Minimises=0\r\n");
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Internal Send", L"", file), L"1");
+}
+
+std::wstring HelperPath() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"settings_writer_helper.exe";
+}
+
+TEST(SettingsFile, KilledWriterLeavesTheOldOrTheNewFile) {
+  test::TempFolder folder;
+  std::wstring file = folder.File(L"Address Book.ini");
+  ReplaceIniSection(L"Addresses", {{L"Total", L"0"}}, file);
+  std::mt19937 random(2026);
+  for (int round = 0; round < 15; ++round) {
+    std::wstring commandLine = L"\"" + HelperPath() + L"\" \"" + file + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    Sleep(std::uniform_int_distribution<DWORD>(50, 400)(random));
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    // A fresh copy, so the check reads the bytes on disk rather than a cached parse.
+    std::wstring copy = folder.File(L"check" + std::to_wstring(round) + L".ini");
+    test::WriteBytes(copy, test::ReadBytes(file));
+    IniDocument::KeyValues book = ReadIniSection(L"Addresses", copy);
+    ASSERT_FALSE(book.empty()) << "round " << round;
+    int total = std::stoi(book.front().second);
+    ASSERT_TRUE(total == 0 || total == 2500 || total == 3000) << "round " << round;
+    ASSERT_EQ(book.size(), static_cast<size_t>(total) + 1) << "round " << round;
+    if (total > 0) {
+      EXPECT_EQ(book.back().second, (total == 3000 ? L"old" : L"new") + std::to_wstring(total));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace parvox
