@@ -54,10 +54,15 @@ wine_env() {
   export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
   export LANG=en_US.UTF-8
   unset LC_ALL
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  if [ ! -f "$WINEPREFIX/.parvox-ready" ]; then
     log "creating the Wine prefix (once)"
     wine wineboot --init >/dev/null 2>&1 || true
+    # Unmanaged windows: without a window manager Wine otherwise waits 2 s on every hide.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
+    # Wine's own Tahoma and Marlett, where every Windows program finds its fonts.
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    touch "$WINEPREFIX/.parvox-ready"
   fi
 }
 

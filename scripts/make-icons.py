@@ -94,6 +94,7 @@ def ico(images, path):
 
 if __name__ == "__main__":
     ico([information(16)], os.path.join(OUT, "information.ico"))
-    ico([user(16)], os.path.join(OUT, "typeuser.ico"))
-    ico([domain(16)], os.path.join(OUT, "typedomain.ico"))
-    ico([envelope(16), envelope(32)], os.path.join(OUT, "parvox.ico"))
+    # 48x48 images serve as the dialogs' logo pictures.
+    ico([user(16), user(48)], os.path.join(OUT, "typeuser.ico"))
+    ico([domain(16), domain(48)], os.path.join(OUT, "typedomain.ico"))
+    ico([envelope(16), envelope(32), envelope(48)], os.path.join(OUT, "parvox.ico"))

@@ -1,6 +1,8 @@
 // Replaceable user prompts.
 #include "app/Seams.h"
 
+#include "settings/modCommonDialogs.h"
+
 namespace parvox {
 namespace {
 
@@ -13,7 +15,22 @@ MessageBoxHandler& CurrentMessageBoxHandler() {
   return handler;
 }
 
+FolderBrowserHandler& CurrentFolderBrowser() {
+  static FolderBrowserHandler handler = ShellBrowseForFolder;
+  return handler;
+}
+
 }  // namespace
+
+std::wstring BrowseForFolder(HWND owner, const std::wstring& startFolder, const std::wstring& title) {
+  return CurrentFolderBrowser()(owner, startFolder, title);
+}
+
+FolderBrowserHandler SetFolderBrowserHandler(FolderBrowserHandler handler) {
+  FolderBrowserHandler previous = CurrentFolderBrowser();
+  CurrentFolderBrowser() = handler != nullptr ? handler : ShellBrowseForFolder;
+  return previous;
+}
 
 int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
   return CurrentMessageBoxHandler()(owner, text, caption, flags);

@@ -1,21 +1,27 @@
-// Draws one sunken panel with the information icon and the status text.
+// The status line's window: it hosts the bar and has it repaint on every paint and resize.
 #include "app/StatusHost.h"
 
 #include <vector>
 
 namespace parvox {
 
-HWND StatusHost::Create(HWND parent, int x, int y, int width, int height, HFONT font, HICON icon) {
-  font_ = font;
-  icon_ = icon;
+HWND StatusHost::Create(HWND parent, int x, int y, int width, int height, HFONT font,
+                        HIMAGELIST images) {
   RegisterWindowClass(L"ParvoxStatusHost", nullptr, GetSysColorBrush(COLOR_BTNFACE));
-  return CreateWindowFor(L"ParvoxStatusHost", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, x,
-                         y, width, height, parent);
+  HWND window = CreateWindowFor(L"ParvoxStatusHost", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                                0, x, y, width, height, parent);
+  if (window == nullptr) return nullptr;
+  surface_ = std::make_unique<WindowSurface>(window, font);
+  bar_.Create(*surface_);
+  bar_.ImageList(images);
+  bar_.AddPanel(0, L"Loading..", 0, 64, true, false, 0, L"");
+  bar_.SizeGrip(false);
+  return window;
 }
 
 void StatusHost::SetText(const std::wstring& text) {
   SetWindowTextW(Handle(), text.c_str());
-  InvalidateRect(Handle(), nullptr, TRUE);
+  if (bar_.PanelCount() > 0) bar_.PanelText(1, text);
 }
 
 std::wstring StatusHost::Text() const {
@@ -25,36 +31,24 @@ std::wstring StatusHost::Text() const {
   return std::wstring(buffer.data());
 }
 
-void StatusHost::Paint(HDC dc) {
-  RECT client;
-  GetClientRect(Handle(), &client);
-  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-  RECT panel = client;
-  InflateRect(&panel, -2, -2);
-  DrawEdge(dc, &panel, BDR_SUNKENOUTER, BF_RECT);
-  int iconTop = panel.top + (panel.bottom - panel.top - 16) / 2;
-  DrawIconEx(dc, panel.left + 3, iconTop, icon_, 16, 16, 0, nullptr, DI_NORMAL);
-  RECT textRect = panel;
-  textRect.left += 23;
-  textRect.right -= 3;
-  HGDIOBJ oldFont = SelectObject(dc, font_);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-  std::wstring text = Text();
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
-            DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
-}
-
 LRESULT StatusHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_PAINT) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(Handle(), &paint);
-    Paint(dc);
-    EndPaint(Handle(), &paint);
-    return 0;
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(Handle(), &paint);
+      bar_.Draw();
+      EndPaint(Handle(), &paint);
+      return 0;
+    }
+    case WM_SIZE:
+      // Only the uncovered strip would be repainted, but the spring panel moves the rest.
+      bar_.Draw();
+      return 0;
+    case WM_DESTROY:
+      // The window's device context must go back while the window still exists.
+      if (surface_ != nullptr) surface_->Release();
+      break;
   }
-  if (message == WM_SIZE) InvalidateRect(Handle(), nullptr, TRUE);
   return Window::HandleMessage(message, wParam, lParam);
 }
 

@@ -1,26 +1,31 @@
-// The borderless box along the bottom of the main window that shows the status line. Its
-// window text is always the status text, so screen readers and automation can read it.
+// The borderless box along the bottom of the main window that shows the status line; a
+// cNoStatusBar paints it. Its window text is always the status text, so screen readers and
+// automation can read it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "components/Window.h"
+#include "components/cNoStatusBar.h"
 
 namespace parvox {
 
 class StatusHost : public Window {
  public:
-  HWND Create(HWND parent, int x, int y, int width, int height, HFONT font, HICON icon);
+  // Creates the box and its bar: one spring panel showing "Loading.." with the first image of
+  // `images`, and no size grip. The caller keeps owning `font` and `images`.
+  HWND Create(HWND parent, int x, int y, int width, int height, HFONT font, HIMAGELIST images);
   void SetText(const std::wstring& text);
   std::wstring Text() const;
+  const cNoStatusBar& Bar() const { return bar_; }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void Paint(HDC dc);
-  HFONT font_ = nullptr;
-  HICON icon_ = nullptr;
+  std::unique_ptr<WindowSurface> surface_;
+  cNoStatusBar bar_;
 };
 
 }  // namespace parvox

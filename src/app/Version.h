@@ -13,5 +13,7 @@ inline constexpr int kVersionRevision = 5;
 std::wstring VersionText();
 // "Parvox v0.60": the window caption and the notification-area tip.
 std::wstring AppTitle();
+// The About box: "Program Version: 0.60", CR LF, the compile date line.
+std::wstring AboutText();
 
 }  // namespace parvox

@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "addressbook/AddressBookCommands.h"
 #include "addressbook/AddressList.h"
 #include "app/AppPaths.h"
 #include "app/Version.h"
 #include "app/modDeclarations.h"
+#include "components/ScreenDpi.h"
 #include "components/modListView.h"
+#include "log/modLog.h"
 #include "settings/modINI.h"
 #include "resource.h"
 
@@ -65,7 +68,9 @@ std::wstring CharacterCountText(size_t characters) {
 }
 
 wMain::~wMain() {
+  if (Handle() != nullptr) DestroyWindow(Handle());
   if (images_ != nullptr) ImageList_Destroy(images_);
+  if (menuBar_ != nullptr) DestroyMenu(menuBar_);
 }
 
 HWND wMain::Control(MainControlId id) const {
@@ -106,8 +111,7 @@ HWND wMain::CreateControl(const ControlSpec& spec) {
     case ControlKind::kContainer:
       return nullptr;  // only positions its buttons
     case ControlKind::kStatusHost:
-      statusIcon_.Reset(ImageList_GetIcon(images_, 0, ILD_NORMAL));
-      return status_.Create(parent, x, y, width, height, font_.Get(), statusIcon_.Get());
+      return status_.Create(parent, x, y, width, height, font_.Get(), images_);
     case ControlKind::kFrame:
       control = CreateWindowExW(0, WC_BUTTONW, spec.caption, child | BS_GROUPBOX, x, y, width,
                                 height, parent, menu, instance, nullptr);
@@ -177,9 +181,7 @@ void wMain::ShowHelpText() {
 }
 
 bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePath) {
-  HDC screen = GetDC(nullptr);
-  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  dpi_ = ScreenDpi();
 
   windowIcon_.Reset(static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, 0)));
@@ -198,7 +200,13 @@ bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePa
 
   CreateFonts();
   CreateImageList();
+  CreateMenus();
   CreateControls();
+  SubclassKeyControls();
+  trayIcon_.Reset(static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0)));
+  imgSystemTray_.icon = trayIcon_.Get();
+  taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
   SetStatusText(L"Loading..");
   SetListFullRowSelect(AddressList(), true);
   SetListCheckBoxes(AddressList(), true);
@@ -206,25 +214,17 @@ bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePa
   LoadSettings(modulePath);
   LoadAddressBook(*this);
   RestoreLastSelection(*this);
+  AddTrayIcon(Handle(), imgSystemTray_, AppTitle());
 
+  // Minimised before it is first shown: the resize rule then hides it to the tray at once.
   bool startHidden = CommandLineAsksToMinimise(commandLine) || App().startMinimised;
+  LoadLogWindow();
   ShowWindow(Handle(), startHidden ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
   if (!startHidden) SetFocus(Control(kIdTxtMsg));
   return true;
 }
 
 void wMain::SetStatusText(const std::wstring& text) { status_.SetText(text); }
-
-void wMain::UpdateEntryCommands() {
-  BOOL hasRows = RowCount(AddressList()) > 0;
-  EnableWindow(Control(kIdCmdEdit), hasRows);
-  EnableWindow(Control(kIdCmdRemove), hasRows);
-}
-
-void wMain::OnMessageChanged() {
-  if (codeFired_) return;
-  SetStatusText(CharacterCountText(static_cast<size_t>(GetWindowTextLengthW(Control(kIdTxtMsg)))));
-}
 
 void wMain::SaveViewState() {
   HWND list = AddressList();
@@ -238,16 +238,42 @@ void wMain::SaveViewState() {
 }
 
 LRESULT wMain::OnNotify(const NMHDR& header) {
-  if (header.idFrom == kIdLvwAddressBook && header.code == LVN_DELETEITEM) {
-    ReleaseRowTag(reinterpret_cast<const NMLISTVIEW&>(header));
+  if (header.idFrom != kIdLvwAddressBook) return 0;
+  switch (header.code) {
+    case LVN_DELETEITEM:
+      ReleaseRowTag(reinterpret_cast<const NMLISTVIEW&>(header));
+      break;
+    case LVN_COLUMNCLICK:
+      SortByColumn(*this, reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+      break;
+    case NM_DBLCLK:
+      if (RowCount(AddressList()) > 0) EditEntry(*this);
+      break;
+    case NM_RCLICK:  // sent when the right button is released over the list
+      OpenPopupMenu(kMContext);
+      break;
+    default:
+      break;
   }
   return 0;
 }
 
 LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == taskbarCreatedMessage_ && message != 0) {
+    // The shell restarted and forgot the icon: register it again.
+    imgSystemTray_.tag.clear();
+    AddTrayIcon(Handle(), imgSystemTray_, AppTitle());
+    return 0;
+  }
   switch (message) {
     case WM_COMMAND:
-      if (LOWORD(wParam) == kIdTxtMsg && HIWORD(wParam) == EN_CHANGE) OnMessageChanged();
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case kTrayCallbackMessage:
+      OnTrayEvent(lParam);
+      return 0;
+    case WM_SIZE:
+      OnResize(wParam);
       return 0;
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
@@ -256,6 +282,8 @@ LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       SaveViewState();
+      UnloadLogWindow();
+      RemoveTrayIcon(Handle(), imgSystemTray_);
       PostQuitMessage(0);
       return 0;
     default:

@@ -11,7 +11,9 @@
 
 #include "addressbook/modFileIO.h"
 #include "app/MainLayout.h"
+#include "app/MainMenus.h"
 #include "app/StatusHost.h"
+#include "app/modSystemTray.h"
 #include "components/UniqueHandle.h"
 #include "components/Window.h"
 
@@ -30,7 +32,24 @@ class wMain : public Window, public AddressBookHost {
   void SetStatusText(const std::wstring& text) override;
   std::wstring StatusText() const { return status_.Text(); }
   void UpdateEntryCommands() override;
+  void SetShowHideMenus(bool showEnabled, bool hideEnabled);
+  void ShowAboutBox();
   int Dpi() const { return dpi_; }
+
+  std::wstring MessageText() const;
+  // Clear: empties the message, focuses it and says so in the status line.
+  void ClearMessage();
+  HMENU Menu(MenuId id) const;
+  bool IsMenuEnabled(MenuId id) const;
+  // Opens one of the three pop-up menus at the mouse pointer.
+  void OpenPopupMenu(MenuId id);
+  // The notification-area icon's event, as the shell delivers it.
+  void OnTrayEvent(LPARAM lParam);
+  const TrayImage& SystemTrayImage() const { return imgSystemTray_; }
+  // The main window's tag holds the one-shot "DONTHIDE" marker.
+  const std::wstring& Tag() const { return tag_; }
+  // The key handling of txtMsg, the list and four of the buttons (on key release).
+  void KeyCommands(WPARAM key);
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -41,9 +60,17 @@ class wMain : public Window, public AddressBookHost {
   void CreateControls();
   HWND CreateControl(const ControlSpec& spec);
   void ShowHelpText();
+  void CreateMenus();
   void OnMessageChanged();
   void SaveViewState();
+  void OnCommand(int id, int code);
   LRESULT OnNotify(const NMHDR& header);
+  void OnResize(WPARAM sizeType);
+  void ShowFromTray();
+  void HideToTray();
+  void SubclassKeyControls();
+  static LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR id, DWORD_PTR owner);
 
   int dpi_ = 96;
   bool codeFired_ = false;
@@ -51,9 +78,14 @@ class wMain : public Window, public AddressBookHost {
   FontHandle boldFont_;
   HIMAGELIST images_ = nullptr;
   IconHandle windowIcon_;
-  IconHandle statusIcon_;
   StatusHost status_;
   std::map<MainControlId, HWND> controls_;
+  std::map<MenuId, HMENU> menus_;  // the pop-ups: kMContext, kMSelection, kMSysTray, kMMenu
+  HMENU menuBar_ = nullptr;         // never shown; owns the pop-ups
+  TrayImage imgSystemTray_;
+  IconHandle trayIcon_;
+  std::wstring tag_;
+  UINT taskbarCreatedMessage_ = 0;
 };
 
 // The help text shown in the message box at start-up.

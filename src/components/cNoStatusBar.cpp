@@ -1,1 +1,552 @@
-// Placeholder: being written.
+// Panel bookkeeping, measuring and painting of the status bar, and the window surface it paints on.
+#include "components/cNoStatusBar.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "settings/AnsiText.h"
+
+namespace parvox {
+namespace {
+
+constexpr UINT kTextFlags = DT_SINGLELINE | DT_VCENTER;
+constexpr UINT kIconTextFlags = DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS;
+constexpr UINT kGripFlags = DT_SINGLELINE | DT_BOTTOM | DT_RIGHT;
+
+// Parts of the "Status" theme class.
+constexpr int kPartPane = 1;
+constexpr int kPartGripperPane = 2;
+constexpr int kPartGripper = 3;
+constexpr int kPartBar = 4;
+
+VisualStyleApi& CurrentApi() {
+  static VisualStyleApi api = RealVisualStyleApi();
+  return api;
+}
+
+// The executable's file name without folder and extension.
+const std::wstring& ExecutableBaseName() {
+  static const std::wstring name = [] {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (length < path.size()) {
+        path.resize(length);
+        break;
+      }
+      path.resize(path.size() * 2);
+    }
+    path.erase(0, path.find_last_of(L"\\/") + 1);
+    size_t dot = path.rfind(L'.');
+    if (dot != std::wstring::npos) path.erase(dot);
+    return path;
+  }();
+  return name;
+}
+
+[[noreturn]] void ThrowInvalidIndex(const std::wstring& what) {
+  throw StatusBarError(kErrorInvalidPanelIndex, ExecutableBaseName() + L".koraStatusBar",
+                       InvalidPanelIndexText(what));
+}
+
+RECT ToRect(const PanelRect& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+
+PanelRect FromRect(const RECT& rect) {
+  return {static_cast<int>(rect.left), static_cast<int>(rect.top), static_cast<int>(rect.right),
+          static_cast<int>(rect.bottom)};
+}
+
+int DrawAnsiText(HDC dc, const std::wstring& text, RECT& rect, UINT flags) {
+  std::string ansi = ToAnsi(text);
+  int length = static_cast<int>(std::min<size_t>(ansi.size(), INT_MAX));
+  return DrawTextA(dc, ansi.data(), length, &rect, flags);
+}
+
+int FirstImageHeight(HIMAGELIST list) {
+  IMAGEINFO info{};
+  if (!ImageList_GetImageInfo(list, 0, &info)) return 0;
+  return info.rcImage.bottom - info.rcImage.top;
+}
+
+}  // namespace
+
+StatusBarError::StatusBarError(std::uint32_t number, std::wstring source, std::wstring description)
+    : std::runtime_error(ToAnsi(description)),
+      number_(number),
+      source_(std::move(source)),
+      description_(std::move(description)) {}
+
+VisualStyleApi RealVisualStyleApi() {
+  return {GetVersion,    OpenThemeData, DrawThemeBackground, GetThemeBackgroundContentRect,
+          DrawThemeText, CloseThemeData};
+}
+
+VisualStyleApi SetVisualStyleApi(const VisualStyleApi& api) {
+  VisualStyleApi previous = CurrentApi();
+  CurrentApi() = api;
+  return previous;
+}
+
+WindowSurface::WindowSurface(HWND window, HFONT font)
+    : window_(window), dc_(GetDC(window)), font_(font) {
+  if (dc_ == nullptr) return;
+  originalFont_ = GetCurrentObject(dc_, OBJ_FONT);
+  if (font_ != nullptr) SelectObject(dc_, font_);
+  SetBkMode(dc_, TRANSPARENT);
+  SetTextColor(dc_, GetSysColor(COLOR_BTNTEXT));
+}
+
+WindowSurface::~WindowSurface() { Release(); }
+
+void WindowSurface::Release() {
+  if (dc_ == nullptr) return;
+  SelectObject(dc_, originalFont_);
+  ReleaseDC(window_, dc_);
+  dc_ = nullptr;
+}
+
+RECT WindowSurface::Client() const {
+  RECT client{};
+  if (!GetClientRect(window_, &client)) throw std::runtime_error("the surface has no window");
+  return client;
+}
+
+int WindowSurface::ScaleWidth() const { return Client().right; }
+
+int WindowSurface::ScaleHeight() const { return Client().bottom; }
+
+void WindowSurface::Font(HFONT font) {
+  font_ = font;
+  if (dc_ != nullptr) SelectObject(dc_, font_ != nullptr ? font_ : originalFont_);
+}
+
+void WindowSurface::ForeColor(COLORREF color) {
+  if (dc_ != nullptr) SetTextColor(dc_, color);
+}
+
+// One opened theme for the length of a paint.
+class cNoStatusBar::Theme {
+ public:
+  Theme(const VisualStyleApi& api, HTHEME theme, HDC dc) : api_(api), theme_(theme), dc_(dc) {}
+  ~Theme() { api_.closeThemeData(theme_); }
+  Theme(const Theme&) = delete;
+  Theme& operator=(const Theme&) = delete;
+
+  bool Background(int part, const RECT& rect, const RECT* clip) {
+    return api_.drawThemeBackground(theme_, dc_, part, 0, &rect, clip) == S_OK;
+  }
+  RECT Content(int part, const RECT& rect) {
+    RECT content = rect;
+    if (api_.getThemeBackgroundContentRect(theme_, dc_, part, 0, &rect, &content) != S_OK) {
+      content = rect;
+    }
+    return content;
+  }
+  void Text(int part, const std::wstring& text, DWORD flags, const RECT& rect) {
+    api_.drawThemeText(theme_, dc_, part, 0, text.c_str(), -1, flags, 0, &rect);
+  }
+
+ private:
+  VisualStyleApi api_;
+  HTHEME theme_;
+  HDC dc_;
+};
+
+cNoStatusBar::cNoStatusBar()
+    : stylesSupported_(VisualStylesSupported(CurrentApi().getVersion())),
+      stylesInUse_(stylesSupported_) {}
+
+void cNoStatusBar::SimpleMode(bool bSimple) {
+  simpleMode_ = bSimple;
+  Draw();
+}
+
+void cNoStatusBar::SimpleText(const std::wstring& sText) {
+  simpleText_ = sText;
+  if (simpleMode_) Draw();
+}
+
+void cNoStatusBar::AllowXPStyles(bool bState) {
+  if (bState && !stylesSupported_) {
+    throw StatusBarError(kErrorStylesNotSupported, ExecutableBaseName() + L".koraStatusBar",
+                         L"XP Styles not supported on this Windows installation.");
+  }
+  stylesInUse_ = bState;
+}
+
+void cNoStatusBar::SizeGrip(bool bSizeGrip) {
+  sizeGrip_ = bSizeGrip;
+  Draw();
+}
+
+void cNoStatusBar::AddPanel(UINT eStyle, const std::wstring& sText, int iImgIndex, int lMinWidth,
+                            bool bSpring, bool bFitContents, int lItemData,
+                            const std::wstring& sKey, const std::optional<PanelRef>& vKeyBefore) {
+  if (PanelCount() >= kMaxPanels) {
+    throw StatusBarError(kErrorTooManyPanels, ExecutableBaseName() + L".koraStatusBar",
+                         L"Too many panels.");
+  }
+  size_t at = vKeyBefore ? static_cast<size_t>(PanelIndex(*vKeyBefore) - 1) : panels_.size();
+
+  Panel panel;
+  panel.key = sKey;
+  panel.itemData = lItemData;
+  panel.text = sText;
+  panel.minWidth = lMinWidth;
+  panel.spring = bSpring;
+  panel.fitToContents = bFitContents;
+  panel.style = eStyle;
+  Panel& added =
+      *panels_.insert(panels_.begin() + static_cast<std::ptrdiff_t>(at), std::move(panel));
+  if (bSpring) ClearOtherSprings(added);
+  MeasurePanel(added);
+  FetchIcon(added, iImgIndex);
+  LayoutPanels();
+  Draw();
+}
+
+void cNoStatusBar::Draw() {
+  if (host_ == nullptr) return;
+  HDC dc = host_->hdc();
+  if (dc == nullptr) return;
+  const VisualStyleApi& api = CurrentApi();
+  RECT client{};
+  GetClientRect(host_->hwnd(), &client);
+
+  std::optional<Theme> theme;
+  if (stylesInUse_) {
+    if (HTHEME opened = api.openThemeData(host_->hwnd(), L"Status")) theme.emplace(api, opened, dc);
+  }
+  // A theme that cannot paint the bar is kept open but not used: this paint is classic.
+  Theme* themed = theme && theme->Background(kPartBar, client, &client) ? &*theme : nullptr;
+  if (themed == nullptr) FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+
+  const RECT saved = client;
+  LayoutPanels();
+  if (!simpleMode_) {
+    std::vector<PanelRect> rects;
+    for (const Panel& panel : panels_) rects.push_back(panel.rect);
+    std::vector<PanelRect> visible = VisiblePanelRects(rects, saved.right);
+    const size_t count = panels_.size();
+    // An OwnerDraw handler may remove panels while this loop runs.
+    for (size_t i = 0; i < visible.size() && i < panels_.size(); ++i) {
+      DrawPanel(panels_[i], ToRect(visible[i]), themed,
+                i + 1 == count ? kPartGripperPane : kPartPane);
+    }
+  } else if (themed != nullptr) {
+    themed->Background(kPartGripperPane, client, nullptr);
+    themed->Text(kPartGripperPane, simpleText_ + L" ", kTextFlags,
+                 themed->Content(kPartGripperPane, client));
+  } else {
+    RECT rect = client;
+    DrawAnsiText(dc, simpleText_, rect, kTextFlags);
+  }
+  if (sizeGrip_) DrawSizeGrip(dc, client, saved, themed);
+}
+
+void cNoStatusBar::DrawPanel(const Panel& panel, RECT rect, Theme* themed, int part) {
+  HDC dc = host_->hdc();
+  // Copies, because the OwnerDraw handler may change the panel.
+  const std::wstring text = panel.text;
+  const HICON icon = panel.icon.Get();
+  const UINT style = panel.style;
+  bool doDefault = true;
+  auto raiseOwnerDraw = [&] {
+    if ((style & kPanelOwnerDraw) == 0 || !OwnerDraw) return;
+    int left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
+    OwnerDraw(dc, left, top, right, bottom, doDefault);
+    rect = {left, top, right, bottom};
+  };
+  auto drawIcon = [&] {
+    PanelRect where = FromRect(rect);
+    DrawIconEx(dc, PanelIconLeft(where), PanelIconTop(where, iconSize_, themed != nullptr), icon,
+               iconSize_, iconSize_, 0, nullptr, DI_NORMAL);
+  };
+
+  if (themed != nullptr) {
+    themed->Background(part, rect, nullptr);
+    raiseOwnerDraw();
+    if (!doDefault) return;
+    RECT content = themed->Content(part, rect);
+    if (icon != nullptr) {
+      drawIcon();
+      content.left = TextLeftAfterIcon(content.left, iconSize_);
+    }
+    themed->Text(kPartPane, text + L" ", icon != nullptr ? kIconTextFlags : kTextFlags, content);
+    return;
+  }
+  if (icon == nullptr) {
+    if ((style & kPanelOwnerDraw) != 0) {
+      DrawStatusTextA(dc, &rect, "", style);
+      raiseOwnerDraw();
+    }
+    if (doDefault) DrawStatusTextA(dc, &rect, ToAnsi(text).c_str(), style);
+    return;
+  }
+  DrawStatusTextA(dc, &rect, "", style);
+  raiseOwnerDraw();
+  if (!doDefault) return;
+  drawIcon();
+  if (!text.empty()) {
+    rect.left = TextLeftAfterIcon(rect.left, iconSize_);
+    DrawAnsiText(dc, text, rect, kIconTextFlags);
+  }
+}
+
+void cNoStatusBar::DrawSizeGrip(HDC dc, const RECT& client, RECT saved, Theme* themed) {
+  if (themed != nullptr) {
+    RECT grip = client;
+    grip.left = client.right - (client.bottom - client.top);
+    themed->Background(kPartGripper, grip, nullptr);
+    return;
+  }
+  // The grip is two glyphs of the Marlett font, a third larger than the host's font.
+  HFONT original = host_->Font();
+  LOGFONTW face{};
+  GetObjectW(original, sizeof face, &face);
+  wcscpy_s(face.lfFaceName, L"Marlett");
+  face.lfHeight = MulDiv(face.lfHeight, 4, 3);
+  face.lfWidth = 0;
+  face.lfCharSet = DEFAULT_CHARSET;
+  FontHandle marlett(CreateFontIndirectW(&face));
+  host_->Font(marlett.Get());
+  host_->ForeColor(GetSysColor(COLOR_BTNHIGHLIGHT));
+  OffsetRect(&saved, -2, -1);
+  DrawAnsiText(dc, L"o", saved, kGripFlags);
+  host_->ForeColor(GetSysColor(COLOR_BTNSHADOW));
+  DrawAnsiText(dc, L"p", saved, kGripFlags);
+  host_->Font(original);
+  host_->ForeColor(GetSysColor(COLOR_WINDOWTEXT));
+}
+
+void cNoStatusBar::RemovePanel(const PanelRef& vKey) {
+  panels_.erase(panels_.begin() + (PanelIndex(vKey) - 1));
+  Draw();
+}
+
+void cNoStatusBar::SetLeftTopOffsets(int lLeft, int lTop) {
+  leftOffset_ = lLeft;
+  topOffset_ = lTop;
+}
+
+void cNoStatusBar::ImageList(HIMAGELIST vImageList) {
+  imageList_ = vImageList;
+  if (imageList_ != nullptr) iconSize_ = FirstImageHeight(imageList_);
+}
+
+void cNoStatusBar::ImageList(ImageListObject& vImageList) {
+  imageList_ = nullptr;
+  // The object's own errors are its business: each failed call simply yields nothing.
+  bool failed = false;
+  try {
+    // Asking for a drawing makes a lazily built list create its native handle.
+    vImageList.DrawListImage(1, nullptr, 0, 0, 1);
+  } catch (...) {
+    failed = true;
+  }
+  try {
+    imageList_ = vImageList.hImageList();
+  } catch (...) {
+    failed = true;
+  }
+  // A list whose native handle does not yet hold all its images reports its size itself.
+  bool askObject = false;
+  if (!failed) {
+    try {
+      askObject = vImageList.TypeName() == L"ImageList" &&
+                  ImageList_GetImageCount(imageList_) != vImageList.ListImagesCount();
+    } catch (...) {
+      askObject = false;
+    }
+  }
+  if (imageList_ == nullptr) return;
+  if (!askObject) {
+    iconSize_ = FirstImageHeight(imageList_);
+    return;
+  }
+  try {
+    iconSize_ = vImageList.ImageHeight();
+  } catch (...) {
+    // The icon size stays as it was.
+  }
+}
+
+void cNoStatusBar::Create(StatusBarHost& objThis) {
+  host_ = &objThis;
+  bool failed = false;
+  auto read = [&failed](auto get) {
+    try {
+      get();
+    } catch (...) {
+      failed = true;
+    }
+  };
+  read([&] { failed = failed || objThis.hdc() == nullptr; });
+  read([&] { objThis.ScaleWidth(); });
+  read([&] { objThis.ScaleHeight(); });
+  if (failed) {
+    host_ = nullptr;
+    throw StatusBarError(kErrorInvalidHost, ExecutableBaseName() + L".cNoStatusBar",
+                         L"Invalid object passed to Create.");
+  }
+  MeasureBarHeight();
+}
+
+HFONT cNoStatusBar::Font() const { return host_ != nullptr ? host_->Font() : nullptr; }
+
+void cNoStatusBar::Font(HFONT fntThis) {
+  if (host_ == nullptr) return;
+  host_->Font(fntThis);
+  MeasureBarHeight();
+}
+
+int cNoStatusBar::Height() const {
+  HDC screen = GetDC(nullptr);
+  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return HeightInTwips(barHeight_, dpi);
+}
+
+void cNoStatusBar::GetPanelRect(const PanelRef& vKey, int& iLeftPixels, int& iTopPixels,
+                                int& iRightPixels, int& iBottomPixels) const {
+  const PanelRect& rect = At(vKey).rect;
+  iLeftPixels = rect.left;
+  iTopPixels = rect.top;
+  iRightPixels = rect.right;
+  iBottomPixels = rect.bottom;
+}
+
+std::wstring cNoStatusBar::PanelKey(int lIndex) const {
+  if (lIndex < 1 || lIndex > PanelCount()) ThrowInvalidIndex(std::to_wstring(lIndex));
+  return panels_[static_cast<size_t>(lIndex - 1)].key;
+}
+
+void cNoStatusBar::PanelKey(int lIndex, const PanelRef& vKey) {
+  if (lIndex < 1 || lIndex > PanelCount()) ThrowInvalidIndex(std::to_wstring(lIndex));
+  panels_[static_cast<size_t>(lIndex - 1)].key = vKey.Text();
+}
+
+bool cNoStatusBar::PanelExists(const PanelRef& vKey) const { return Find(vKey).has_value(); }
+
+int cNoStatusBar::PanelIndex(const PanelRef& vKey) const {
+  std::optional<int> position = Find(vKey);
+  if (!position) ThrowInvalidIndex(vKey.Text());
+  return *position;
+}
+
+const std::wstring& cNoStatusBar::PanelText(const PanelRef& vKey) const { return At(vKey).text; }
+
+void cNoStatusBar::PanelText(const PanelRef& vKey, const std::wstring& sText) {
+  At(vKey).text = sText;
+  Draw();
+}
+
+bool cNoStatusBar::PanelSpring(const PanelRef& vKey) const { return At(vKey).spring; }
+
+void cNoStatusBar::PanelSpring(const PanelRef& vKey, bool bSpring) {
+  Panel& panel = At(vKey);
+  if (panel.spring == bSpring) return;
+  panel.spring = bSpring;
+  ClearOtherSprings(panel);
+  MeasurePanel(panel);
+  LayoutPanels();
+}
+
+bool cNoStatusBar::PanelFitToContents(const PanelRef& vKey) const { return At(vKey).fitToContents; }
+
+void cNoStatusBar::PanelFitToContents(const PanelRef& vKey, bool bFitContents) {
+  Panel& panel = At(vKey);
+  if (panel.fitToContents == bFitContents) return;
+  panel.fitToContents = bFitContents;
+  MeasurePanel(panel);
+  LayoutPanels();
+}
+
+int cNoStatusBar::PanelIcon(const PanelRef& vKey) const { return At(vKey).imageIndex; }
+
+void cNoStatusBar::PanelIcon(const PanelRef& vKey, int iImgIndex) {
+  FetchIcon(At(vKey), iImgIndex);
+  Draw();
+}
+
+HICON cNoStatusBar::PanelhIcon(const PanelRef& vKey) const { return At(vKey).icon.Get(); }
+
+void cNoStatusBar::PanelhIcon(const PanelRef& vKey, HICON hIcon) {
+  Panel& panel = At(vKey);
+  // Handing back the icon the panel already owns must not destroy it.
+  if (panel.icon.Get() != hIcon) panel.icon.Reset(hIcon);
+  Draw();
+}
+
+UINT cNoStatusBar::PanelStyle(const PanelRef& vKey) const { return At(vKey).style; }
+
+void cNoStatusBar::PanelStyle(const PanelRef& vKey, UINT eStyle) {
+  At(vKey).style = eStyle;
+  Draw();
+}
+
+int cNoStatusBar::PanelMinWidth(const PanelRef& vKey) const { return At(vKey).minWidth; }
+
+int cNoStatusBar::PanelIdealWidth(const PanelRef& vKey) const { return At(vKey).idealWidth; }
+
+void cNoStatusBar::PanelIdealWidth(const PanelRef& vKey, int lWidth) {
+  At(vKey).idealWidth = lWidth;
+  LayoutPanels();
+}
+
+std::optional<int> cNoStatusBar::Find(const PanelRef& vKey) const {
+  return FindPanel(vKey, PanelCount(), [this](int position) -> const std::wstring& {
+    return panels_[static_cast<size_t>(position - 1)].key;
+  });
+}
+
+cNoStatusBar::Panel& cNoStatusBar::At(const PanelRef& vKey) {
+  return panels_[static_cast<size_t>(PanelIndex(vKey) - 1)];
+}
+
+const cNoStatusBar::Panel& cNoStatusBar::At(const PanelRef& vKey) const {
+  return panels_[static_cast<size_t>(PanelIndex(vKey) - 1)];
+}
+
+void cNoStatusBar::FetchIcon(Panel& panel, int iImgIndex) {
+  panel.icon.Reset();
+  panel.imageIndex = iImgIndex;
+  if (iImgIndex >= 0) panel.icon.Reset(ImageList_GetIcon(imageList_, iImgIndex, 0));
+}
+
+void cNoStatusBar::ClearOtherSprings(const Panel& keep) {
+  for (Panel& panel : panels_) {
+    if (&panel != &keep) panel.spring = false;
+  }
+}
+
+void cNoStatusBar::MeasureBarHeight() {
+  if (host_->hdc() == nullptr) return;
+  RECT extent{};
+  DrawAnsiText(host_->hdc(), L"Xy", extent, DT_CALCRECT);
+  barHeight_ = extent.bottom - extent.top + 10;
+}
+
+// Before Create there is nothing to measure in: the ideal width stays as it was.
+void cNoStatusBar::MeasurePanel(Panel& panel) {
+  if (host_ == nullptr || host_->hdc() == nullptr) return;
+  RECT extent{};
+  DrawAnsiText(host_->hdc(), panel.text, extent, DT_CALCRECT);
+  panel.idealWidth = IdealPanelWidth(extent.right - extent.left, panel.minWidth);
+}
+
+void cNoStatusBar::LayoutPanels() {
+  if (host_ == nullptr || panels_.empty()) return;
+  RECT client{};
+  GetClientRect(host_->hwnd(), &client);
+  std::vector<PanelSizing> sizing;
+  for (const Panel& panel : panels_) {
+    sizing.push_back(
+        {panel.minWidth, panel.idealWidth, panel.fitToContents, panel.spring, panel.icon.Valid()});
+  }
+  std::vector<PanelRect> rects =
+      ::parvox::LayoutPanels(sizing, FromRect(client), leftOffset_, topOffset_, iconSize_);
+  for (size_t i = 0; i < panels_.size(); ++i) panels_[i].rect = rects[i];
+}
+
+}  // namespace parvox

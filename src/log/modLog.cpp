@@ -1,1 +1,51 @@
-// Placeholder: being written.
+// Keeps the single log window and loads it on first use, including after the user closed it
+// from its title bar.
+#include "log/modLog.h"
+
+#include <memory>
+
+#include "log/wLog.h"
+
+namespace parvox {
+namespace {
+
+std::unique_ptr<wLog>& Instance() {
+  static std::unique_ptr<wLog> instance;
+  return instance;
+}
+
+// A window closed from its title bar leaves its object behind with no handle: that counts as
+// not loaded, and the object is replaced on the next use.
+bool Loaded() { return Instance() != nullptr && Instance()->Handle() != nullptr; }
+
+wLog* LoadedWindow() {
+  if (!Loaded()) {
+    auto window = std::make_unique<wLog>();
+    if (!window->Create()) return nullptr;
+    Instance() = std::move(window);
+  }
+  return Instance().get();
+}
+
+}  // namespace
+
+void LoadLogWindow() { LoadedWindow(); }
+
+void UnloadLogWindow() { Instance().reset(); }
+
+void AppendLog(bool show, const std::wstring& text) {
+  wLog* window = LoadedWindow();
+  if (window == nullptr) return;  // logging never stops the caller
+  window->Append(text);
+  if (show) window->Show();
+}
+
+void ShowLogWindow() {
+  if (wLog* window = LoadedWindow()) window->Show();
+}
+
+std::wstring LogText() { return Loaded() ? Instance()->Text() : std::wstring(); }
+
+HWND LogWindowHandle() { return Loaded() ? Instance()->Handle() : nullptr; }
+
+}  // namespace parvox

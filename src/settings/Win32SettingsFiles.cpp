@@ -76,6 +76,7 @@ bool Win32SettingsFiles::ReplaceAtomically(const std::wstring& path, std::string
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+    SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
   std::wstring temporaryPath;
@@ -87,7 +88,9 @@ bool Win32SettingsFiles::ReplaceAtomically(const std::wstring& path, std::string
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
+  DWORD error = GetLastError();  // the caller may report it; the clean-up must not change it
   DeleteFileW(temporaryPath.c_str());
+  SetLastError(error);
   return false;
 }
 

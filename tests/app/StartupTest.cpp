@@ -12,49 +12,13 @@
 #include "app/wMain.h"
 #include "components/modListView.h"
 #include "settings/modINI.h"
-#include "support/TempFolder.h"
+#include "support/MainWindowFixture.h"
 
 namespace parvox {
 namespace {
 
-void PumpMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
-std::wstring WindowText(HWND window) {
-  wchar_t buffer[512];
-  GetWindowTextW(window, buffer, 512);
-  return buffer;
-}
-
-class StartupTest : public testing::Test {
- protected:
-  void SetUp() override {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
-  }
-  void Start(const std::wstring& commandLine = L"") {
-    window = std::make_unique<wMain>();
-    ASSERT_TRUE(window->Create(commandLine, folder.File(L"parvox.exe")));
-    PumpMessages();
-  }
-  void Close() {
-    DestroyWindow(window->Handle());
-    PumpMessages();
-    window.reset();
-  }
-  void WriteSettings(const std::string& bytes) { test::WriteBytes(SettingsFile(), bytes); }
-  std::wstring SettingsFile() const { return folder.File(L"Address Book.ini"); }
-  HWND List() const { return window->AddressList(); }
-
-  test::TempFolder folder;
-  std::unique_ptr<wMain> window;
-};
+using StartupTest = test::MainWindowTest;
+using test::WindowText;
 
 TEST_F(StartupTest, FirstStartWithoutSettingsFile) {
   Start();

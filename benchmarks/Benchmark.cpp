@@ -1,0 +1,92 @@
+// Runs every benchmark once and prints one table of figures and ratios.
+#include "Benchmark.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+namespace parvox::bench {
+
+LARGE_INTEGER Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now;
+}
+
+double Seconds(LARGE_INTEGER start) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(Now().QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void Table::Add(const std::string& name, double value, const std::string& unit, const std::string& comparedTo) {
+  rows_.push_back({name, value, unit, comparedTo});
+}
+
+double Table::Value(const std::string& name) const {
+  for (const Row& row : rows_) {
+    if (row.name == name) return row.value;
+  }
+  return 0;
+}
+
+void Table::Print() const {
+  std::printf("%-52s %12s  %-6s %s\n", "benchmark", "value", "unit", "ratio");
+  for (const Row& row : rows_) {
+    std::printf("%-52s %12.3f  %-6s", row.name.c_str(), row.value, row.unit.c_str());
+    if (!row.comparedTo.empty() && Value(row.comparedTo) > 0) {
+      std::printf(" %.2fx %s", row.value / Value(row.comparedTo), row.comparedTo.c_str());
+    }
+    std::printf("\n");
+  }
+}
+
+std::string GenerateBook(int entries) {
+  std::string book = "[Settings]\r\nEscape Minimises=1\r\nLast Selected=user7|DOMAIN9\r\n[Addresses]\r\nTotal=" +
+                     std::to_string(entries) + "\r\n";
+  char line[160];
+  for (int i = 1; i <= entries; ++i) {
+    int type = i % 10 == 0 ? 1 : 0;
+    std::snprintf(line, sizeof line, "Address[%05d]=ADDRESS=%s%d|DESCRIPTION=Desk %d, floor %d|TYPE=%d\r\n", i,
+                  type ? "DOMAIN" : "user", i, i, i % 7, type);
+    book += line;
+  }
+  return book;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::wstring NewTempFolder() {
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  std::wstring folder = std::wstring(base) + L"parvox-bench-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(GetTickCount()) + L"\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace parvox::bench
+
+int main() {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  parvox::bench::Table table;
+  parvox::bench::RunBookBenchmarks(table);
+  parvox::bench::RunSendBenchmarks(table);
+  table.Print();
+  return 0;
+}

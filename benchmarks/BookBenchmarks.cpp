@@ -1,0 +1,149 @@
+// Address-book load, save and start-up against the bare list view and the per-key profile API.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <memory>
+
+#include "Benchmark.h"
+#include "addressbook/AddressList.h"
+#include "addressbook/modFileIO.h"
+#include "app/wMain.h"
+#include "settings/AnsiText.h"
+
+namespace parvox::bench {
+namespace {
+
+constexpr int kLarge = 100000;
+constexpr int kSmall = 4000;
+
+// The floor: the list view alone, filled as the load fills it.
+double BareListSeconds(int rows) {
+  HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | LVS_REPORT, 0, 0, 300, 200,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
+  SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT, -1);
+  for (int column = 0; column < 2; ++column) {
+    LVCOLUMNW spec{LVCF_WIDTH};
+    spec.cx = 100;
+    SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&spec));
+  }
+  std::vector<std::wstring> tags(static_cast<size_t>(rows));
+  LARGE_INTEGER start = Now();
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), LVSICF_NOINVALIDATEALL);
+  for (int i = 0; i < rows; ++i) {
+    std::wstring text = L"user" + std::to_wstring(i), description = L"Desk " + std::to_wstring(i);
+    tags[static_cast<size_t>(i)] = L"ADDRESS=" + text + L"|DESCRIPTION=" + description + L"|TYPE=0";
+    LVITEMW item{LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE};
+    item.iItem = i;
+    item.pszText = text.data();
+    item.iImage = 1;
+    item.lParam = reinterpret_cast<LPARAM>(&tags[static_cast<size_t>(i)]);
+    int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    LVITEMW sub{};
+    sub.iSubItem = 1;
+    sub.pszText = description.data();
+    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+  }
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  double seconds = Seconds(start);
+  DestroyWindow(list);
+  ImageList_Destroy(images);
+  return seconds;
+}
+
+// The old way: one profile call per key.
+double ProfileLoadSeconds(const std::wstring& file, HWND list) {
+  std::string ansiFile = ToAnsi(file);
+  LARGE_INTEGER start = Now();
+  std::vector<char> buffer(60000);
+  GetPrivateProfileStringA("Addresses", "Total", "0", buffer.data(), 60000, ansiFile.c_str());
+  int total = std::atoi(buffer.data());
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  for (int i = 1; i <= total; ++i) {
+    char key[32];
+    std::snprintf(key, sizeof key, "Address[%05d]", i);
+    DWORD length = GetPrivateProfileStringA("Addresses", key, "", buffer.data(), 60000, ansiFile.c_str());
+    std::wstring record = FromAnsi(std::string_view(buffer.data(), length));
+    AppendAddressRow(list, record, record, 1, record);
+  }
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  return Seconds(start);
+}
+
+double ProfileSaveSeconds(const std::wstring& file, HWND list) {
+  std::string ansiFile = ToAnsi(file);
+  LARGE_INTEGER start = Now();
+  WritePrivateProfileStringA("Addresses", nullptr, nullptr, ansiFile.c_str());
+  int rows = RowCount(list);
+  WritePrivateProfileStringA("Addresses", "Total", std::to_string(rows).c_str(), ansiFile.c_str());
+  for (int i = 0; i < rows; ++i) {
+    char key[32];
+    std::snprintf(key, sizeof key, "Address[%05d]", i + 1);
+    WritePrivateProfileStringA("Addresses", key, ToAnsi(RowTag(list, i)).c_str(), ansiFile.c_str());
+  }
+  return Seconds(start);
+}
+
+struct LoadSave {
+  double load, save;
+};
+
+LoadSave OurLoadSave(const std::wstring& folder, int entries) {
+  std::wstring exe = folder + L"parvox.exe";
+  auto window = std::make_unique<wMain>();
+  window->Create(L"", exe);  // starts with no book
+  WriteFileBytes(folder + L"Address Book.ini", GenerateBook(entries));
+  LARGE_INTEGER start = Now();
+  LoadAddressBook(*window);
+  double load = Seconds(start);
+  start = Now();
+  SaveAddressBook(*window);
+  double save = Seconds(start);
+  DestroyWindow(window->Handle());
+  PumpMessages();
+  DeleteFileW((folder + L"Address Book.ini").c_str());
+  return {load, save};
+}
+
+}  // namespace
+
+void RunBookBenchmarks(Table& table) {
+  std::wstring folder = NewTempFolder();
+
+  table.Add("floor: bare list view, 100000 rows", BareListSeconds(kLarge), "s");
+  LoadSave large = OurLoadSave(folder, kLarge);
+  table.Add("LoadAddressBook, 100000 entries", large.load, "s", "floor: bare list view, 100000 rows");
+  table.Add("SaveAddressBook, 100000 entries", large.save, "s");
+
+  LoadSave small = OurLoadSave(folder, kSmall);
+  std::wstring profileFile = folder + L"profile.ini";
+  WriteFileBytes(profileFile, GenerateBook(kSmall));
+  auto window = std::make_unique<wMain>();
+  window->Create(L"", folder + L"parvox.exe");
+  table.Add("baseline: per-key profile load, 4000 entries", ProfileLoadSeconds(profileFile, window->AddressList()), "s");
+  table.Add("LoadAddressBook, 4000 entries", small.load, "s", "baseline: per-key profile load, 4000 entries");
+  table.Add("baseline: per-key profile save, 4000 entries", ProfileSaveSeconds(profileFile, window->AddressList()), "s");
+  table.Add("SaveAddressBook, 4000 entries", small.save, "s", "baseline: per-key profile save, 4000 entries");
+  DestroyWindow(window->Handle());
+  PumpMessages();
+  window.reset();
+
+  WriteFileBytes(folder + L"Address Book.ini", GenerateBook(kLarge));
+  LARGE_INTEGER start = Now();
+  window = std::make_unique<wMain>();
+  window->Create(L"", folder + L"parvox.exe");
+  PumpMessages();
+  table.Add("start-up to shown window, 100000 entries", Seconds(start), "s");
+  PROCESS_MEMORY_COUNTERS memory{sizeof memory};
+  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+  table.Add("working set after that start-up", static_cast<double>(memory.WorkingSetSize) / (1024.0 * 1024.0), "MB");
+  DestroyWindow(window->Handle());
+  PumpMessages();
+}
+
+}  // namespace parvox::bench

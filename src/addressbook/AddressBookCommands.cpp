@@ -1,0 +1,94 @@
+// Add, edit, remove, sort and tick the entries of the address list.
+#include "addressbook/AddressBookCommands.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "addressbook/AddressList.h"
+#include "addressbook/modFileIO.h"
+#include "addressbook/wEdit.h"
+#include "app/Seams.h"
+#include "app/modDeclarations.h"
+#include "app/wMain.h"
+#include "components/modListView.h"
+
+namespace parvox {
+namespace {
+
+void OpenEditor(wMain& main) {
+  wEdit editor(main);
+  if (editor.Open(main.Handle())) editor.RunModal();
+}
+
+int CALLBACK CompareColumnText(LPARAM first, LPARAM second, LPARAM context) {
+  auto* sort = reinterpret_cast<std::pair<HWND, int>*>(context);
+  std::wstring a = RowText(sort->first, static_cast<int>(first), sort->second);
+  std::wstring b = RowText(sort->first, static_cast<int>(second), sort->second);
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) - CSTR_EQUAL;
+}
+
+}  // namespace
+
+void AddEntry(wMain& main) {
+  AppState& app = App();
+  app.editIsNewEntry = true;
+  app.editAddress = L"New User " + std::to_wstring(RowCount(main.AddressList()));
+  app.editDescription.clear();
+  OpenEditor(main);
+}
+
+void EditEntry(wMain& main) {
+  HWND list = main.AddressList();
+  if (RowCount(list) == 0) {
+    main.SetStatusText(L"No entry to edit...");
+    return;
+  }
+  int row = RowToEdit(list);
+  if (row < 0) return;
+  AppState& app = App();
+  app.editIsNewEntry = false;
+  app.editAddress = RowText(list, row);
+  app.editDescription = RowText(list, row, 1);
+  OpenEditor(main);
+}
+
+void RemoveCheckedEntries(wMain& main) {
+  HWND list = main.AddressList();
+  int rows = RowCount(list);
+  if (rows == 0) {
+    main.SetStatusText(L"The address book contains no entries!");
+    return;
+  }
+  if (CountCheckedItems(list) == 0) {
+    main.SetStatusText(L"No entries have been selected (checkmarked) for removal.");
+    return;
+  }
+  if (ShowMessageBox(main.Handle(), L"All checked entries will be removed - continue?", L"Remove selected entries..",
+                     MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    return;
+  }
+  // From the last row to the first, so the rows still to visit keep their numbers.
+  for (int row = rows - 1; row >= 0; --row) {
+    if (IsItemChecked(list, row)) SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  }
+  SaveAddressBook(main);
+  main.UpdateEntryCommands();
+}
+
+void SortByColumn(wMain& main, int column) {
+  HWND list = main.AddressList();
+  if (RowCount(list) == 0) return;
+  std::pair<HWND, int> sort{list, column};
+  SendMessageW(list, LVM_SORTITEMSEX, reinterpret_cast<WPARAM>(&sort), reinterpret_cast<LPARAM>(CompareColumnText));
+  SaveAddressBook(main);
+}
+
+void CheckAllEntries(wMain& main, bool checked) {
+  HWND list = main.AddressList();
+  for (int row = 0, rows = RowCount(list); row < rows; ++row) SetItemChecked(list, row, checked);
+}
+
+void InvertEntryChecks(wMain& main) { InvertCheckedItems(main.AddressList()); }
+
+}  // namespace parvox

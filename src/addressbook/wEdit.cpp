@@ -1,0 +1,208 @@
+// Entry editor layout, keystroke rules and the add or edit of the row.
+#include "addressbook/wEdit.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "addressbook/AddressList.h"
+#include "addressbook/EntryRecord.h"
+#include "addressbook/modFileIO.h"
+#include "app/modDeclarations.h"
+#include "resource.h"
+#include "settings/NumericText.h"
+
+namespace parvox {
+namespace {
+
+using K = FormKind;
+using E = wEdit;
+// Focusable controls first, in tab order.
+constexpr std::array kEditLayout = {
+    FormControl{E::kTxtAddress, L"txtAddress", K::kTextBox, L"", 1290, 2940, 4550, 285, nullptr},
+    FormControl{E::kTxtDescription, L"txtDescription", K::kTextBox, L"", 1290, 4035, 4550, 285, nullptr},
+    FormControl{E::kOptUserOrMachine, L"optEntryType(0)", K::kOption, L"User or Machine", 300, 1500, 2580, 255, nullptr},
+    FormControl{E::kOptDomain, L"optEntryType(1)", K::kOption, L"Domain", 3105, 1500, 2700, 255, nullptr},
+    FormControl{E::kCmdAddEntry, L"cmdAddEntry", K::kDefaultButton, L"Add Entry", 2925, 5145, 1515, 435,
+                L"Add this new entry to the address book"},
+    FormControl{E::kCmdCancel, L"cmdCancel", K::kButton, L"Cancel", 4470, 5145, 1515, 435,
+                L"Don't add this new entry to the address bok"},
+    FormControl{E::kLabHeaderBkg, L"labHeaderBkg", K::kHeaderBand, L"", 0, 0, 6105, 1125, nullptr},
+    FormControl{E::kImgLogoUser, L"imgLogo(0)", K::kImage, L"", 210, 210, 720, 720, nullptr},
+    FormControl{E::kImgLogoDomain, L"imgLogo(1)", K::kImage, L"", 210, 210, 720, 720, nullptr},
+    FormControl{E::kLabTitle, L"labTitle", K::kHeaderTitle, L"Enter New Address Book Entry", 1155, 150, 4800, 195, nullptr},
+    FormControl{E::kLabBody, L"labBody", K::kHeaderLabel,
+                L"Parvox supports sending messages to single machines and entire domains. If you're not sure "
+                L"which one you should use, then select the User Or Machine option.",
+                1155, 345, 4830, 675, nullptr},
+    FormControl{E::kMultiRule1, L"MultiRule1", K::kRule, L"", -1290, 1110, 8985, 60, nullptr},
+    FormControl{E::kFraEntryType, L"fraEntryType", K::kFrame, L"Entry Type", 165, 1260, 5790, 1335, nullptr},
+    FormControl{E::kLabUserOrMachine, L"labUserOrMachine", K::kLabel,
+                L"Select this type if you want to send a message to a user on a single machine.", 540, 1800,
+                2400, 675, nullptr},
+    FormControl{E::kLabDomain, L"labDomain", K::kLabel,
+                L"Or this type if you want to send a message to an entire domain.", 3345, 1800, 2460, 675, nullptr},
+    FormControl{E::kFraDetails, L"fraDetails", K::kFrame, L"Recipient Details", 165, 2700, 5790, 2160, nullptr},
+    FormControl{E::kLabAddress, L"labAddress", K::kLabel, L"Address", 300, 2985, 945, 195, nullptr},
+    FormControl{E::kLabStep1, L"labStep1", K::kLabel,
+                L"Enter either the IP address or name of the computer you would like to add to your address "
+                L"book here. If using a computer name, it must obviously exist within your Local Area Network.",
+                1290, 3270, 4550, 675, nullptr},
+    FormControl{E::kLabDescription, L"labDescription", K::kLabel, L"Description", 300, 4080, 945, 195, nullptr},
+    FormControl{E::kLabel3, L"Label3", K::kLabel, L"Finally, enter a description for this new entry into here.",
+                1290, 4380, 4550, 390, nullptr},
+    FormControl{E::kMultiRule2, L"MultiRule2", K::kRule, L"", -135, 4995, 7020, 105, nullptr},
+};
+
+HICON LoadLogo(int resource) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource), IMAGE_ICON, 48, 48, 0));
+}
+
+std::wstring BoxText(HWND box) {
+  std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(box)) + 1);
+  GetWindowTextW(box, buffer.data(), static_cast<int>(buffer.size()));
+  return buffer.data();
+}
+
+std::wstring ClipboardText(HWND owner) {
+  std::wstring text;
+  if (!OpenClipboard(owner)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+}  // namespace
+
+std::wstring WithoutRecordDelimiter(std::wstring text) {
+  text.erase(std::remove(text.begin(), text.end(), L'|'), text.end());
+  return text;
+}
+
+int RowToEdit(HWND list) {
+  int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (row < 0) row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  return row;
+}
+
+bool wEdit::Open(HWND owner) {
+  const AppState& app = App();
+  HWND list = host_.AddressList();
+  row_ = app.editIsNewEntry ? -1 : RowToEdit(list);
+  std::wstring caption = app.editIsNewEntry ? L"Add a new entry.." : L"Editing entry: " + app.editAddress;
+  if (!CreateForm(owner, L"ParvoxEdit", caption.c_str(), 6105, 5700, kEditLayout)) return false;
+
+  userIcon_.Reset(LoadLogo(IDI_TYPE_USER));
+  domainIcon_.Reset(LoadLogo(IDI_TYPE_DOMAIN));
+  SetIcon(kImgLogoUser, userIcon_.Get());
+  SetIcon(kImgLogoDomain, domainIcon_.Get());
+  for (int box : {kTxtAddress, kTxtDescription}) {
+    SetWindowSubclass(Item(box), TextBoxProcedure, static_cast<UINT_PTR>(box), reinterpret_cast<DWORD_PTR>(this));
+  }
+
+  // A hand-edited TYPE that is empty or neither 0 nor 1 opens as "User or Machine".
+  int type = 0;
+  if (row_ >= 0 && LeadingNumber(ParseField(RowTag(list, row_), L"TYPE", L"|", L"=", L"")) == 1.0) type = 1;
+  SelectType(type);
+  SetWindowTextW(Item(kTxtAddress), app.editAddress.c_str());
+  SetWindowTextW(Item(kTxtDescription), app.editDescription.c_str());
+  SetFocus(Item(kTxtAddress));
+  return true;
+}
+
+void wEdit::SelectType(int type) {
+  CheckRadioButton(Handle(), kOptUserOrMachine, kOptDomain, type == 1 ? kOptDomain : kOptUserOrMachine);
+  // The chosen type's picture comes to the front.
+  HWND front = Item(type == 1 ? kImgLogoDomain : kImgLogoUser);
+  HWND back = Item(type == 1 ? kImgLogoUser : kImgLogoDomain);
+  ShowWindow(front, SW_SHOW);
+  ShowWindow(back, SW_HIDE);
+}
+
+int wEdit::SelectedType() const {
+  if (IsDlgButtonChecked(Handle(), kOptUserOrMachine) == BST_CHECKED) return 0;
+  if (IsDlgButtonChecked(Handle(), kOptDomain) == BST_CHECKED) return 1;
+  return 0;
+}
+
+void wEdit::Accept() {
+  HWND list = host_.AddressList();
+  std::wstring address = BoxText(Item(kTxtAddress)), description = BoxText(Item(kTxtDescription));
+  std::wstring type = std::to_wstring(SelectedType());
+  int image = TypeImageIndex(SelectedType());
+  if (row_ < 0) {
+    AppendAddressRow(list, address, description, image,
+                     L"ADDRESS=" + address + L"|DESCRIPTION=" + description + L"|TYPE=" + type);
+  } else {
+    std::wstring record = RowTag(list, row_);
+    record = SetField(record, L"ADDRESS", address, L"|", L"=");
+    record = SetField(record, L"DESCRIPTION", description, L"|", L"=");
+    record = SetField(record, L"TYPE", type, L"|", L"=");
+    UpdateAddressRow(list, row_, address, description, image, record);
+  }
+  SaveAddressBook(host_);
+  EndForm();
+}
+
+void wEdit::OnCommand(int id, int code) {
+  switch (id) {
+    case kCmdAddEntry:
+      Accept();
+      break;
+    case kCmdCancel:
+      EndForm();
+      break;
+    case kOptUserOrMachine:
+    case kLabUserOrMachine:
+      if (code == BN_CLICKED || code == STN_CLICKED) SelectType(0);
+      break;
+    case kOptDomain:
+    case kLabDomain:
+      if (code == BN_CLICKED || code == STN_CLICKED) SelectType(1);
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT CALLBACK wEdit::TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self) {
+  auto* editor = reinterpret_cast<wEdit*>(self);
+  switch (message) {
+    case WM_GETDLGCODE: {
+      // Escape must reach the box as a typed character rather than go to the dialog loop.
+      LRESULT code = DefSubclassProc(box, message, wParam, lParam);
+      return wParam == VK_ESCAPE ? code | DLGC_WANTMESSAGE : code;
+    }
+    case WM_CHAR:
+      if (wParam == 27) {
+        editor->EndForm();
+        return 0;
+      }
+      if (wParam == L'|') return 0;
+      break;
+    case WM_PASTE: {
+      std::wstring text = WithoutRecordDelimiter(ClipboardText(box));
+      SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+      return 0;
+    }
+    case WM_SETFOCUS:
+      PostMessageW(box, EM_SETSEL, 0, -1);  // after the edit's own caret placement
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(box, TextBoxProcedure, id);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(box, message, wParam, lParam);
+}
+
+}  // namespace parvox

@@ -1,0 +1,48 @@
+// The entry editor: adds a new address-book entry or changes the selected one, then saves.
+#pragma once
+
+#include <string>
+
+#include "components/Form.h"
+
+namespace parvox {
+
+class AddressBookHost;
+
+class wEdit : public Form {
+ public:
+  enum ItemId : int {
+    kLabHeaderBkg = 100, kImgLogoUser, kImgLogoDomain, kLabTitle, kLabBody, kMultiRule1,
+    kFraEntryType, kOptUserOrMachine, kOptDomain, kLabUserOrMachine, kLabDomain, kFraDetails,
+    kLabAddress, kTxtAddress, kLabStep1, kLabDescription, kTxtDescription, kLabel3, kMultiRule2,
+    kCmdAddEntry, kCmdCancel,
+  };
+
+  explicit wEdit(AddressBookHost& host) : host_(host) {}
+  // Creates and loads the dialog from the editor hand-over of the process-wide state.
+  bool Open(HWND owner);
+  // The row being edited, or -1 in add mode.
+  int EditedRow() const { return row_; }
+
+ protected:
+  void OnCommand(int id, int code) override;
+  int DefaultButton() const override { return kCmdAddEntry; }
+
+ private:
+  void SelectType(int type);
+  int SelectedType() const;
+  void Accept();
+  static LRESULT CALLBACK TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                           DWORD_PTR self);
+
+  AddressBookHost& host_;
+  int row_ = -1;
+  IconHandle userIcon_, domainIcon_;
+};
+
+// The row an edit works on: the selected row, else the focused one, else -1.
+int RowToEdit(HWND list);
+// Text with every "|" removed: a "|" inside a value would split the entry's record.
+std::wstring WithoutRecordDelimiter(std::wstring text);
+
+}  // namespace parvox

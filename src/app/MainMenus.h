@@ -1,0 +1,41 @@
+// The main window's three pop-up menus as data: entries, nesting and enabled state at design.
+#pragma once
+
+#include <span>
+
+namespace parvox {
+
+enum MenuId : int {
+  kMenuNone = 0,
+  kMContext = 2000,
+  kMEditSelected,
+  kSeperator1,
+  kMSelection,
+  kMSelectAll,
+  kMSelectInverted,
+  kMSelectNone,
+  kMSysTray,
+  kMShowWindow,
+  kMHideWindow,
+  kBlank0,
+  kMAbout,
+  kMQuit,
+  kMMenu,
+  kMSettings,
+  kMLog,
+  kMBlank034,
+  kMBackup,
+  kMRestore,
+};
+
+struct MenuSpec {
+  MenuId id;
+  const wchar_t* name;
+  MenuId parent;  // kMenuNone for the three top-level pop-ups
+  const wchar_t* caption;  // "-" is a separator line
+  bool enabled;
+};
+
+std::span<const MenuSpec> MainMenus();
+
+}  // namespace parvox

@@ -1,0 +1,263 @@
+// The main window's menus, key commands, message editor and notification-area behaviour.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "addressbook/AddressList.h"
+#include "app/Seams.h"
+#include "app/Version.h"
+#include "app/modDeclarations.h"
+#include "addressbook/AddressBookCommands.h"
+#include "app/wMain.h"
+#include "log/modLog.h"
+#include "sending/SendCommand.h"
+#include "settings/BackupRestore.h"
+#include "settings/wSettings.h"
+
+namespace parvox {
+
+void wMain::CreateMenus() {
+  menuBar_ = CreateMenu();
+  menus_[kMenuNone] = menuBar_;
+  // Submenus first get their own pop-up handle, then each entry is appended to its parent.
+  for (const MenuSpec& spec : MainMenus()) {
+    bool hasChildren = false;
+    for (const MenuSpec& other : MainMenus()) hasChildren = hasChildren || other.parent == spec.id;
+    if (hasChildren) menus_[spec.id] = CreatePopupMenu();
+  }
+  for (const MenuSpec& spec : MainMenus()) {
+    HMENU parent = menus_[spec.parent];
+    UINT flags = spec.enabled ? MF_ENABLED : MF_GRAYED;
+    if (std::wstring(spec.caption) == L"-") {
+      AppendMenuW(parent, MF_SEPARATOR, static_cast<UINT_PTR>(spec.id), nullptr);
+    } else if (menus_.count(spec.id) != 0) {
+      AppendMenuW(parent, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(menus_[spec.id]), spec.caption);
+    } else {
+      AppendMenuW(parent, flags | MF_STRING, static_cast<UINT_PTR>(spec.id), spec.caption);
+    }
+  }
+}
+
+HMENU wMain::Menu(MenuId id) const {
+  auto found = menus_.find(id);
+  return found == menus_.end() ? nullptr : found->second;
+}
+
+bool wMain::IsMenuEnabled(MenuId id) const {
+  for (const MenuSpec& spec : MainMenus()) {
+    if (spec.id != id) continue;
+    UINT state = GetMenuState(Menu(spec.parent), static_cast<UINT>(id), MF_BYCOMMAND);
+    if (menus_.count(id) != 0) {
+      // A submenu entry is found by position in its parent.
+      HMENU parent = Menu(spec.parent);
+      for (int i = 0, n = GetMenuItemCount(parent); i < n; ++i) {
+        if (GetSubMenu(parent, i) == Menu(id)) state = GetMenuState(parent, static_cast<UINT>(i), MF_BYPOSITION);
+      }
+    }
+    return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+  }
+  return false;
+}
+
+static void EnableMenuEntry(HMENU parent, HMENU submenu, UINT id, bool enabled) {
+  UINT flags = enabled ? MF_ENABLED : MF_GRAYED;
+  if (submenu == nullptr) {
+    EnableMenuItem(parent, id, MF_BYCOMMAND | flags);
+    return;
+  }
+  for (int i = 0, n = GetMenuItemCount(parent); i < n; ++i) {
+    if (GetSubMenu(parent, i) == submenu) EnableMenuItem(parent, static_cast<UINT>(i), MF_BYPOSITION | flags);
+  }
+}
+
+void wMain::UpdateEntryCommands() {
+  bool hasRows = RowCount(AddressList()) > 0;
+  EnableWindow(Control(kIdCmdEdit), hasRows);
+  EnableWindow(Control(kIdCmdRemove), hasRows);
+  EnableMenuEntry(Menu(kMContext), nullptr, kMEditSelected, hasRows);
+  EnableMenuEntry(Menu(kMContext), Menu(kMSelection), kMSelection, hasRows);
+}
+
+void wMain::SetShowHideMenus(bool showEnabled, bool hideEnabled) {
+  EnableMenuEntry(Menu(kMSysTray), nullptr, kMShowWindow, showEnabled);
+  EnableMenuEntry(Menu(kMSysTray), nullptr, kMHideWindow, hideEnabled);
+}
+
+void wMain::ShowAboutBox() { ShowMessageBox(Handle(), AboutText(), L"About..", MB_OK | MB_ICONINFORMATION); }
+
+void wMain::OpenPopupMenu(MenuId id) {
+  POINT pointer;
+  GetCursorPos(&pointer);
+  // Without the foreground the menu would not close when the user clicks elsewhere.
+  SetForegroundWindow(Handle());
+  TrackPopupMenu(Menu(id), 0, pointer.x, pointer.y, 0, Handle(), nullptr);
+  PostMessageW(Handle(), WM_NULL, 0, 0);
+}
+
+std::wstring wMain::MessageText() const {
+  HWND message = Control(kIdTxtMsg);
+  std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(message)) + 1);
+  GetWindowTextW(message, buffer.data(), static_cast<int>(buffer.size()));
+  return std::wstring(buffer.data());
+}
+
+void wMain::ClearMessage() {
+  HWND message = Control(kIdTxtMsg);
+  SetWindowTextW(message, L"");
+  OnMessageChanged();  // a multi-line edit reports no change for text set by the program
+  SetFocus(message);
+  SetStatusText(L"Message has been cleared..");
+}
+
+void wMain::OnMessageChanged() {
+  if (codeFired_) return;
+  SetStatusText(CharacterCountText(static_cast<size_t>(GetWindowTextLengthW(Control(kIdTxtMsg)))));
+}
+
+void wMain::KeyCommands(WPARAM key) {
+  bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0;
+  bool alt = GetKeyState(VK_MENU) < 0;
+  if (key == 'S' && ctrl && !shift && !alt) {
+    SendMessageW(Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(Control(kIdCmdSend)));
+  } else if (key == VK_ESCAPE && App().escapeMinimises) {
+    ShowWindow(Handle(), SW_MINIMIZE);
+  }
+}
+
+LRESULT CALLBACK wMain::ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR owner) {
+  auto* self = reinterpret_cast<wMain*>(owner);
+  try {
+    if (message == WM_KEYUP) self->KeyCommands(wParam);
+    if (message == WM_LBUTTONDBLCLK && id == kIdTxtMsg) {
+      self->ClearMessage();
+      return 0;
+    }
+  } catch (...) {
+    // A failing command must not unwind through the control's procedure.
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(control, ControlProcedure, id);
+  return DefSubclassProc(control, message, wParam, lParam);
+}
+
+void wMain::SubclassKeyControls() {
+  for (MainControlId id : {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
+    SetWindowSubclass(Control(id), ControlProcedure, static_cast<UINT_PTR>(id), reinterpret_cast<DWORD_PTR>(this));
+  }
+}
+
+void wMain::ShowFromTray() {
+  ShowWindow(Handle(), SW_SHOW);
+  ShowWindow(Handle(), SW_RESTORE);
+  SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  SetForegroundWindow(Handle());
+  SetShowHideMenus(false, true);
+}
+
+void wMain::HideToTray() {
+  ShowWindow(Handle(), SW_HIDE);
+  SetShowHideMenus(true, false);
+}
+
+void wMain::OnTrayEvent(LPARAM lParam) {
+  switch (DecodeTrayEvent(lParam)) {
+    case TrayAction::kToggleWindow:
+      tag_ = L"DONTHIDE";
+      if (IsWindowVisible(Handle())) {
+        ShowWindow(Handle(), SW_MINIMIZE);
+        HideToTray();
+      } else {
+        ShowFromTray();
+      }
+      break;
+    case TrayAction::kOpenMenu:
+      OpenPopupMenu(kMSysTray);
+      break;
+    case TrayAction::kNone:
+      break;
+  }
+}
+
+void wMain::OnResize(WPARAM sizeType) {
+  if (tag_ == L"DONTHIDE") {
+    tag_.clear();
+  } else if (sizeType == SIZE_MINIMIZED) {
+    HideToTray();
+  } else if (sizeType == SIZE_RESTORED) {
+    ShowWindow(Handle(), SW_SHOW);
+    SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetShowHideMenus(false, true);
+  }
+}
+
+void wMain::OnCommand(int id, int code) {
+  switch (id) {
+    case kIdTxtMsg:
+      if (code == EN_CHANGE) OnMessageChanged();
+      break;
+    case kIdCmdSend:
+      SendCommand(*this);
+      break;
+    case kIdCmdAdd:
+      AddEntry(*this);
+      break;
+    case kIdCmdEdit:
+    case kMEditSelected:
+      EditEntry(*this);
+      break;
+    case kIdCmdRemove:
+      RemoveCheckedEntries(*this);
+      break;
+    case kMSelectAll:
+      CheckAllEntries(*this, true);
+      break;
+    case kMSelectNone:
+      CheckAllEntries(*this, false);
+      break;
+    case kMSelectInverted:
+      InvertEntryChecks(*this);
+      break;
+    case kIdCmdClear:
+      ClearMessage();
+      break;
+    case kIdCmdAbout:
+    case kMAbout:
+      ShowAboutBox();
+      break;
+    case kIdCmdMenu:
+      OpenPopupMenu(kMMenu);
+      break;
+    case kMShowWindow:
+      tag_ = L"DONTHIDE";
+      ShowFromTray();
+      break;
+    case kMHideWindow:
+      ShowWindow(Handle(), SW_MINIMIZE);
+      HideToTray();
+      break;
+    case kMSettings: {
+      wSettings settings;
+      if (settings.Open(Handle())) settings.RunModal();
+      break;
+    }
+    case kMLog:
+      ShowLogWindow();
+      break;
+    case kMBackup:
+      BackupCommand(*this);
+      break;
+    case kMRestore:
+      RestoreCommand(*this);
+      break;
+    case kMQuit:
+      PostMessageW(Handle(), WM_CLOSE, 0, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace parvox

@@ -1,0 +1,87 @@
+// Both send loops walk the ticked rows in list order, report each recipient in the status line
+// and end with the count of ticked rows.
+#include "sending/SendCommand.h"
+
+#include <string>
+
+#include "addressbook/AddressList.h"
+#include "addressbook/EntryRecord.h"
+#include "app/modDeclarations.h"
+#include "app/wMain.h"
+#include "components/modListView.h"
+#include "log/modLog.h"
+#include "sending/SendText.h"
+#include "sending/modAPI.h"
+#include "sending/modMailSlots.h"
+#include "settings/AnsiText.h"
+
+namespace parvox {
+namespace {
+
+template <typename SendOne>
+void ForEachTickedRow(wMain& main, SendOne sendOne) {
+  HWND list = main.AddressList();
+  long count = 0;
+  for (int row = 0, rows = RowCount(list); row < rows; ++row) {
+    if (!IsItemChecked(list, row)) continue;
+    std::wstring address = RowText(list, row);
+    main.SetStatusText(L"Sending message to " + address + L" ...");
+    sendOne(list, row, address);
+    ++count;
+  }
+  main.SetStatusText(L"Message sent to the " + std::to_wstring(count) + L" selected recipient(s).");
+}
+
+std::wstring FailureLine(const std::wstring& address, const MailslotMessage& message) {
+  size_t bytes = ToAnsi(message.From).size() + ToAnsi(message.To).size() + ToAnsi(message.Text).size() + 4;
+  if (bytes > kMaxDatagramBytes) {
+    return L"Error sending message to " + address + L". The message is too long for the built-in protocol (" +
+           std::to_wstring(bytes) + L" bytes; at most " + std::to_wstring(kMaxDatagramBytes) + L").";
+  }
+  return L"Error sending message to " + address + L". They may not be online.";
+}
+
+}  // namespace
+
+void SendCommand(wMain& main) {
+  HWND list = main.AddressList();
+  if (RowCount(list) == 0) {
+    main.SetStatusText(L"You need to have at least one entry in your address book.");
+  } else if (CountCheckedItems(list) == 0) {
+    main.SetStatusText(L"You need to select at least one recipient to send your message to.");
+  } else if (main.MessageText().empty()) {
+    main.SetStatusText(L"You need to enter a message before you can send..");
+  } else if (App().internalSend) {
+    SendViaBroadcast(main);
+  } else {
+    SendViaWindows(main);
+  }
+}
+
+void SendViaWindows(wMain& main) {
+  ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
+    std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
+    ShellOpen(L"NET", NetSendParameters(address, type, main.MessageText()), L"", main.Handle());
+  });
+}
+
+void SendViaBroadcast(wMain& main) {
+  ForEachTickedRow(main, [&](HWND, int, const std::wstring& address) {
+    MailslotMessage message{GetCurrentUserName(), address, main.MessageText()};
+    switch (SendMailslotMessage(kMessengerSlot, message)) {
+      case kMailslotSent:
+        AppendLog(false, L"Message successfully sent to " + address + L".");
+        break;
+      case kMailslotNoText:
+        AppendLog(true, L"There was no message to send to " + address + L".");
+        break;
+      case kMailslotFailed:
+        AppendLog(true, FailureLine(address, message));
+        break;
+      default:  // a short write is counted but not reported
+        break;
+    }
+  });
+}
+
+}  // namespace parvox

@@ -1,0 +1,14 @@
+// The Send command and its two paths: the NET command per recipient, or the built-in mailslot
+// send that logs each recipient's outcome.
+#pragma once
+
+namespace parvox {
+
+class wMain;
+
+// Checks that there is something to send and someone to send it to, then sends.
+void SendCommand(wMain& main);
+void SendViaWindows(wMain& main);
+void SendViaBroadcast(wMain& main);
+
+}  // namespace parvox

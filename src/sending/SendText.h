@@ -1,0 +1,25 @@
+// What the two send paths hand to the platform: the NET command's parameters and the mailslot
+// path and datagram of the built-in send.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace parvox {
+
+// The datagram is assembled in a buffer of this many bytes; a longer one is never sent.
+inline constexpr size_t kMaxDatagramBytes = 65537;
+// The mailslot on which the messaging service of every recipient listens.
+inline constexpr wchar_t kMessengerSlot[] = L"messngr";
+
+// "SEND \"A\" M" for a user or machine (TYPE "0"), "SEND /domain:A M" for anything else.
+std::wstring NetSendParameters(const std::wstring& address, const std::wstring& type,
+                               const std::wstring& message);
+
+// "\\" + To + "\mailslot\" + slot.
+std::wstring MailslotPath(const std::wstring& to, const std::wstring& slot);
+
+// From NUL To NUL Text NUL NUL, from texts already in the ANSI code page.
+std::string AssembleDatagram(std::string_view from, std::string_view to, std::string_view text);
+
+}  // namespace parvox

@@ -1,0 +1,30 @@
+// ShellExecuteExA with the ANSI texts of the NET command.
+#include "sending/modAPI.h"
+
+#include <shellapi.h>
+
+#include "app/Seams.h"
+#include "settings/AnsiText.h"
+
+namespace parvox {
+
+void ShellOpen(const std::wstring& file, const std::wstring& parameters,
+               const std::wstring& directory, HWND owner) {
+  std::string ansiFile = ToAnsi(file), ansiParameters = ToAnsi(parameters);
+  std::string ansiDirectory = ToAnsi(directory);
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = 0;
+  info.hwnd = owner;
+  info.lpVerb = "open";
+  info.lpFile = ansiFile.c_str();
+  info.lpParameters = ansiParameters.c_str();
+  info.lpDirectory = directory.empty() ? nullptr : ansiDirectory.c_str();
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExA(&info) && info.hInstApp == nullptr) {
+    ShowMessageBox(owner, L"Um.. you don't appear to have a web-browser installed...",
+                   L"Error visiting link...", MB_OK | MB_ICONEXCLAMATION);
+  }
+}
+
+}  // namespace parvox

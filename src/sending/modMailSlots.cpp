@@ -1,0 +1,40 @@
+// Mailslot writes through the file API, one open, write and close per recipient.
+#include "sending/modMailSlots.h"
+
+#include <windows.h>
+
+#include "components/UniqueHandle.h"
+#include "sending/SendText.h"
+#include "settings/AnsiText.h"
+
+namespace parvox {
+
+std::wstring GetCurrentUserName() {
+  char buffer[255];
+  DWORD length = sizeof buffer;
+  if (!GetUserNameA(buffer, &length) || length == 0) return std::wstring();
+  return FromAnsi(std::string_view(buffer, length - 1));
+}
+
+int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message) {
+  if (message.Text.empty()) return kMailslotNoText;
+  if (message.To.empty()) message.To = L"*";
+  if (message.From.empty()) message.From = GetCurrentUserName();
+
+  std::string datagram =
+      AssembleDatagram(ToAnsi(message.From), ToAnsi(message.To), ToAnsi(message.Text));
+  if (datagram.size() > kMaxDatagramBytes) return kMailslotFailed;
+
+  FileHandle slot(CreateFileA(ToAnsi(MailslotPath(message.To, slotName)).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+  if (!slot.Valid()) return kMailslotFailed;
+  DWORD written = 0;
+  if (!WriteFile(slot.Get(), datagram.data(), static_cast<DWORD>(datagram.size()), &written,
+                 nullptr)) {
+    return kMailslotFailed;
+  }
+  return written == datagram.size() ? kMailslotSent : kMailslotShortWrite;
+}
+
+}  // namespace parvox

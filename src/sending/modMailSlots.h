@@ -1,0 +1,28 @@
+// The built-in send's transport: one datagram written into a recipient's mailslot.
+#pragma once
+
+#include <string>
+
+namespace parvox {
+
+struct MailslotMessage {
+  std::wstring From;
+  std::wstring To;
+  std::wstring Text;
+};
+
+enum MailslotResult : int {
+  kMailslotSent = 0,
+  kMailslotNoText = 1,
+  kMailslotShortWrite = 2,
+  kMailslotFailed = 3,
+};
+
+// Writes From NUL To NUL Text NUL NUL to "\\To\mailslot\slotName". Fills an empty To with "*"
+// and an empty From with the user name. A datagram over 65,537 bytes is not sent (result 3).
+int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message);
+
+// The logged-on user's name.
+std::wstring GetCurrentUserName();
+
+}  // namespace parvox

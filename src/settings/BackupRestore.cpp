@@ -1,0 +1,69 @@
+// Both copies go through a temporary file and one atomic rename, so a failure half-way leaves
+// the target as it was.
+#include "settings/BackupRestore.h"
+
+#include <windows.h>
+
+#include "addressbook/modFileIO.h"
+#include "app/Seams.h"
+#include "app/Version.h"
+#include "app/modDeclarations.h"
+#include "app/wMain.h"
+#include "settings/modMiscFunctions.h"
+
+namespace parvox {
+namespace {
+
+constexpr wchar_t kBackupName[] = L"Address Book.ini";
+
+}  // namespace
+
+void BackupCommand(wMain& main) {
+  std::wstring folder =
+      BrowseForFolder(main.Handle(), L"", L"Select the directory you would like to back-up your settings to.");
+  if (folder.empty()) return;
+  if (!IsDirectoryWritable(folder)) {
+    main.SetStatusText(L"Error saving the settings file. Aborted.");
+    ShowMessageBox(main.Handle(), L"The selected directory or drive is not writable.", L"Could not backup settings file!",
+                   MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  std::wstring error;
+  if (!CopyFileAtomically(App().settingsFilePath, AddTrailingBackslash(folder) + kBackupName, error)) {
+    main.SetStatusText(L"Critical error while saving the settings file.");
+    ShowMessageBox(main.Handle(), L"Error during the backup process: \r\n\t" + error, AppTitle(), MB_OK | MB_ICONSTOP);
+    return;
+  }
+  main.SetStatusText(L"The settings file has been backed up successfully.");
+}
+
+void RestoreCommand(wMain& main) {
+  std::wstring folder =
+      BrowseForFolder(main.Handle(), L"", L"Select the directory you would like to restore your settings from.");
+  if (folder.empty()) return;
+  std::wstring backup = AddTrailingBackslash(folder) + kBackupName;
+  if (!FileExists(backup)) {
+    main.SetStatusText(L"Error reading the settings file. Aborted.");
+    ShowMessageBox(main.Handle(), L"The selected directory does not contain an Address Book.ini file.",
+                   L"Could not restore settings file!", MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  if (ShowMessageBox(main.Handle(),
+                     L"Are you sure you want to restore this settings file? Your\r\n"
+                     L"current settings and address book entries will\r\n"
+                     L"be overwritten.",
+                     L"Restore Settings", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    return;
+  }
+  std::wstring error;
+  if (!CopyFileAtomically(backup, App().settingsFilePath, error)) {
+    main.SetStatusText(L"Critical error while restoring the settings file.");
+    ShowMessageBox(main.Handle(), L"Error during the restoration process: \r\n\t" + error, AppTitle(),
+                   MB_OK | MB_ICONSTOP);
+    return;
+  }
+  LoadAddressBook(main);
+  main.SetStatusText(L"The settings file has been restored successfully.");
+}
+
+}  // namespace parvox

@@ -1,0 +1,79 @@
+// File utilities on the Win32 API.
+#include "settings/modMiscFunctions.h"
+
+#include <windows.h>
+
+#include "components/UniqueHandle.h"
+#include "settings/Win32SettingsFiles.h"
+
+namespace parvox {
+namespace {
+
+std::wstring LastErrorText() {
+  DWORD code = GetLastError();
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring description = length > 0 ? std::wstring(text, length) : L"Error " + std::to_wstring(code) + L".";
+  LocalFree(text);
+  while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r')) description.pop_back();
+  return description;
+}
+
+}  // namespace
+
+std::int32_t MaxOf(std::int32_t a, std::int32_t b) { return a > b ? a : b; }
+
+std::wstring& AddTrailingBackslash(std::wstring& path) {
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  return path;
+}
+
+bool FileExists(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+void DeleteFileUnlessSmaller(const std::wstring& path, std::int32_t minimumSize) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (minimumSize > 0 && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+      data.nFileSizeHigh == 0 && data.nFileSizeLow < static_cast<DWORD>(minimumSize)) {
+    return;
+  }
+  DeleteFileW(path.c_str());
+}
+
+bool IsDirectoryWritable(std::wstring& folder) {
+  AddTrailingBackslash(folder);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring probe = folder + L"parvox-write-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                         std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt) + L".tmp";
+    FileHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return false;
+    }
+    static const char kLine[] = "This directory is writable.\r\n";
+    DWORD written = 0;
+    bool ok = WriteFile(file.Get(), kLine, sizeof kLine - 1, &written, nullptr) && written == sizeof kLine - 1;
+    file.Reset();
+    DeleteFileW(probe.c_str());
+    return ok;
+  }
+  return false;
+}
+
+bool CopyFileAtomically(const std::wstring& from, const std::wstring& to, std::wstring& error) {
+  Win32SettingsFiles files;
+  std::string bytes;
+  if (!files.ReadAll(from, bytes) || !files.ReplaceAtomically(to, bytes)) {
+    error = LastErrorText();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace parvox

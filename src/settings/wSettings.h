@@ -1,0 +1,29 @@
+// The settings dialog: the four options, saved to the settings file and applied at once.
+#pragma once
+
+#include "components/Form.h"
+
+namespace parvox {
+
+class wSettings : public Form {
+ public:
+  enum ItemId : int {
+    kChkStartWithWindows = 100, kChkStartMinimised, kChkEscapeMinimises, kChkInternalSend, kCmdSave, kCmdCancel,
+    kLabHeaderBkg, kImgLogo, kLabTitle, kLabBody, kMultiRule1, kFraNetwork, kLabNetwork, kMultiRule2,
+  };
+
+  bool Open(HWND owner);
+
+ protected:
+  void OnCommand(int id, int code) override;
+  int DefaultButton() const override { return kCmdSave; }
+
+ private:
+  void Save();
+  IconHandle logo_;
+};
+
+// 1 for true, 0 for false: the check box value and the stored text of an option.
+int BoolToCheckValue(bool value);
+
+}  // namespace parvox

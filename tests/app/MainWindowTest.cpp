@@ -1,0 +1,196 @@
+// The main window's menus, key commands, message editor and hiding to the notification area.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/modDeclarations.h"
+#include "app/modSystemTray.h"
+#include "support/MainWindowFixture.h"
+
+namespace parvox {
+namespace {
+
+using MainWindowTest = test::MainWindowTest;
+using test::PumpMessages;
+using test::WindowText;
+
+const char kTwoEntries[] =
+    "[Addresses]\r\nTotal=2\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=a|TYPE=0\r\n"
+    "Address[00002]=ADDRESS=SALES|DESCRIPTION=b|TYPE=1\r\n";
+
+TEST_F(MainWindowTest, MenusStartWithTheirDesignStates) {
+  WriteSettings(kTwoEntries);
+  Start();
+  for (MenuId id : {kMEditSelected, kMSelection, kMSelectAll, kMHideWindow, kMAbout, kMQuit, kMSettings,
+                    kMLog, kMBackup, kMRestore}) {
+    EXPECT_TRUE(window->IsMenuEnabled(id)) << id;
+  }
+  EXPECT_FALSE(window->IsMenuEnabled(kMShowWindow));
+  EXPECT_EQ(GetMenuItemCount(window->Menu(kMContext)), 3);
+  EXPECT_EQ(GetMenuItemCount(window->Menu(kMSysTray)), 5);
+  EXPECT_EQ(GetMenuItemCount(window->Menu(kMMenu)), 5);
+}
+
+TEST_F(MainWindowTest, EntryCommandsFollowTheRowCount) {
+  Start();
+  EXPECT_FALSE(IsWindowEnabled(window->Control(kIdCmdEdit)));
+  EXPECT_FALSE(IsWindowEnabled(window->Control(kIdCmdRemove)));
+  EXPECT_FALSE(window->IsMenuEnabled(kMEditSelected));
+  EXPECT_FALSE(window->IsMenuEnabled(kMSelection));
+  EXPECT_TRUE(IsWindowEnabled(window->Control(kIdCmdAdd)));
+  EXPECT_TRUE(IsWindowEnabled(window->Control(kIdCmdSend)));
+}
+
+TEST_F(MainWindowTest, LayoutFollowsTheControlTable) {
+  Start();
+  int dpi = window->Dpi();
+  RECT client;
+  GetClientRect(window->Handle(), &client);
+  EXPECT_EQ(client.right, TwipsToPixels(kMainClientWidthTwips, dpi));
+  EXPECT_EQ(client.bottom, TwipsToPixels(kMainClientHeightTwips, dpi));
+  for (const ControlSpec& spec : MainControls()) {
+    HWND control = window->Control(spec.id);
+    if (spec.kind == ControlKind::kContainer) continue;
+    SCOPED_TRACE(testing::Message() << spec.id);
+    ASSERT_NE(control, nullptr);
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, window->Handle(), reinterpret_cast<POINT*>(&rect), 2);
+    TwipRect twips = AbsoluteTwips(spec);
+    EXPECT_EQ(rect.left, TwipsToPixels(twips.left, dpi));
+    EXPECT_EQ(rect.top, TwipsToPixels(twips.top, dpi));
+    EXPECT_EQ(rect.right - rect.left, TwipsToPixels(twips.width, dpi));
+    EXPECT_EQ(rect.bottom - rect.top, TwipsToPixels(twips.height, dpi));
+  }
+  // Tab order starts at the message box.
+  EXPECT_EQ(GetNextDlgTabItem(window->Handle(), window->Control(kIdTxtMsg), FALSE), window->Control(kIdCmdSend));
+}
+
+TEST_F(MainWindowTest, ClearByButtonAndDoubleClick) {
+  Start();
+  HWND message = window->Control(kIdTxtMsg);
+  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdClear, BN_CLICKED), 0);
+  EXPECT_EQ(WindowText(message), L"");
+  EXPECT_EQ(window->StatusText(), L"Message has been cleared..");
+  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdClear, BN_CLICKED), 0);
+  EXPECT_EQ(window->StatusText(), L"Message has been cleared..") << "clearing an empty message";
+  SetMessage(L"hello");
+  EXPECT_EQ(window->StatusText(), L"Your current message contains 5 characters..");
+  SendMessageW(message, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(WindowText(message), L"");
+  EXPECT_EQ(window->StatusText(), L"Message has been cleared..");
+  EXPECT_EQ(GetFocus(), message);
+}
+
+TEST_F(MainWindowTest, AboutBoxText) {
+  Start();
+  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdAbout, BN_CLICKED), 0);
+  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kMAbout, 0), 0);
+  ASSERT_EQ(shownBoxes.size(), 2u);
+  EXPECT_EQ(shownBoxes[0].caption, L"About..");
+  EXPECT_EQ(shownBoxes[0].text, L"Program Version: 0.60\r\nCompile Date: 6th December, 2004.");
+}
+
+TEST_F(MainWindowTest, CtrlSSendsOnlyWithoutShiftOrAlt) {
+  WriteSettings(kTwoEntries);
+  Start();
+  const std::wstring sendRan = L"You need to select at least one recipient to send your message to.";
+  window->SetStatusText(L"-");
+  ReleaseKey(List(), 'S', true, true);
+  EXPECT_EQ(window->StatusText(), L"-") << "Ctrl+Shift+S";
+  ReleaseKey(List(), 'S', true, false, true);
+  EXPECT_EQ(window->StatusText(), L"-") << "Ctrl+Alt+S";
+  ReleaseKey(List(), 'S', false);
+  EXPECT_EQ(window->StatusText(), L"-") << "S alone";
+  ReleaseKey(List(), 'S', true);
+  EXPECT_EQ(window->StatusText(), sendRan);
+  window->SetStatusText(L"-");
+  ReleaseKey(window->Control(kIdCmdAdd), 'S', true);
+  EXPECT_EQ(window->StatusText(), L"-") << "Add is not one of the key controls";
+}
+
+TEST_F(MainWindowTest, EscapeHidesFromTheSixControlsOnly) {
+  Start();
+  for (MainControlId id : {kIdCmdAdd, kIdCmdRemove, kIdCmdAbout}) {
+    ReleaseKey(window->Control(id), VK_ESCAPE, false);
+    EXPECT_TRUE(IsWindowVisible(window->Handle())) << id;
+  }
+  for (MainControlId id : {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
+    SCOPED_TRACE(testing::Message() << id);
+    ReleaseKey(window->Control(id), VK_ESCAPE, false);
+    EXPECT_FALSE(IsWindowVisible(window->Handle()));
+    EXPECT_TRUE(IsIconic(window->Handle()));
+    EXPECT_TRUE(window->IsMenuEnabled(kMShowWindow));
+    EXPECT_FALSE(window->IsMenuEnabled(kMHideWindow));
+    SendMessageW(window->Handle(), WM_COMMAND, kMShowWindow, 0);
+    PumpMessages();
+    EXPECT_TRUE(IsWindowVisible(window->Handle()));
+    EXPECT_FALSE(IsIconic(window->Handle()));
+  }
+}
+
+TEST_F(MainWindowTest, EscapeDoesNothingWhenTheOptionIsOff) {
+  WriteSettings("[Settings]\r\nEscape Minimises=0\r\n");
+  Start();
+  ReleaseKey(window->Control(kIdTxtMsg), VK_ESCAPE, false);
+  EXPECT_TRUE(IsWindowVisible(window->Handle()));
+}
+
+TEST_F(MainWindowTest, TrayEventsToggleTheWindow) {
+  Start();
+  EXPECT_EQ(window->SystemTrayImage().tag, L"SYSTRAYICON");
+  for (LPARAM ignored : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK}) {
+    SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, ignored);
+    EXPECT_TRUE(IsWindowVisible(window->Handle())) << ignored;
+  }
+  SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+  PumpMessages();
+  EXPECT_FALSE(IsWindowVisible(window->Handle()));
+  EXPECT_TRUE(window->IsMenuEnabled(kMShowWindow));
+  EXPECT_FALSE(window->IsMenuEnabled(kMHideWindow));
+  EXPECT_EQ(window->Tag(), L"") << "the resize consumed the one-shot marker";
+
+  SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+  PumpMessages();
+  EXPECT_TRUE(IsWindowVisible(window->Handle()));
+  EXPECT_FALSE(IsIconic(window->Handle()));
+  EXPECT_FALSE(window->IsMenuEnabled(kMShowWindow));
+  EXPECT_TRUE(window->IsMenuEnabled(kMHideWindow));
+}
+
+TEST_F(MainWindowTest, MinimisingByAnyMeansHides) {
+  Start();
+  ShowWindow(window->Handle(), SW_MINIMIZE);  // as the title bar's minimise box does
+  PumpMessages();
+  EXPECT_FALSE(IsWindowVisible(window->Handle()));
+  SendMessageW(window->Handle(), WM_COMMAND, kMShowWindow, 0);
+  SendMessageW(window->Handle(), WM_COMMAND, kMHideWindow, 0);
+  PumpMessages();
+  EXPECT_FALSE(IsWindowVisible(window->Handle()));
+  EXPECT_TRUE(window->IsMenuEnabled(kMShowWindow));
+}
+
+TEST_F(MainWindowTest, StartedHiddenShowsOnTheFirstDoubleClick) {
+  Start(L"parvox.exe MINIMIZE");
+  EXPECT_FALSE(IsWindowVisible(window->Handle()));
+  EXPECT_TRUE(window->IsMenuEnabled(kMShowWindow));
+  SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+  PumpMessages();
+  EXPECT_TRUE(IsWindowVisible(window->Handle()));
+}
+
+TEST(SystemTray, RemoveNeedsTheTag) {
+  TrayImage image;
+  RemoveTrayIcon(nullptr, image);  // no tag: nothing to remove, nothing happens
+  EXPECT_EQ(image.tag, L"");
+  image.tag = kTrayTag;
+  RemoveTrayIcon(nullptr, image);
+  EXPECT_EQ(image.tag, L"");
+  EXPECT_EQ(DecodeTrayEvent(515), TrayAction::kToggleWindow);
+  EXPECT_EQ(DecodeTrayEvent(517), TrayAction::kOpenMenu);
+  EXPECT_EQ(DecodeTrayEvent(MAKELPARAM(517, 7)), TrayAction::kOpenMenu);
+  EXPECT_EQ(DecodeTrayEvent(516), TrayAction::kNone);
+}
+
+}  // namespace
+}  // namespace parvox

@@ -1,0 +1,196 @@
+// Both send paths for real: the NET command (a recording stand-in found beside the program) and
+// mailslots (a receiver in this process).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/modDeclarations.h"
+#include "components/modListView.h"
+#include "log/modLog.h"
+#include "sending/SendCommand.h"
+#include "sending/modMailSlots.h"
+#include "settings/AnsiText.h"
+#include "support/MainWindowFixture.h"
+
+namespace parvox {
+namespace {
+
+using test::PumpMessages;
+
+const char kBook[] =
+    "[Addresses]\r\nTotal=5\r\n"
+    "Address[00001]=ADDRESS=bob|DESCRIPTION=Bob|TYPE=0\r\n"
+    "Address[00002]=ADDRESS=WORKGROUP|DESCRIPTION=all|TYPE=1\r\n"
+    "Address[00003]=ADDRESS=notype|DESCRIPTION=x\r\n"
+    "Address[00004]=ADDRESS=skipped|DESCRIPTION=y|TYPE=0\r\n"
+    "Address[00005]=ADDRESS=.|DESCRIPTION=this machine|TYPE=0\r\n";
+
+class SendTest : public test::MainWindowTest {
+ protected:
+  void StartWithBook(bool internalSend) {
+    WriteSettings(std::string(kBook) + "[Settings]\r\nInternal Send=" + (internalSend ? "1" : "0") + "\r\n");
+    Start();
+  }
+  void Tick(std::initializer_list<int> rows) {
+    for (int row : rows) SetItemChecked(List(), row, true);
+  }
+  void ClickSend() { SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0); }
+};
+
+// The stand-in NET command writes one file per start into this folder.
+class NetRecorder {
+ public:
+  explicit NetRecorder(const test::TempFolder& folder) : folder_(folder.Path()) {
+    SetEnvironmentVariableW(L"PARVOX_NET_RECORD_DIR", folder_.c_str());
+  }
+  ~NetRecorder() { SetEnvironmentVariableW(L"PARVOX_NET_RECORD_DIR", nullptr); }
+  // The parameters of each recorded start, in the order the processes were created.
+  std::vector<std::string> WaitFor(size_t count) {
+    std::vector<std::wstring> names;
+    for (int attempt = 0; attempt < 300 && names.size() < count; ++attempt) {
+      Sleep(50);
+      names.clear();
+      WIN32_FIND_DATAW found;
+      HANDLE search = FindFirstFileW((folder_ + L"*.txt").c_str(), &found);
+      if (search == INVALID_HANDLE_VALUE) continue;
+      do names.push_back(found.cFileName); while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> parameters;
+    for (const std::wstring& name : names) parameters.push_back(ParametersOf(test::ReadBytes(folder_ + name)));
+    return parameters;
+  }
+
+ private:
+  // The command line minus the program's own (possibly quoted) path and the blank after it.
+  static std::string ParametersOf(const std::string& commandLine) {
+    size_t end = commandLine[0] == '"' ? commandLine.find('"', 1) + 1 : commandLine.find(' ');
+    if (end == std::string::npos || end >= commandLine.size()) return std::string();
+    return commandLine.substr(end + 1);
+  }
+  std::wstring folder_;
+};
+
+TEST_F(SendTest, ChecksComeFirstInOrder) {
+  Start();
+  ClickSend();
+  EXPECT_EQ(window->StatusText(), L"You need to have at least one entry in your address book.");
+  Close();
+  StartWithBook(false);
+  SetMessage(L"");
+  ClickSend();
+  EXPECT_EQ(window->StatusText(), L"You need to select at least one recipient to send your message to.");
+  Tick({0});
+  SetMessage(L"");
+  ClickSend();
+  EXPECT_EQ(window->StatusText(), L"You need to enter a message before you can send..");
+}
+
+TEST_F(SendTest, NetPathStartsOneCommandPerTickedRowInOrder) {
+  test::TempFolder records;
+  NetRecorder recorder(records);
+  StartWithBook(false);
+  Tick({0, 1, 2});
+  SetMessage(L"hi \"there\"\r\nline two");
+  ClickSend();
+  EXPECT_EQ(window->StatusText(), L"Message sent to the 3 selected recipient(s).");
+  std::vector<std::string> sent = recorder.WaitFor(3);
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0], "SEND \"bob\" hi \"there\"\r\nline two");
+  EXPECT_EQ(sent[1], "SEND /domain:WORKGROUP hi \"there\"\r\nline two");
+  EXPECT_EQ(sent[2], "SEND /domain:notype hi \"there\"\r\nline two");
+  EXPECT_TRUE(shownBoxes.empty());
+  EXPECT_EQ(window->MessageText(), L"hi \"there\"\r\nline two") << "the message stays";
+  EXPECT_TRUE(IsItemChecked(List(), 0)) << "the ticks stay";
+}
+
+TEST_F(SendTest, OneBlankIsAMessage) {
+  test::TempFolder records;
+  NetRecorder recorder(records);
+  StartWithBook(false);
+  Tick({3});
+  SetMessage(L" ");
+  ClickSend();
+  std::vector<std::string> sent = recorder.WaitFor(1);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0], "SEND \"skipped\"  ");
+}
+
+class MailslotReceiver {
+ public:
+  MailslotReceiver() : slot_(CreateMailslotW(L"\\\\.\\mailslot\\messngr", 0, 2000, nullptr)) {}
+  ~MailslotReceiver() { CloseHandle(slot_); }
+  bool Valid() const { return slot_ != INVALID_HANDLE_VALUE; }
+  std::string Read() {
+    std::string buffer(70000, '\0');
+    DWORD read = 0;
+    if (!ReadFile(slot_, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return "<none>";
+    return buffer.substr(0, read);
+  }
+
+ private:
+  HANDLE slot_;
+};
+
+TEST_F(SendTest, BuiltInPathDeliversTheExactDatagram) {
+  MailslotReceiver receiver;
+  ASSERT_TRUE(receiver.Valid());
+  StartWithBook(true);
+  Tick({4});
+  SetMessage(L"hi");
+  ClickSend();
+  std::string user = ToAnsi(GetCurrentUserName());
+  ASSERT_FALSE(user.empty());
+  EXPECT_EQ(receiver.Read(), user + std::string("\0.\0hi\0\0", 7));
+  EXPECT_EQ(LogText(), L"Message successfully sent to ..\r\n");
+  EXPECT_FALSE(IsWindowVisible(LogWindowHandle())) << "success leaves the log hidden";
+  EXPECT_EQ(window->StatusText(), L"Message sent to the 1 selected recipient(s).");
+}
+
+TEST_F(SendTest, FailedRecipientIsLoggedAndTheLogComesUp) {
+  MailslotReceiver receiver;
+  StartWithBook(true);
+  Tick({0, 4});  // "bob" cannot be reached here, "." can
+  SetMessage(L"hi");
+  ClickSend();
+  EXPECT_EQ(LogText(),
+            L"Error sending message to bob. They may not be online.\r\n"
+            L"Message successfully sent to ..\r\n");
+  EXPECT_TRUE(IsWindowVisible(LogWindowHandle()));
+  EXPECT_EQ(window->StatusText(), L"Message sent to the 2 selected recipient(s).");
+}
+
+TEST(Mailslot, WriterResultCodes) {
+  MailslotReceiver receiver;
+  ASSERT_TRUE(receiver.Valid());
+  MailslotMessage empty{L"me", L".", L""};
+  EXPECT_EQ(SendMailslotMessage(L"messngr", empty), kMailslotNoText);
+
+  MailslotMessage defaults{L"", L"", L"x"};
+  SendMailslotMessage(L"messngr", defaults);
+  EXPECT_EQ(defaults.To, L"*") << "an empty recipient addresses the whole domain";
+  EXPECT_EQ(defaults.From, GetCurrentUserName());
+
+  MailslotMessage unreachable{L"me", L"nosuchhost-parvox", L"x"};
+  EXPECT_EQ(SendMailslotMessage(L"messngr", unreachable), kMailslotFailed);
+
+  // Exactly 65,537 bytes fit; one more is refused rather than cut.
+  std::wstring text(65537 - 4 - 2 - 1, L'x');
+  MailslotMessage full{L"me", L".", text};
+  EXPECT_EQ(SendMailslotMessage(L"messngr", full), kMailslotSent);
+  EXPECT_EQ(receiver.Read().size(), 65537u);
+  MailslotMessage over{L"me", L".", text + L"y"};
+  EXPECT_EQ(SendMailslotMessage(L"messngr", over), kMailslotFailed);
+
+  MailslotMessage foreign{L"me", L".", L"\u4e2d\u00e9"};
+  EXPECT_EQ(SendMailslotMessage(L"messngr", foreign), kMailslotSent);
+  EXPECT_EQ(receiver.Read(), std::string("me\0.\0?\xE9\0\0", 9)) << "no ANSI code: the default character";
+}
+
+}  // namespace
+}  // namespace parvox

@@ -1,0 +1,77 @@
+// Main-window test fixture.
+#include "support/MainWindowFixture.h"
+
+#include <commctrl.h>
+
+#include "app/Seams.h"
+
+namespace parvox::test {
+
+std::vector<ShownMessageBox> MainWindowTest::shownBoxes;
+int MainWindowTest::answer = IDOK;
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+std::wstring WindowText(HWND window) {
+  std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(window)) + 1);
+  GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
+  return buffer.data();
+}
+
+void MainWindowTest::SetUp() {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  shownBoxes.clear();
+  answer = IDOK;
+  SetMessageBoxHandler([](HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
+    shownBoxes.push_back({text, caption, flags});
+    return answer;
+  });
+}
+
+void MainWindowTest::TearDown() {
+  if (window) Close();
+  SetMessageBoxHandler(nullptr);
+}
+
+void MainWindowTest::Start(const std::wstring& commandLine) {
+  window = std::make_unique<wMain>();
+  ASSERT_TRUE(window->Create(commandLine, folder.File(L"parvox.exe")));
+  PumpMessages();
+}
+
+void MainWindowTest::Close() {
+  DestroyWindow(window->Handle());
+  PumpMessages();
+  window.reset();
+}
+
+void MainWindowTest::WriteSettings(const std::string& bytes) { WriteBytes(SettingsFile(), bytes); }
+
+void MainWindowTest::SetMessage(const std::wstring& text) {
+  HWND message = window->Control(kIdTxtMsg);
+  SendMessageW(message, EM_SETSEL, 0, -1);
+  SendMessageW(message, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void MainWindowTest::ReleaseKey(HWND control, WORD key, bool ctrl, bool shift, bool alt) {
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  state[VK_CONTROL] = ctrl ? 0x80 : 0;
+  state[VK_SHIFT] = shift ? 0x80 : 0;
+  state[VK_MENU] = alt ? 0x80 : 0;
+  SetKeyboardState(state);
+  SendMessageW(control, WM_KEYUP, key, 0xC0000001);
+  state[VK_CONTROL] = state[VK_SHIFT] = state[VK_MENU] = 0;
+  SetKeyboardState(state);
+  PumpMessages();
+}
+
+}  // namespace parvox::test
