@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <unordered_map>
+
 #include "addressbook/AddressList.h"
 #include "addressbook/modFileIO.h"
 #include "addressbook/wEdit.h"
@@ -21,11 +23,16 @@ void OpenEditor(wMain& main) {
   if (editor.Open(main.Handle())) editor.RunModal();
 }
 
+// Sorting compares each row's tag (its identity) through a table of the column's texts taken
+// before the sort: the list moves rows while it sorts, so row numbers would not stay valid.
+using ColumnTexts = std::unordered_map<LPARAM, std::wstring>;
+
 int CALLBACK CompareColumnText(LPARAM first, LPARAM second, LPARAM context) {
-  auto* sort = reinterpret_cast<std::pair<HWND, int>*>(context);
-  std::wstring a = RowText(sort->first, static_cast<int>(first), sort->second);
-  std::wstring b = RowText(sort->first, static_cast<int>(second), sort->second);
-  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) - CSTR_EQUAL;
+  const auto& texts = *reinterpret_cast<const ColumnTexts*>(context);
+  const std::wstring& a = texts.at(first);
+  const std::wstring& b = texts.at(second);
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                        static_cast<int>(b.size())) - CSTR_EQUAL;
 }
 
 }  // namespace
@@ -79,8 +86,9 @@ void RemoveCheckedEntries(wMain& main) {
 void SortByColumn(wMain& main, int column) {
   HWND list = main.AddressList();
   if (RowCount(list) == 0) return;
-  std::pair<HWND, int> sort{list, column};
-  SendMessageW(list, LVM_SORTITEMSEX, reinterpret_cast<WPARAM>(&sort), reinterpret_cast<LPARAM>(CompareColumnText));
+  ColumnTexts texts;
+  for (int row = 0, rows = RowCount(list); row < rows; ++row) texts[RowParam(list, row)] = RowText(list, row, column);
+  SendMessageW(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&texts), reinterpret_cast<LPARAM>(CompareColumnText));
   SaveAddressBook(main);
 }
 

@@ -68,14 +68,16 @@ std::wstring RowText(HWND list, int row, int column) {
   }
 }
 
-std::wstring RowTag(HWND list, int row) {
+LPARAM RowParam(HWND list, int row) {
   LVITEMW item{};
   item.mask = LVIF_PARAM;
   item.iItem = row;
-  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) || item.lParam == 0) {
-    return std::wstring();
-  }
-  return *reinterpret_cast<const std::wstring*>(item.lParam);
+  return SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : 0;
+}
+
+std::wstring RowTag(HWND list, int row) {
+  LPARAM tag = RowParam(list, row);
+  return tag == 0 ? std::wstring() : *reinterpret_cast<const std::wstring*>(tag);
 }
 
 void ReleaseRowTag(const NMLISTVIEW& deleted) {

@@ -19,6 +19,8 @@ int RowCount(HWND list);
 // The row's text (column 0) or a sub-item's, whole however long.
 std::wstring RowText(HWND list, int row, int column = 0);
 std::wstring RowTag(HWND list, int row);
+// The row's item data: the address of its tag, which identifies the row.
+LPARAM RowParam(HWND list, int row);
 // Frees the tag of a row that the list is deleting (its LVN_DELETEITEM notification).
 void ReleaseRowTag(const NMLISTVIEW& deleted);
 // Image list index of an entry type's icon, or I_IMAGENONE for a type with no icon.

@@ -25,6 +25,49 @@ std::wstring WindowText(HWND window) {
   return buffer.data();
 }
 
+void ClickItem(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+namespace {
+
+struct PendingDialog {
+  const wchar_t* className = nullptr;
+  std::function<void(HWND)> answer;
+  bool answered = false;
+};
+PendingDialog pending;
+
+// Runs inside the dialog's own modal loop, as the user's hand would.
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (pending.answered) return;
+  HWND dialog = FindWindowW(pending.className, nullptr);
+  if (dialog == nullptr || !IsWindowVisible(dialog)) return;
+  pending.answered = true;
+  KillTimer(nullptr, timer);
+  pending.answer(dialog);
+  if (IsWindow(dialog)) {
+    ADD_FAILURE() << "the dialog was left open";
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+  }
+}
+
+}  // namespace
+
+void MainWindowTest::WithDialog(const wchar_t* dialogClass, const std::function<void()>& command,
+                                const std::function<void(HWND)>& answer) {
+  pending = {dialogClass, answer, false};
+  UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialog);
+  command();
+  KillTimer(nullptr, timer);
+  EXPECT_TRUE(pending.answered) << "the dialog never appeared";
+  PumpMessages();
+}
+
+void MainWindowTest::Click(MainControlId id) {
+  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window->Control(id)));
+}
+
+void MainWindowTest::Command(int menuId) { SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(menuId, 0), 0); }
+
 void MainWindowTest::SetUp() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ namespace parvox::test {
 
 void PumpMessages();
 std::wstring WindowText(HWND window);
+// Clicks a button of a dialog as the user would (BM_CLICK).
+void ClickItem(HWND dialog, int id);
 
 struct ShownMessageBox {
   std::wstring text, caption;
@@ -35,6 +38,12 @@ class MainWindowTest : public testing::Test {
   void SetMessage(const std::wstring& text);
   // Sends a key release to a control with the given modifier keys held.
   void ReleaseKey(HWND control, WORD key, bool ctrl, bool shift = false, bool alt = false);
+  // Runs `command`, which opens a modal dialog of `dialogClass`; `answer` gets the dialog once it
+  // is up and must close it (or leave it open to be closed by the fixture, which fails the test).
+  void WithDialog(const wchar_t* dialogClass, const std::function<void()>& command,
+                  const std::function<void(HWND)>& answer);
+  void Click(MainControlId id);
+  void Command(int menuId);
 
   TempFolder folder;
   std::unique_ptr<wMain> window;

@@ -1,0 +1,244 @@
+// The settings dialog and the backup and restore commands, on the real windows, registry and
+// files; the folder browser is answered by the test.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "addressbook/AddressList.h"
+#include "app/Seams.h"
+#include "app/modDeclarations.h"
+#include "settings/modINI.h"
+#include "settings/modMiscFunctions.h"
+#include "settings/modRegistry.h"
+#include "settings/wSettings.h"
+#include "support/MainWindowFixture.h"
+
+namespace parvox {
+namespace {
+
+using test::ClickItem;
+using SettingsDialogTest = test::MainWindowTest;
+
+constexpr wchar_t kSettingsClass[] = L"ParvoxSettings";
+
+bool RunValue(std::wstring& data) {
+  wchar_t buffer[1024];
+  DWORD size = sizeof buffer;
+  if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, L"Parvox", RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  data = buffer;
+  return true;
+}
+
+bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+TEST_F(SettingsDialogTest, SaveWritesAllFourAndAppliesAtOnce) {
+  WriteSettings("[Settings]\r\nEscape Minimises=0\r\n");
+  Start();
+  SetRunValue(L"Parvox", L"C:\\old.exe");
+  WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
+    EXPECT_EQ(test::WindowText(dialog), L"Settings");
+    for (int box : {wSettings::kChkStartWithWindows, wSettings::kChkStartMinimised, wSettings::kChkEscapeMinimises,
+                    wSettings::kChkInternalSend}) {
+      EXPECT_FALSE(Checked(dialog, box)) << box;
+    }
+    ClickItem(dialog, wSettings::kChkInternalSend);
+    ClickItem(dialog, wSettings::kCmdSave);
+  });
+  EXPECT_TRUE(App().internalSend) << "the very next send uses the built-in path";
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Start With Windows", L"", SettingsFile()), L"0");
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Start Minimised", L"", SettingsFile()), L"0");
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Escape Minimises", L"", SettingsFile()), L"0");
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Internal Send", L"", SettingsFile()), L"1");
+  std::wstring data;
+  EXPECT_FALSE(RunValue(data)) << "a clear Start with Windows removes the Run value";
+}
+
+TEST_F(SettingsDialogTest, StartWithWindowsStoresTheQuotedPath) {
+  Start();
+  WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
+    EXPECT_TRUE(Checked(dialog, wSettings::kChkEscapeMinimises));
+    ClickItem(dialog, wSettings::kChkStartWithWindows);
+    ClickItem(dialog, wSettings::kCmdSave);
+  });
+  std::wstring data;
+  ASSERT_TRUE(RunValue(data));
+  EXPECT_EQ(data, L"\"" + folder.File(L"parvox.exe") + L"\"");
+  EXPECT_TRUE(App().startWithWindows);
+  RemoveRunValue(L"Parvox");
+}
+
+TEST_F(SettingsDialogTest, CancelAndCloseWriteNothing) {
+  Start();
+  for (bool byTitleBar : {false, true}) {
+    WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
+      ClickItem(dialog, wSettings::kChkInternalSend);
+      ClickItem(dialog, wSettings::kChkStartMinimised);
+      if (byTitleBar) {
+        SendMessageW(dialog, WM_CLOSE, 0, 0);
+      } else {
+        ClickItem(dialog, wSettings::kCmdCancel);
+      }
+    });
+  }
+  EXPECT_FALSE(App().internalSend);
+  EXPECT_FALSE(App().startMinimised);
+  EXPECT_FALSE(test::FileExists(SettingsFile()));
+}
+
+// The folder the test "picks" in the shell's folder browser; empty means Cancel.
+std::wstring pickedFolder;
+std::wstring browserTitle;
+std::wstring PickFolder(HWND, const std::wstring&, const std::wstring& title) {
+  browserTitle = title;
+  return pickedFolder;
+}
+
+class BackupRestoreTest : public test::MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    SetFolderBrowserHandler(PickFolder);
+    pickedFolder.clear();
+  }
+  void TearDown() override {
+    SetFolderBrowserHandler(nullptr);
+    MainWindowTest::TearDown();
+  }
+  test::TempFolder chosen;
+};
+
+const char kBook[] = "[Settings]\r\nInternal Send=0\r\n[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=x|TYPE=0\r\n";
+
+TEST_F(BackupRestoreTest, CancelledBrowserChangesNothing) {
+  WriteSettings(kBook);
+  Start();
+  window->SetStatusText(L"-");
+  Command(kMBackup);
+  EXPECT_EQ(browserTitle, L"Select the directory you would like to back-up your settings to.");
+  Command(kMRestore);
+  EXPECT_EQ(browserTitle, L"Select the directory you would like to restore your settings from.");
+  EXPECT_EQ(window->StatusText(), L"-");
+  EXPECT_TRUE(shownBoxes.empty());
+}
+
+TEST_F(BackupRestoreTest, BackupCopiesAndKeepsTheUsersFiles) {
+  WriteSettings(kBook);
+  Start();
+  test::WriteBytes(chosen.File(L"test.write"), "mine");
+  test::WriteBytes(chosen.File(L"Address Book.ini"), "old backup");
+  pickedFolder = chosen.Path().substr(0, chosen.Path().size() - 1);  // the browser gives no trailing backslash
+  Command(kMBackup);
+  EXPECT_EQ(window->StatusText(), L"The settings file has been backed up successfully.");
+  EXPECT_EQ(test::ReadBytes(chosen.File(L"Address Book.ini")), kBook);
+  EXPECT_EQ(test::ReadBytes(chosen.File(L"test.write")), "mine") << "a file of the user's own survives";
+  EXPECT_EQ(test::CountFiles(chosen.Path()), 2) << "no probe or temporary file is left";
+}
+
+TEST_F(BackupRestoreTest, BackupIntoAnUnwritableFolder) {
+  WriteSettings(kBook);
+  Start();
+  pickedFolder = L"Z:\\proc";  // nobody may create files there, not even root
+  Command(kMBackup);
+  EXPECT_EQ(window->StatusText(), L"Error saving the settings file. Aborted.");
+  ASSERT_EQ(shownBoxes.size(), 1u);
+  EXPECT_EQ(shownBoxes[0].text, L"The selected directory or drive is not writable.");
+  EXPECT_EQ(shownBoxes[0].caption, L"Could not backup settings file!");
+  EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+}
+
+TEST_F(BackupRestoreTest, BackupBeforeAnySettingsFileIsACriticalError) {
+  Start();
+  pickedFolder = chosen.Path();
+  Command(kMBackup);
+  EXPECT_EQ(window->StatusText(), L"Critical error while saving the settings file.");
+  ASSERT_EQ(shownBoxes.size(), 1u);
+  EXPECT_EQ(shownBoxes[0].text.rfind(L"Error during the backup process: \r\n\t", 0), 0u);
+  EXPECT_GT(shownBoxes[0].text.size(), std::wstring(L"Error during the backup process: \r\n\t").size());
+  EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+  EXPECT_EQ(test::CountFiles(chosen.Path()), 0);
+}
+
+TEST_F(BackupRestoreTest, RestoreFromAFolderWithoutABackup) {
+  WriteSettings(kBook);
+  Start();
+  pickedFolder = chosen.Path();
+  Command(kMRestore);
+  EXPECT_EQ(window->StatusText(), L"Error reading the settings file. Aborted.");
+  ASSERT_EQ(shownBoxes.size(), 1u);
+  EXPECT_EQ(shownBoxes[0].text, L"The selected directory does not contain an Address Book.ini file.");
+  EXPECT_EQ(shownBoxes[0].caption, L"Could not restore settings file!");
+}
+
+TEST_F(BackupRestoreTest, RestoreAnsweredNoThenYes) {
+  WriteSettings(kBook);
+  Start();
+  const std::string backup =
+      "[Settings]\r\nInternal Send=1\r\n[Addresses]\r\nTotal=2\r\nAddress[00001]=ADDRESS=b1|DESCRIPTION=|TYPE=0\r\n"
+      "Address[00002]=ADDRESS=b2|DESCRIPTION=|TYPE=1\r\n";
+  test::WriteBytes(chosen.File(L"Address Book.ini"), backup);
+  pickedFolder = chosen.Path();
+  window->SetStatusText(L"-");
+  answer = IDNO;
+  Command(kMRestore);
+  ASSERT_EQ(shownBoxes.size(), 1u);
+  EXPECT_EQ(shownBoxes[0].caption, L"Restore Settings");
+  EXPECT_EQ(shownBoxes[0].text,
+            L"Are you sure you want to restore this settings file? Your\r\ncurrent settings and address book "
+            L"entries will\r\nbe overwritten.");
+  EXPECT_EQ(test::ReadBytes(SettingsFile()), kBook);
+  EXPECT_EQ(window->StatusText(), L"-");
+
+  answer = IDYES;
+  Command(kMRestore);
+  EXPECT_EQ(test::ReadBytes(SettingsFile()), backup);
+  ASSERT_EQ(RowCount(List()), 2);
+  EXPECT_EQ(RowText(List(), 1), L"b2");
+  EXPECT_EQ(window->StatusText(), L"The settings file has been restored successfully.");
+  EXPECT_FALSE(App().internalSend) << "other settings apply from the next start";
+}
+
+TEST_F(BackupRestoreTest, FailedRestoreLeavesTheSettingsFileWhole) {
+  WriteSettings(kBook);
+  Start();
+  test::WriteBytes(chosen.File(L"Address Book.ini"), "[Addresses]\r\nTotal=0\r\n");
+  SetFileAttributesW(SettingsFile().c_str(), FILE_ATTRIBUTE_READONLY);
+  pickedFolder = chosen.Path();
+  answer = IDYES;
+  Command(kMRestore);
+  SetFileAttributesW(SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(window->StatusText(), L"Critical error while restoring the settings file.");
+  EXPECT_EQ(test::ReadBytes(SettingsFile()), kBook);
+  EXPECT_EQ(RowCount(List()), 1) << "the list is not reloaded";
+  EXPECT_EQ(test::CountFiles(folder.Path()), 1) << "no temporary file is left";
+}
+
+TEST(MiscFunctions, SmallFileUtilities) {
+  EXPECT_EQ(MaxOf(5, 15), 15);
+  EXPECT_EQ(MaxOf(-3, -3), -3);
+  std::wstring root = L"C:\\", dir = L"C:\\dir";
+  EXPECT_EQ(AddTrailingBackslash(root), L"C:\\");
+  EXPECT_EQ(AddTrailingBackslash(dir), L"C:\\dir\\");
+  EXPECT_EQ(dir, L"C:\\dir\\");
+
+  test::TempFolder folder;
+  std::wstring file = folder.File(L"fifty.bin");
+  test::WriteBytes(file, std::string(50, 'x'));
+  DeleteFileUnlessSmaller(file, 100);
+  EXPECT_TRUE(FileExists(file));
+  DeleteFileUnlessSmaller(file, 0);
+  EXPECT_FALSE(FileExists(file));
+  DeleteFileUnlessSmaller(file, 0);  // missing: nothing happens
+  EXPECT_TRUE(FileExists(folder.Path().substr(0, folder.Path().size() - 1)));
+  std::wstring writable = folder.Path().substr(0, folder.Path().size() - 1);
+  EXPECT_TRUE(IsDirectoryWritable(writable));
+  EXPECT_EQ(writable, folder.Path()) << "the caller's folder gains the backslash";
+  std::wstring missing = folder.File(L"no such folder");
+  EXPECT_FALSE(IsDirectoryWritable(missing));
+  EXPECT_EQ(BoolToCheckValue(true), 1);
+  EXPECT_EQ(BoolToCheckValue(false), 0);
+}
+
+}  // namespace
+}  // namespace parvox
