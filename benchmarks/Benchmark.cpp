@@ -81,9 +81,16 @@ void PumpMessages() {
 
 }  // namespace parvox::bench
 
-int main() {
+int wmain(int argc, wchar_t** argv) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
+  if (argc == 3 && std::wstring(argv[1]) == L"--startup") {
+    std::wstring folder = argv[2];
+    parvox::bench::StartupFigures figures = parvox::bench::MeasureStartup(folder);
+    parvox::bench::WriteFileBytes(folder + L"startup.bin",
+                                  std::string(reinterpret_cast<const char*>(&figures), sizeof figures));
+    return 0;
+  }
   parvox::bench::Table table;
   parvox::bench::RunBookBenchmarks(table);
   parvox::bench::RunSendBenchmarks(table);

@@ -35,6 +35,14 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::wstring NewTempFolder();
 void PumpMessages();
 
+struct StartupFigures {
+  double seconds = 0;
+  double workingSetMegabytes = 0;
+};
+// Start-up of the main window with the book in `folder`, in this process.
+StartupFigures MeasureStartup(const std::wstring& folder);
+StartupFigures MeasureStartupInChildProcess(const std::wstring& folder);
+
 void RunBookBenchmarks(Table& table);
 void RunSendBenchmarks(Table& table);
 

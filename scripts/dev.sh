@@ -4,6 +4,9 @@
 #   scripts/dev.sh test    build, then run the native (sanitized) and Wine test suites through ctest
 #   scripts/dev.sh bench   build, then run the benchmarks under Wine
 #   scripts/dev.sh build   build only
+#   scripts/dev.sh e2e     build, then drive parvox.exe through a user's journey (test runs it too)
+#   scripts/dev.sh fuzz [seconds]  build the libFuzzer targets with clang, run each (default 60 s)
+#   scripts/dev.sh dist    build dist/parvox-<version>-win64.zip (parvox.exe and README.md)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -24,7 +27,9 @@ install_missing() {
   command -v Xvfb >/dev/null || missing+=(xvfb)
   command -v xdotool >/dev/null || missing+=(xdotool)
   command -v xwd >/dev/null || missing+=(x11-apps)
-  command -v convert >/dev/null || missing+=(imagemagick)
+  # Checked by path: a stand-in convert that reads no X screenshots may come first on PATH.
+  [ -x /usr/bin/convert ] || missing+=(imagemagick)
+  command -v python3 >/dev/null || missing+=(python3)
   [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
   if [ ${#missing[@]} -gt 0 ]; then
     log "installing: ${missing[*]}"
@@ -119,11 +124,19 @@ cmd_test() {
   log "native build (AddressSanitizer + UBSan)"
   build_native
   (cd "$NATIVE" && ctest --output-on-failure)
+  fuzz_smoke
   log "Windows build"
   build_win
   wine_env
   with_display
   (cd "$WIN" && ctest --output-on-failure)
+}
+
+# The journey starts its own Xvfb and uses a Wine prefix of its own (made on first use).
+cmd_e2e() {
+  install_missing
+  build_win
+  (cd "$WIN" && ctest -R '^e2e$' --output-on-failure --verbose)
 }
 
 cmd_bench() {
@@ -134,10 +147,95 @@ cmd_bench() {
   wine "$WIN/benchmarks/parvox_bench.exe" "$@"
 }
 
+apt_install() {
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  log "installing: $*"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+FUZZ=$BUILD/fuzz
+FUZZ_TARGETS=(ini_document entry_record)
+
+install_fuzz_tools() {
+  local missing=()
+  command -v cmake >/dev/null || missing+=(cmake)
+  command -v clang++ >/dev/null || missing+=(clang)
+  # libFuzzer and the sanitizer runtimes come apart from the compiler.
+  if ! command -v clang++ >/dev/null ||
+    [ ! -f "$(clang++ --print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" ]; then
+    missing+=(libclang-rt-dev)
+  fi
+  if [ ${#missing[@]} -gt 0 ]; then apt_install "${missing[@]}"; fi
+}
+
+# Builds the fuzz targets and runs each for $1 seconds on its corpus folder under $2, which starts
+# from the seeds in fuzz/corpus; the output goes beside it. Findings go to $FUZZ/artifacts,
+# never into the work tree.
+run_fuzzers() {
+  local seconds=$1 corpora=$2 target output
+  install_fuzz_tools
+  if [ ! -f "$FUZZ/CMakeCache.txt" ]; then
+    cmake -S "$ROOT/fuzz" -B "$FUZZ" -DCMAKE_CXX_COMPILER=clang++ >/dev/null || return 1
+  fi
+  cmake --build "$FUZZ" -j "$JOBS" >/dev/null || return 1
+  mkdir -p "$FUZZ/artifacts"
+  for target in "${FUZZ_TARGETS[@]}"; do
+    mkdir -p "$corpora/$target"
+    cp -n "$ROOT/fuzz/corpus/$target/"* "$corpora/$target/"
+    output=$corpora/$target.log
+    log "fuzzing $target for $seconds s (output in $output)"
+    if ! "$FUZZ/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$FUZZ/artifacts/$target-" "$corpora/$target" \
+      >"$output" 2>&1; then
+      tail -n 60 "$output" >&2
+      log "$target failed; the input that failed is in $FUZZ/artifacts"
+      return 1
+    fi
+    grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$output" >&2 || true
+  done
+}
+
+# The corpus grows in the build folder from one run to the next.
+cmd_fuzz() {
+  local seconds=${1:-60}
+  run_fuzzers "$seconds" "$FUZZ/corpus"
+}
+
+# A short run of every target on a throwaway copy of the seeds, as part of the tests.
+fuzz_smoke() {
+  local corpora status=0
+  corpora=$(mktemp -d)
+  run_fuzzers "${PARVOX_FUZZ_SMOKE_SECONDS:-10}" "$corpora" || status=$?
+  rm -rf "$corpora"
+  return "$status"
+}
+
+cmd_dist() {
+  install_missing
+  command -v zip >/dev/null || apt_install zip
+  build_win
+  local version stage archive
+  version=$(sed -n 's/^project(parvox VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+  archive=$ROOT/dist/parvox-$version-win64.zip
+  stage=$(mktemp -d)
+  cp "$WIN/parvox.exe" "$ROOT/README.md" "$stage/"
+  x86_64-w64-mingw32-strip "$stage/parvox.exe"
+  mkdir -p "$ROOT/dist"
+  rm -f "$archive"
+  (cd "$stage" && zip -q -X "$archive" parvox.exe README.md)
+  rm -rf "$stage"
+  echo "$archive"
+}
+
 case "${1:-}" in
   run) shift; cmd_run "$@" ;;
   test) shift; cmd_test "$@" ;;
   bench) shift; cmd_bench "$@" ;;
+  e2e) shift; cmd_e2e "$@" ;;
   build) install_missing; build_native; build_win ;;
-  *) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+  fuzz) shift; cmd_fuzz "$@" ;;
+  dist) shift; cmd_dist "$@" ;;
+  *) sed -n '2,/^[^#]/{/^#/p}' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

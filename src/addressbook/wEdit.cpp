@@ -36,7 +36,7 @@ constexpr std::array kEditLayout = {
     FormControl{E::kLabBody, L"labBody", K::kHeaderLabel,
                 L"Parvox supports sending messages to single machines and entire domains. If you're not sure "
                 L"which one you should use, then select the User Or Machine option.",
-                1155, 345, 4830, 675, nullptr},
+                1155, 345, 4830, 760, nullptr},
     FormControl{E::kMultiRule1, L"MultiRule1", K::kRule, L"", -1290, 1110, 8985, 60, nullptr},
     FormControl{E::kFraEntryType, L"fraEntryType", K::kFrame, L"Entry Type", 165, 1260, 5790, 1335, nullptr},
     FormControl{E::kLabUserOrMachine, L"labUserOrMachine", K::kLabel,
@@ -49,7 +49,7 @@ constexpr std::array kEditLayout = {
     FormControl{E::kLabStep1, L"labStep1", K::kLabel,
                 L"Enter either the IP address or name of the computer you would like to add to your address "
                 L"book here. If using a computer name, it must obviously exist within your Local Area Network.",
-                1290, 3270, 4550, 675, nullptr},
+                1290, 3255, 4550, 765, nullptr},
     FormControl{E::kLabDescription, L"labDescription", K::kLabel, L"Description", 300, 4080, 945, 195, nullptr},
     FormControl{E::kLabel3, L"Label3", K::kLabel, L"Finally, enter a description for this new entry into here.",
                 1290, 4380, 4550, 390, nullptr},

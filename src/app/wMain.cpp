@@ -9,6 +9,7 @@
 #include "app/AppPaths.h"
 #include "app/Version.h"
 #include "app/modDeclarations.h"
+#include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
 #include "components/modListView.h"
 #include "log/modLog.h"
@@ -79,14 +80,8 @@ HWND wMain::Control(MainControlId id) const {
 }
 
 void wMain::CreateFonts() {
-  LOGFONTW face{};
-  face.lfHeight = -MulDiv(825, dpi_, 7200);  // 8.25 point
-  face.lfWeight = FW_NORMAL;
-  face.lfCharSet = DEFAULT_CHARSET;
-  wcscpy_s(face.lfFaceName, L"Tahoma");
-  font_.Reset(CreateFontIndirectW(&face));
-  face.lfWeight = FW_BOLD;
-  boldFont_.Reset(CreateFontIndirectW(&face));
+  font_ = CreateDialogFont(dpi_, false);
+  boldFont_ = CreateDialogFont(dpi_, true);
 }
 
 void wMain::CreateImageList() {
@@ -258,6 +253,18 @@ LRESULT wMain::OnNotify(const NMHDR& header) {
   return 0;
 }
 
+// Without this the window itself would take the keyboard back from a closed dialog or the
+// tray, and no control would see Ctrl+S, Escape or typing until the user clicked one.
+void wMain::OnActivate(bool active, bool minimised) {
+  if (!active) {
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(Handle(), focus)) lastFocus_ = focus;
+    return;
+  }
+  if (minimised) return;
+  SetFocus(lastFocus_ != nullptr && IsChild(Handle(), lastFocus_) ? lastFocus_ : Control(kIdTxtMsg));
+}
+
 LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == taskbarCreatedMessage_ && message != 0) {
     // The shell restarted and forgot the icon: register it again.
@@ -274,6 +281,9 @@ LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SIZE:
       OnResize(wParam);
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
       return 0;
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));

@@ -66,11 +66,11 @@ class wMain : public Window, public AddressBookHost {
   void OnCommand(int id, int code);
   LRESULT OnNotify(const NMHDR& header);
   void OnResize(WPARAM sizeType);
+  void OnActivate(bool active, bool minimised);
   void ShowFromTray();
   void HideToTray();
   void SubclassKeyControls();
-  static LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR id, DWORD_PTR owner);
+  static LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
   int dpi_ = 96;
   bool codeFired_ = false;
@@ -80,12 +80,14 @@ class wMain : public Window, public AddressBookHost {
   IconHandle windowIcon_;
   StatusHost status_;
   std::map<MainControlId, HWND> controls_;
+  std::map<HWND, WNDPROC> originalProcedures_;  // of the subclassed key controls
   std::map<MenuId, HMENU> menus_;  // the pop-ups: kMContext, kMSelection, kMSysTray, kMMenu
   HMENU menuBar_ = nullptr;         // never shown; owns the pop-ups
   TrayImage imgSystemTray_;
   IconHandle trayIcon_;
   std::wstring tag_;
   UINT taskbarCreatedMessage_ = 0;
+  HWND lastFocus_ = nullptr;  // the control that gets the keyboard back on activation
 };
 
 // The help text shown in the message box at start-up.

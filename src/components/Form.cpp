@@ -4,21 +4,13 @@
 #include <commctrl.h>
 
 #include "app/MainLayout.h"
+#include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
 
 namespace parvox {
 namespace {
 
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
-
-FontHandle DialogFont(int dpi, bool bold) {
-  LOGFONTW face{};
-  face.lfHeight = -MulDiv(825, dpi, 7200);  // Tahoma 8.25 point
-  face.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-  face.lfCharSet = DEFAULT_CHARSET;
-  wcscpy_s(face.lfFaceName, L"Tahoma");
-  return FontHandle(CreateFontIndirectW(&face));
-}
 
 bool OnHeaderBand(FormKind kind) {
   return kind == FormKind::kHeaderBand || kind == FormKind::kHeaderLabel || kind == FormKind::kHeaderTitle ||
@@ -36,8 +28,8 @@ bool Form::CreateForm(HWND owner, const wchar_t* className, const wchar_t* capti
                       int heightTwips, std::span<const FormControl> controls) {
   owner_ = owner;
   dpi_ = ScreenDpi();
-  font_ = DialogFont(dpi_, false);
-  boldFont_ = DialogFont(dpi_, true);
+  font_ = CreateDialogFont(dpi_, false);
+  boldFont_ = CreateDialogFont(dpi_, true);
 
   RegisterWindowClass(className, nullptr, GetSysColorBrush(COLOR_BTNFACE));
   RECT frame{0, 0, TwipsToPixels(widthTwips, dpi_), TwipsToPixels(heightTwips, dpi_)};

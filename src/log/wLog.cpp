@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
 #include "resource.h"
 
@@ -96,14 +97,8 @@ bool wLog::Create() {
 }
 
 void wLog::CreateFonts() {
-  LOGFONTW face{};
-  face.lfHeight = -MulDiv(825, dpi_, 7200);  // 8.25 point
-  face.lfWeight = FW_NORMAL;
-  face.lfCharSet = DEFAULT_CHARSET;
-  wcscpy_s(face.lfFaceName, L"Tahoma");
-  font_.Reset(CreateFontIndirectW(&face));
-  face.lfWeight = FW_BOLD;
-  boldFont_.Reset(CreateFontIndirectW(&face));
+  font_ = CreateDialogFont(dpi_, false);
+  boldFont_ = CreateDialogFont(dpi_, true);
 }
 
 void wLog::CreateLogo() {

@@ -61,7 +61,17 @@ void SendCommand(wMain& main) {
 void SendViaWindows(wMain& main) {
   ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
-    ShellOpen(L"NET", NetSendParameters(address, type, main.MessageText()), L"", main.Handle());
+    std::wstring parameters = NetSendParameters(address, type, main.MessageText());
+    // Windows refuses a longer command line (the shell then reports nothing) and Wine cuts it
+    // short: either way the recipient would not get the message that was typed.
+    if (parameters.size() > kMaxNetParameterChars) {
+      AppendLog(true, L"Error sending message to " + address +
+                          L". The message is too long for the NET command (" +
+                          std::to_wstring(parameters.size()) + L" characters; at most " +
+                          std::to_wstring(kMaxNetParameterChars) + L").");
+      return;
+    }
+    ShellOpen(L"NET", parameters, L"", main.Handle());
   });
 }
 

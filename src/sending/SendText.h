@@ -12,6 +12,10 @@ inline constexpr size_t kMaxDatagramBytes = 65537;
 // The mailslot on which the messaging service of every recipient listens.
 inline constexpr wchar_t kMessengerSlot[] = L"messngr";
 
+// A process's command line holds at most 32,767 characters with its terminating NUL; the NET
+// command's path, quoted and followed by a blank, takes up to MAX_PATH + 3 of them.
+inline constexpr size_t kMaxNetParameterChars = 32767 - 1 - (260 + 3);
+
 // "SEND \"A\" M" for a user or machine (TYPE "0"), "SEND /domain:A M" for anything else.
 std::wstring NetSendParameters(const std::wstring& address, const std::wstring& type,
                                const std::wstring& message);

@@ -1,6 +1,8 @@
 // Cached, atomically rewritten settings files.
 #include "settings/IniStore.h"
 
+#include <algorithm>
+
 namespace parvox {
 namespace {
 
@@ -83,9 +85,13 @@ bool IniStore::Modify(const std::wstring& path, Change change) {
     return false;
   }
   // Characters the code page cannot hold were stored as substitutes: read what the file holds.
-  Encoding encoding = cached.encoding;
-  std::wstring stored = Decode(bytes, encoding);
-  if (stored != text) cached.document = IniDocument::Parse(stored);
+  // Plain ASCII survives every code page, so only other text needs the check.
+  bool ascii = std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
+  if (!ascii && cached.encoding == Encoding::kAnsi) {
+    Encoding encoding = cached.encoding;
+    std::wstring stored = Decode(bytes, encoding);
+    if (stored != text) cached.document = IniDocument::Parse(stored);
+  }
   cached.stamp = files_.Stamp(path);
   return true;
 }

@@ -27,12 +27,12 @@ constexpr std::array kSettingsLayout = {
     FormControl{S::kCmdCancel, L"cmdCancel", K::kButton, L"Cancel", 4710, 4695, 1515, 435, nullptr},
     FormControl{S::kLabHeaderBkg, L"labHeaderBkg", K::kHeaderBand, L"", -1020, -915, 8940, 2040, nullptr},
     FormControl{S::kImgLogo, L"imgLogo", K::kImage, L"", 210, 210, 720, 720, nullptr},
-    FormControl{S::kLabTitle, L"labTitle", K::kHeaderTitle, L"Application Settings", 1155, 150, 1695, 195, nullptr},
+    FormControl{S::kLabTitle, L"labTitle", K::kHeaderTitle, L"Application Settings", 1155, 150, 4800, 195, nullptr},
     FormControl{S::kLabBody, L"labBody", K::kHeaderLabel,
                 L"This window contains various settings that you can change to tailor the application to your "
                 L"needs. Once you are satisfied with the changes, click on the Save button for them to take "
                 L"immediate effect.",
-                1155, 345, 5070, 675, nullptr},
+                1155, 345, 5070, 760, nullptr},
     FormControl{S::kMultiRule1, L"MultiRule1", K::kRule, L"", -1440, 1110, 8985, 60, nullptr},
     FormControl{S::kFraNetwork, L"fraNetwork", K::kFrame, L"Network", 105, 2820, 6150, 1620, nullptr},
     FormControl{S::kLabNetwork, L"labNetwork", K::kLabel,
@@ -95,7 +95,8 @@ void wSettings::Save() {
 
 void wSettings::OnCommand(int id, int) {
   if (id == kCmdSave) Save();
-  if (id == kCmdCancel) EndForm();
+  // Escape (IDCANCEL from the dialog keys) cancels too, as users expect of a settings box.
+  if (id == kCmdCancel || id == IDCANCEL) EndForm();
 }
 
 }  // namespace parvox

@@ -209,6 +209,23 @@ TEST_F(AddressBookCommandTest, SortSavesEvenWhenTheOrderStays) {
   EXPECT_EQ(ReadIniValue(L"Addresses", L"Total", L"", SettingsFile()), L"3") << "saved although unchanged";
 }
 
+TEST_F(AddressBookCommandTest, SaveThatCannotWriteChangesNothingAndSaysSo) {
+  WriteSettings(kThreeEntries);
+  Start();
+  SetFileAttributesW(SettingsFile().c_str(), FILE_ATTRIBUTE_READONLY);
+  window->SetStatusText(L"-");
+  SetItemChecked(List(), 0, true);
+  answer = IDYES;
+  Click(kIdCmdRemove);  // removes the row, then the save fails
+  SetFileAttributesW(SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+  ASSERT_EQ(shownBoxes.size(), 2u);
+  EXPECT_EQ(shownBoxes[1].text.rfind(L"There was an error saving the address book: \r\n\t", 0), 0u);
+  EXPECT_EQ(shownBoxes[1].caption, L"Parvox v0.60");
+  EXPECT_EQ(shownBoxes[1].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+  EXPECT_EQ(test::ReadBytes(SettingsFile()), kThreeEntries);
+  EXPECT_EQ(window->StatusText(), L"-");
+}
+
 TEST_F(AddressBookCommandTest, TickCommandsNeitherSaveNorReport) {
   WriteSettings(kThreeEntries);
   Start();

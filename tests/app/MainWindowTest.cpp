@@ -66,6 +66,28 @@ TEST_F(MainWindowTest, LayoutFollowsTheControlTable) {
   EXPECT_EQ(GetNextDlgTabItem(window->Handle(), window->Control(kIdTxtMsg), FALSE), window->Control(kIdCmdSend));
 }
 
+// Pixels of the status line as the screen shows them: the panel, its icon and its text.
+TEST_F(MainWindowTest, StatusLineIsDrawn) {
+  Start();
+  HWND status = window->Control(kIdPicStatus);
+  UpdateWindow(status);
+  RECT client;
+  GetClientRect(status, &client);
+  HDC screen = GetDC(status);
+  COLORREF face = GetSysColor(COLOR_BTNFACE);
+  int inked = 0, blue = 0;
+  for (int y = client.top; y < client.bottom; ++y) {
+    for (int x = client.left; x < client.right / 2; ++x) {
+      COLORREF pixel = GetPixel(screen, x, y);
+      if (pixel != face) ++inked;
+      if (GetBValue(pixel) > 150 && GetRValue(pixel) < 100) ++blue;  // the information icon
+    }
+  }
+  ReleaseDC(status, screen);
+  EXPECT_GT(inked, 300) << "border, icon and text leave marks on the button face";
+  EXPECT_GT(blue, 20);
+}
+
 TEST_F(MainWindowTest, ClearByButtonAndDoubleClick) {
   Start();
   HWND message = window->Control(kIdTxtMsg);
