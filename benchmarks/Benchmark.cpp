@@ -85,7 +85,7 @@ int wmain(int argc, wchar_t** argv) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   if (argc == 3 && std::wstring(argv[1]) == L"--startup") {
-    std::wstring folder = argv[2];
+    std::wstring folder = std::wstring(argv[2]) + L"\\";
     parvox::bench::StartupFigures figures = parvox::bench::MeasureStartup(folder);
     parvox::bench::WriteFileBytes(folder + L"startup.bin",
                                   std::string(reinterpret_cast<const char*>(&figures), sizeof figures));

@@ -115,7 +115,9 @@ LoadSave OurLoadSave(const std::wstring& folder, int entries) {
 StartupFigures MeasureStartupInChildProcess(const std::wstring& folder) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --startup \"" + folder + L"\"";
+  // Without its trailing backslash, which would escape the closing quote.
+  std::wstring folderArgument = folder.substr(0, folder.size() - 1);
+  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --startup \"" + folderArgument + L"\"";
   STARTUPINFOW startup{sizeof startup};
   PROCESS_INFORMATION process{};
   StartupFigures figures;

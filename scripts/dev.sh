@@ -221,10 +221,12 @@ cmd_dist() {
   archive=$ROOT/dist/parvox-$version-win64.zip
   stage=$(mktemp -d)
   cp "$WIN/parvox.exe" "$ROOT/README.md" "$stage/"
+  # The README's pictures travel with it.
+  mkdir -p "$stage/docs" && cp "$ROOT"/docs/*.png "$stage/docs/"
   x86_64-w64-mingw32-strip "$stage/parvox.exe"
   mkdir -p "$ROOT/dist"
   rm -f "$archive"
-  (cd "$stage" && zip -q -X "$archive" parvox.exe README.md)
+  (cd "$stage" && zip -q -X -r "$archive" parvox.exe README.md docs)
   rm -rf "$stage"
   echo "$archive"
 }
