@@ -128,6 +128,8 @@ HWND wMain::CreateControl(const ControlSpec& spec) {
                                 x, y, width, height, parent, menu, instance, nullptr);
       break;
   }
+  // No typing limit: the edit's default would silently stop a long message at 32,767 characters.
+  if (spec.kind == ControlKind::kTextBox) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
   HFONT font = spec.kind == ControlKind::kBoldButton ? boldFont_.Get() : font_.Get();
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;

@@ -98,6 +98,7 @@ TEST_F(MainWindowTest, ClearByButtonAndDoubleClick) {
   EXPECT_EQ(window->StatusText(), L"Message has been cleared..") << "clearing an empty message";
   SetMessage(L"hello");
   EXPECT_EQ(window->StatusText(), L"Your current message contains 5 characters..");
+  EXPECT_EQ(SendMessageW(message, EM_GETLIMITTEXT, 0, 0), 0xFFFFFFFF) << "long messages are not cut off";
   SendMessageW(message, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
   EXPECT_EQ(WindowText(message), L"");
   EXPECT_EQ(window->StatusText(), L"Message has been cleared..");

@@ -553,26 +553,28 @@ def main():
     parser.add_argument("--prefix", required=True, help="the journey's own Wine prefix (made once)")
     parser.add_argument("--output", required=True, help="folder for the evidence of a failure")
     parser.add_argument("--docs", help="also save the screenshots of the user guide here")
+    parser.add_argument("--runs", type=int, default=1, help="how many times in a row to run the journey")
     args = parser.parse_args()
     for name in ("parvox", "net", "probe", "receiver", "prefix", "output", "docs"):
         if getattr(args, name):
             setattr(args, name, os.path.abspath(getattr(args, name)))
 
-    started = time.monotonic()
-    journey = Journey(args)
-    try:
-        journey.set_up()
-        journey.run()
-    except Exception:
-        traceback.print_exc()
-        journey.keep_evidence()
-        print(f"e2e: FAILED; evidence in {args.output}", file=sys.stderr)
-        return 1
-    finally:
-        journey.close()
-    print(f"e2e: all {len(journey.timings)} steps passed in {time.monotonic() - started:.1f} s")
+    # A journey that passes once but not every time is not reliable: run it several times in a row.
+    for run in range(1, args.runs + 1):
+        started = time.monotonic()
+        journey = Journey(args)
+        try:
+            journey.set_up()
+            journey.run()
+        except Exception:
+            traceback.print_exc()
+            journey.keep_evidence()
+            print(f"e2e: run {run} FAILED; evidence in {args.output}", file=sys.stderr)
+            return 1
+        finally:
+            journey.close()
+        print(f"e2e: run {run}: all {len(journey.timings)} steps passed in {time.monotonic() - started:.1f} s")
     return 0
-
 
 if __name__ == "__main__":
     sys.exit(main())
