@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,10 +14,13 @@
 #include "sending/modMailSlots.h"
 #include "settings/AnsiText.h"
 #include "support/MainWindowFixture.h"
+#include "support/SendRecorders.h"
 
 namespace parvox {
 namespace {
 
+using test::MailslotReceiver;
+using test::NetRecorder;
 using test::PumpMessages;
 
 const char kBook[] =
@@ -39,41 +41,6 @@ class SendTest : public test::MainWindowTest {
     for (int row : rows) SetItemChecked(List(), row, true);
   }
   void ClickSend() { SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0); }
-};
-
-// The stand-in NET command writes one file per start into this folder.
-class NetRecorder {
- public:
-  explicit NetRecorder(const test::TempFolder& folder) : folder_(folder.Path()) {
-    SetEnvironmentVariableW(L"PARVOX_NET_RECORD_DIR", folder_.c_str());
-  }
-  ~NetRecorder() { SetEnvironmentVariableW(L"PARVOX_NET_RECORD_DIR", nullptr); }
-  // The parameters of each recorded start, in the order the processes were created.
-  std::vector<std::string> WaitFor(size_t count) {
-    std::vector<std::wstring> names;
-    for (int attempt = 0; attempt < 300 && names.size() < count; ++attempt) {
-      Sleep(50);
-      names.clear();
-      WIN32_FIND_DATAW found;
-      HANDLE search = FindFirstFileW((folder_ + L"*.txt").c_str(), &found);
-      if (search == INVALID_HANDLE_VALUE) continue;
-      do names.push_back(found.cFileName); while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    std::sort(names.begin(), names.end());
-    std::vector<std::string> parameters;
-    for (const std::wstring& name : names) parameters.push_back(ParametersOf(test::ReadBytes(folder_ + name)));
-    return parameters;
-  }
-
- private:
-  // The command line minus the program's own (possibly quoted) path and the blank after it.
-  static std::string ParametersOf(const std::string& commandLine) {
-    size_t end = commandLine[0] == '"' ? commandLine.find('"', 1) + 1 : commandLine.find(' ');
-    if (end == std::string::npos || end >= commandLine.size()) return std::string();
-    return commandLine.substr(end + 1);
-  }
-  std::wstring folder_;
 };
 
 TEST_F(SendTest, ChecksComeFirstInOrder) {
@@ -120,22 +87,6 @@ TEST_F(SendTest, OneBlankIsAMessage) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0], "SEND \"skipped\"  ");
 }
-
-class MailslotReceiver {
- public:
-  MailslotReceiver() : slot_(CreateMailslotW(L"\\\\.\\mailslot\\messngr", 0, 2000, nullptr)) {}
-  ~MailslotReceiver() { CloseHandle(slot_); }
-  bool Valid() const { return slot_ != INVALID_HANDLE_VALUE; }
-  std::string Read() {
-    std::string buffer(70000, '\0');
-    DWORD read = 0;
-    if (!ReadFile(slot_, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return "<none>";
-    return buffer.substr(0, read);
-  }
-
- private:
-  HANDLE slot_;
-};
 
 TEST_F(SendTest, BuiltInPathDeliversTheExactDatagram) {
   MailslotReceiver receiver;
