@@ -11,6 +11,7 @@
 #include "app/modDeclarations.h"
 #include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
+#include "components/WindowPlacement.h"
 #include "components/modListView.h"
 #include "log/modLog.h"
 #include "settings/modINI.h"
@@ -183,15 +184,9 @@ bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePa
   windowIcon_.Reset(static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, 0)));
   RegisterWindowClass(kMainClass, windowIcon_.Get(), GetSysColorBrush(COLOR_BTNFACE));
-  RECT frame{0, 0, TwipsToPixels(kMainClientWidthTwips, dpi_),
-             TwipsToPixels(kMainClientHeightTwips, dpi_)};
-  AdjustWindowRectEx(&frame, kMainStyle, FALSE, 0);
-  int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT work;
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  int x = work.left + (work.right - work.left - width) / 2;
-  int y = work.top + (work.bottom - work.top - height) / 2;
-  if (!CreateWindowFor(kMainClass, AppTitle().c_str(), kMainStyle, 0, x, y, width, height, nullptr)) {
+  RECT frame = CentredFrame(kMainClientWidthTwips, kMainClientHeightTwips, kMainStyle, 0, dpi_);
+  if (!CreateWindowFor(kMainClass, AppTitle().c_str(), kMainStyle, 0, frame.left, frame.top,
+                       frame.right - frame.left, frame.bottom - frame.top, nullptr)) {
     return false;
   }
 

@@ -6,6 +6,7 @@
 #include "app/MainLayout.h"
 #include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
+#include "components/WindowPlacement.h"
 
 namespace parvox {
 namespace {
@@ -32,14 +33,9 @@ bool Form::CreateForm(HWND owner, const wchar_t* className, const wchar_t* capti
   boldFont_ = CreateDialogFont(dpi_, true);
 
   RegisterWindowClass(className, nullptr, GetSysColorBrush(COLOR_BTNFACE));
-  RECT frame{0, 0, TwipsToPixels(widthTwips, dpi_), TwipsToPixels(heightTwips, dpi_)};
-  AdjustWindowRectEx(&frame, kFormStyle, FALSE, WS_EX_DLGMODALFRAME);
-  int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT area;
-  if (owner == nullptr || !GetWindowRect(owner, &area)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-  int x = area.left + (area.right - area.left - width) / 2;
-  int y = area.top + (area.bottom - area.top - height) / 2;
-  if (!CreateWindowFor(className, caption, kFormStyle, WS_EX_DLGMODALFRAME, x, y, width, height, owner)) {
+  RECT frame = CentredFrame(widthTwips, heightTwips, kFormStyle, WS_EX_DLGMODALFRAME, dpi_, owner);
+  if (!CreateWindowFor(className, caption, kFormStyle, WS_EX_DLGMODALFRAME, frame.left, frame.top,
+                       frame.right - frame.left, frame.bottom - frame.top, owner)) {
     return false;
   }
   toolTips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, Handle(),

@@ -9,6 +9,7 @@
 
 #include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
+#include "components/WindowPlacement.h"
 #include "resource.h"
 
 namespace parvox {
@@ -80,15 +81,11 @@ bool wLog::Create() {
   dpi_ = ScreenDpi();
   RegisterWindowClass(kLogClass, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP)),
                       GetSysColorBrush(COLOR_BTNFACE));
-  RECT frame{0, 0, TwipsToPixels(kLogClientWidthTwips, dpi_),
-             TwipsToPixels(kLogClientHeightTwips, dpi_)};
-  AdjustWindowRectEx(&frame, kLogStyle, FALSE, 0);
-  int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT work;
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  int x = work.left + (work.right - work.left - width) / 2;
-  int y = work.top + (work.bottom - work.top - height) / 2;
-  if (!CreateWindowFor(kLogClass, L"Log", kLogStyle, 0, x, y, width, height, nullptr)) return false;
+  RECT frame = CentredFrame(kLogClientWidthTwips, kLogClientHeightTwips, kLogStyle, 0, dpi_);
+  if (!CreateWindowFor(kLogClass, L"Log", kLogStyle, 0, frame.left, frame.top, frame.right - frame.left,
+                       frame.bottom - frame.top, nullptr)) {
+    return false;
+  }
   CreateFonts();
   CreateLogo();
   CreateControls();
