@@ -84,10 +84,10 @@ void PumpMessages() {
 int wmain(int argc, wchar_t** argv) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
-  if (argc == 3 && std::wstring(argv[1]) == L"--startup") {
-    std::wstring folder = std::wstring(argv[2]) + L"\\";
-    parvox::bench::StartupFigures figures = parvox::bench::MeasureStartup(folder);
-    parvox::bench::WriteFileBytes(folder + L"startup.bin",
+  if (argc == 4 && std::wstring(argv[1]) == L"--child") {
+    std::wstring folder = std::wstring(argv[3]) + L"\\";
+    parvox::bench::ProcessFigures figures = parvox::bench::MeasureInThisProcess(argv[2], folder);
+    parvox::bench::WriteFileBytes(folder + L"figures.bin",
                                   std::string(reinterpret_cast<const char*>(&figures), sizeof figures));
     return 0;
   }

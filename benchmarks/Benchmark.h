@@ -35,13 +35,19 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::wstring NewTempFolder();
 void PumpMessages();
 
-struct StartupFigures {
+// What one measurement in a process of its own reports: its time and the working set after it.
+struct ProcessFigures {
   double seconds = 0;
   double workingSetMegabytes = 0;
 };
-// Start-up of the main window with the book in `folder`, in this process.
-StartupFigures MeasureStartup(const std::wstring& folder);
-StartupFigures MeasureStartupInChildProcess(const std::wstring& folder);
+double WorkingSetMegabytes();
+
+// Measurements made in a fresh process, as a user starts the program: `what` names one.
+constexpr wchar_t kStartup[] = L"startup";  // the main window with the book in the folder
+constexpr wchar_t kFloor[] = L"floor";      // the bare list view filled with 100000 rows
+ProcessFigures MeasureInThisProcess(const std::wstring& what, const std::wstring& folder);
+// The median of three runs, each in a child process started with --child `what` `folder`.
+ProcessFigures MeasureInChildProcesses(const std::wstring& what, const std::wstring& folder);
 
 void RunBookBenchmarks(Table& table);
 void RunSendBenchmarks(Table& table);

@@ -117,7 +117,7 @@ KeyValues Readable(const KeyValues& lines) {
   return readable;
 }
 
-// ReadSection and Find agree, and no folded key is reported twice.
+// ReadSection, KeyCount and Find agree, and no folded key is reported twice.
 void CheckConsistent(const IniDocument& document, const std::vector<std::wstring>& sections) {
   for (const std::wstring& section : sections) {
     std::set<std::wstring> seen;
@@ -127,6 +127,7 @@ void CheckConsistent(const IniDocument& document, const std::vector<std::wstring
       CHECK(document.Find(section, key, found));
       CHECK(found == value);
     }
+    CHECK(document.KeyCount(section) == seen.size());
   }
 }
 

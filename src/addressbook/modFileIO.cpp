@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <stdexcept>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -37,17 +36,13 @@ class RedrawOff {
   HWND window_;
 };
 
-void FillList(HWND list, const IniDocument::KeyValues& section, long long total) {
-  std::unordered_map<std::wstring, const std::wstring*> records;
-  records.reserve(section.size());
-  for (const auto& [key, value] : section) records.try_emplace(FoldIniName(key), &value);
-
+// Reads each record straight from the parsed file: no copy of the section is made.
+void FillList(HWND list, const IniDocument& book, long long total) {
   RedrawOff redrawOff(list);
   SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(total), LVSICF_NOINVALIDATEALL);
-  const std::wstring empty;
+  std::wstring record;
   for (long long i = 1; i <= total; ++i) {
-    auto found = records.find(FoldIniName(AddressKey(static_cast<size_t>(i))));
-    const std::wstring& record = found == records.end() ? empty : *found->second;
+    if (!book.Find(kAddressesSection, AddressKey(static_cast<size_t>(i)), record)) record.clear();
     int image = TypeImageIndex(LeadingNumber(ParseField(record, L"TYPE", L"|", L"=", L"")));
     if (AppendAddressRow(list, ParseField(record, L"ADDRESS", L"|", L"=", L""),
                          ParseField(record, L"DESCRIPTION", L"|", L"=", L""), image, record) < 0) {
@@ -67,27 +62,23 @@ void LoadAddressBook(AddressBookHost& host) {
   const std::wstring& file = App().settingsFilePath;
   try {
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    IniDocument::KeyValues section = ReadIniSection(kAddressesSection, file);
-    std::wstring totalText = L"0";
-    for (const auto& [key, value] : section) {
-      if (FoldIniName(key) == L"total") {
-        totalText = value;
-        break;
-      }
-    }
-    long long limit = static_cast<long long>(section.size()) + kMissingEntryAllowance;
+    const IniDocument& book = ReadIniDocument(file);
+    std::wstring totalText;
+    if (!book.Find(kAddressesSection, L"Total", totalText)) totalText = L"0";
+    size_t keys = book.KeyCount(kAddressesSection);
+    long long limit = static_cast<long long>(keys) + kMissingEntryAllowance;
     double claimed = LeadingNumber(totalText);
     long long total = RoundHalfEvenClamped(claimed, 0, limit + 1);
     if (total > limit) {
       char text[160];
       std::snprintf(text, sizeof text, "\"Total\" claims %.0f entries, but the file holds only %zu.",
-                    claimed, section.size() > 0 ? section.size() - 1 : 0);
+                    claimed, keys > 0 ? keys - 1 : 0);
       throw std::runtime_error(text);
     }
     if (total < 1) {
       host.SetStatusText(L"Begin by adding an entry to your address book..");
     } else {
-      FillList(list, section, total);
+      FillList(list, book, total);
       host.SetStatusText(
           L"Place a check next to each user or domain you would like to send a message to and "
           L"click Send..");

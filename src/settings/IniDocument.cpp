@@ -181,6 +181,11 @@ IniDocument::KeyValues IniDocument::ReadSection(std::wstring_view section) const
   return entries;
 }
 
+size_t IniDocument::KeyCount(std::wstring_view section) const {
+  const SectionIndex* index = FindSection(section);
+  return index == nullptr ? 0 : index->keys.size();
+}
+
 void IniDocument::Set(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
   const SectionIndex* index = FindSection(section);
   if (index == nullptr) {

@@ -26,6 +26,8 @@ class IniDocument {
 
   // Every readable key of the first `section`, in file order, the first of duplicates only.
   KeyValues ReadSection(std::wstring_view section) const;
+  // How many different keys the first `section` holds (0 when it is missing).
+  size_t KeyCount(std::wstring_view section) const;
 
   // Replaces the value of an existing key in place, or adds the key (and the section).
   void Set(std::wstring_view section, std::wstring_view key, std::wstring_view value);

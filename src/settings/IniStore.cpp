@@ -68,11 +68,6 @@ std::wstring IniStore::Read(const std::wstring& path, std::wstring_view section,
   return std::wstring(defaultValue);
 }
 
-IniDocument::KeyValues IniStore::ReadSection(const std::wstring& path,
-                                             std::wstring_view section) {
-  return Load(path).document.ReadSection(section);
-}
-
 template <typename Change>
 bool IniStore::Modify(const std::wstring& path, Change change) {
   Cached& cached = Load(path);

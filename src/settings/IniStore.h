@@ -44,7 +44,8 @@ class IniStore {
 
   std::wstring Read(const std::wstring& path, std::wstring_view section, std::wstring_view key,
                     std::wstring_view defaultValue);
-  IniDocument::KeyValues ReadSection(const std::wstring& path, std::wstring_view section);
+  // The file as parsed (empty when missing or unreadable); valid until the next call.
+  const IniDocument& Document(const std::wstring& path) { return Load(path).document; }
 
   // Each returns false when the file was left as it was.
   bool Write(const std::wstring& path, std::wstring_view section, std::wstring_view key,

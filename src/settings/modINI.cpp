@@ -26,9 +26,7 @@ void WriteIniValue(const std::wstring& section, const std::wstring& key,
   SettingsStore().Write(file, section, key, value);
 }
 
-IniDocument::KeyValues ReadIniSection(const std::wstring& section, const std::wstring& file) {
-  return SettingsStore().ReadSection(file, section);
-}
+const IniDocument& ReadIniDocument(const std::wstring& file) { return SettingsStore().Document(file); }
 
 bool ReplaceIniSection(const std::wstring& section, const IniDocument::KeyValues& entries,
                        const std::wstring& file) {

@@ -14,8 +14,9 @@ std::wstring ReadIniValue(const std::wstring& section, const std::wstring& key,
 void WriteIniValue(const std::wstring& section, const std::wstring& key,
                    const std::wstring& value, const std::wstring& file);
 
-// Every key of a section in file order, parsed once.
-IniDocument::KeyValues ReadIniSection(const std::wstring& section, const std::wstring& file);
+// The whole file as parsed once, for reading many keys without copying them; valid until
+// the next call into this module.
+const IniDocument& ReadIniDocument(const std::wstring& file);
 // Replaces a section whole in one atomic rewrite; false when the file was left as it was.
 bool ReplaceIniSection(const std::wstring& section, const IniDocument::KeyValues& entries,
                        const std::wstring& file);

@@ -45,7 +45,7 @@ TEST(AtomicReplace, KilledWriterNeverLeavesATornFile) {
     waitpid(child, nullptr, 0);
 
     IniStore reader(files, codec);
-    auto section = reader.ReadSection(path, L"Addresses");
+    auto section = reader.Document(path).ReadSection(L"Addresses");
     ASSERT_FALSE(section.empty()) << "round " << round;
     int total = std::stoi(section.front().second);
     ASSERT_TRUE(total == 3000 || total == 2500) << "round " << round;

@@ -57,6 +57,9 @@ TEST(IniDocumentRead, SectionListsKeysInOrderFirstDuplicateOnly) {
   IniDocument::KeyValues expected = {{L"b", L"2"}, {L"a", L"1"}};
   EXPECT_EQ(document.ReadSection(L"a"), expected);
   EXPECT_TRUE(document.ReadSection(L"missing").empty());
+  EXPECT_EQ(document.KeyCount(L" a "), 2u);  // duplicates and comments not counted
+  EXPECT_EQ(document.KeyCount(L"c"), 1u);
+  EXPECT_EQ(document.KeyCount(L"missing"), 0u);
 }
 
 std::wstring AfterSet(const std::wstring& text, const std::wstring& section, const std::wstring& key,

@@ -97,7 +97,7 @@ TEST_F(IniStoreTest, ReplaceSectionKeepsOtherSections) {
   ASSERT_TRUE(store.ReplaceSection(path, L"Addresses", {{L"Total", L"1"}, {L"Address[00001]", L"r"}}));
   EXPECT_EQ(files.Bytes(path),
             "[Settings]\r\nLast Selected=a|b\r\n[Addresses]\r\nTotal=1\r\nAddress[00001]=r\r\n");
-  EXPECT_EQ(store.ReadSection(path, L"addresses").size(), 2u);
+  EXPECT_EQ(store.Document(path).ReadSection(L"addresses").size(), 2u);
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(SettingsFile, KilledWriterLeavesTheOldOrTheNewFile) {
     // A fresh copy, so the check reads the bytes on disk rather than a cached parse.
     std::wstring copy = folder.File(L"check" + std::to_wstring(round) + L".ini");
     test::WriteBytes(copy, test::ReadBytes(file));
-    IniDocument::KeyValues book = ReadIniSection(L"Addresses", copy);
+    IniDocument::KeyValues book = ReadIniDocument(copy).ReadSection(L"Addresses");
     ASSERT_FALSE(book.empty()) << "round " << round;
     int total = std::stoi(book.front().second);
     ASSERT_TRUE(total == 0 || total == 2500 || total == 3000) << "round " << round;
