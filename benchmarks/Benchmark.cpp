@@ -23,6 +23,14 @@ void Table::Add(const std::string& name, double value, const std::string& unit, 
   rows_.push_back({name, value, unit, comparedTo});
 }
 
+void Table::Goal(const std::string& name, double most, bool onRatio) {
+  for (Row& row : rows_) {
+    if (row.name != name) continue;
+    row.goal = most;
+    row.goalOnRatio = onRatio;
+  }
+}
+
 double Table::Value(const std::string& name) const {
   for (const Row& row : rows_) {
     if (row.name == name) return row.value;
@@ -31,12 +39,18 @@ double Table::Value(const std::string& name) const {
 }
 
 void Table::Print() const {
-  std::printf("%-52s %12s  %-6s %s\n", "benchmark", "value", "unit", "ratio");
+  std::printf("%-52s %12s  %-6s %-22s %s\n", "benchmark", "value", "unit", "goal", "ratio");
   for (const Row& row : rows_) {
-    std::printf("%-52s %12.3f  %-6s", row.name.c_str(), row.value, row.unit.c_str());
-    if (!row.comparedTo.empty() && Value(row.comparedTo) > 0) {
-      std::printf(" %.2fx %s", row.value / Value(row.comparedTo), row.comparedTo.c_str());
+    bool compared = !row.comparedTo.empty() && Value(row.comparedTo) > 0;
+    double ratio = compared ? row.value / Value(row.comparedTo) : 0;
+    char goal[64] = "";
+    if (row.goal > 0) {
+      double measured = row.goalOnRatio ? ratio : row.value;
+      std::snprintf(goal, sizeof goal, "<= %g%s: %s", row.goal, row.goalOnRatio ? "x" : "",
+                    measured <= row.goal ? "met" : "NOT met");
     }
+    std::printf("%-52s %12.3f  %-6s %-22s", row.name.c_str(), row.value, row.unit.c_str(), goal);
+    if (compared) std::printf(" %.2fx %s", ratio, row.comparedTo.c_str());
     std::printf("\n");
   }
 }

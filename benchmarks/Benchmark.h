@@ -16,12 +16,16 @@ struct Row {
   double value;
   std::string unit;
   std::string comparedTo;  // empty, or the row this one is divided by
+  double goal = 0;         // 0, or the most the value (or its ratio) may be
+  bool goalOnRatio = false;
 };
 
 class Table {
  public:
   void Add(const std::string& name, double value, const std::string& unit,
            const std::string& comparedTo = "");
+  // The value of `name`, or its ratio, should stay at or below `most`.
+  void Goal(const std::string& name, double most, bool onRatio = false);
   double Value(const std::string& name) const;
   void Print() const;
 
