@@ -47,11 +47,16 @@ std::string IniStore::Encode(const std::wstring& text, Encoding encoding) const 
 IniStore::Cached& IniStore::Load(const std::wstring& path) {
   FileStamp stamp = files_.Stamp(path);
   auto found = cache_.find(path);
-  if (found != cache_.end() && found->second.stamp == stamp) return found->second;
+  // A file that could not be read is tried again next time: the failure may have passed.
+  if (found != cache_.end() && found->second.readable && found->second.stamp == stamp) {
+    return found->second;
+  }
 
   Cached fresh;
   fresh.stamp = stamp;
-  if (stamp.exists) {
+  if (stamp.unknown) {
+    fresh.readable = false;
+  } else if (stamp.exists) {
     std::string bytes;
     fresh.readable = files_.ReadAll(path, bytes);
     if (fresh.readable) fresh.document = IniDocument::Parse(Decode(bytes, fresh.encoding));

@@ -15,6 +15,8 @@ struct FileStamp {
   bool exists = false;
   uint64_t size = 0;
   uint64_t writeTime = 0;
+  // The platform could not tell, not even whether the file exists: it counts as unreadable.
+  bool unknown = false;
   bool operator==(const FileStamp&) const = default;
 };
 

@@ -42,10 +42,15 @@ FileHandle CreateTemporaryBeside(const std::wstring& path, std::wstring& tempora
 
 FileStamp Win32SettingsFiles::Stamp(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    // Only "not there" means missing; any other failure (a share gone, access denied) must not
+    // let a write start a fresh file over one that may hold the address book.
+    DWORD error = GetLastError();
+    FileStamp stamp;
+    stamp.unknown = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    return stamp;
   }
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return {};
   FileStamp stamp;
   stamp.exists = true;
   stamp.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;

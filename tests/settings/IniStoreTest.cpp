@@ -72,6 +72,27 @@ TEST_F(IniStoreTest, UnreadableFileIsNeverOverwritten) {
   EXPECT_EQ(files.Bytes(path), "[s]\r\nk=precious\r\n");
 }
 
+TEST_F(IniStoreTest, ReadFailureIsNotRemembered) {
+  files.Put(path, "[s]\r\nk=precious\r\n");
+  files.failReads = true;  // say, another program held the file for a moment
+  EXPECT_EQ(store.Read(path, L"s", L"k", L"d"), L"d");
+  files.failReads = false;
+  EXPECT_EQ(store.Read(path, L"s", L"k", L"d"), L"precious");
+  EXPECT_TRUE(store.Write(path, L"s", L"other", L"x"));
+  EXPECT_EQ(files.Bytes(path), "[s]\r\nk=precious\r\nother=x\r\n");
+}
+
+TEST_F(IniStoreTest, FileThatCannotBeLookedAtIsNotTakenForMissing) {
+  files.Put(path, "[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=pc1\r\n");
+  files.failStamps = true;
+  EXPECT_EQ(store.Read(path, L"Addresses", L"Total", L"0"), L"0");
+  EXPECT_FALSE(store.Write(path, L"Settings", L"Last Selected", L"pc1"));
+  EXPECT_FALSE(store.ReplaceSection(path, L"Addresses", {{L"Total", L"0"}}));
+  EXPECT_EQ(files.writes, 0);
+  files.failStamps = false;
+  EXPECT_EQ(store.Read(path, L"Addresses", L"Total", L"0"), L"1");
+}
+
 TEST_F(IniStoreTest, Utf16FileStaysUtf16) {
   std::string bytes = "\xFF\xFE";
   for (char c : std::string("[s]\r\nk=\xE9t\xE9\r\n")) bytes += std::string{c, '\0'};

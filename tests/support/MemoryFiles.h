@@ -30,6 +30,7 @@ class MemoryFiles : public SettingsFileSystem {
   int writes = 0;
   bool failWrites = false;
   bool failReads = false;
+  bool failStamps = false;  // the platform cannot tell anything about any file
 
  private:
   struct File {
