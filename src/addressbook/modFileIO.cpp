@@ -51,6 +51,16 @@ void FillList(HWND list, const IniDocument& book, long long total) {
   }
 }
 
+// The highest entry number up to `limit` whose key the file holds (0 when none).
+long long LastPresentEntry(const IniDocument& book, long long limit) {
+  std::wstring ignored;
+  long long last = 0;
+  for (long long i = 1; i <= limit; ++i) {
+    if (book.Find(kAddressesSection, AddressKey(static_cast<size_t>(i)), ignored)) last = i;
+  }
+  return last;
+}
+
 std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
 
 }  // namespace
@@ -70,6 +80,9 @@ void LoadAddressBook(AddressBookHost& host) {
     double claimed = LeadingNumber(totalText);
     long long total = RoundHalfEvenClamped(claimed, 0, limit + 1);
     if (total > limit) {
+      // The entries the file does hold are loaded all the same: a later save writes the list
+      // back, and must not lose them.
+      FillList(list, book, LastPresentEntry(book, limit));
       char text[160];
       std::snprintf(text, sizeof text, "\"Total\" claims %.0f entries, but the file holds only %zu.",
                     claimed, keys > 0 ? keys - 1 : 0);

@@ -149,7 +149,7 @@ TEST_F(DamagedInputTest, StartUpReportsWhatItFoundAndChangesNothing) {
        L"\u4e2d\u6587 \u00e9"},
       {"the book's keys without the [Addresses] header", headerless, kEmptyBook, 0, L"", L""},
       {"a Total of two thousand million",
-       "[Addresses]\r\nTotal=2000000000\r\nAddress[00001]=ADDRESS=a|TYPE=0\r\n", hugeTotal, 0, L"",
+       "[Addresses]\r\nTotal=2000000000\r\nAddress[00001]=ADDRESS=a|TYPE=0\r\n", hugeTotal, 1, L"a",
        L""},
       {"fields of 100,000 characters",
        "[Addresses]\r\nTotal=1\r\nAddress[00001]=" + longRecord + "\r\n", kBookLoaded, 1,

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "addressbook/AddressList.h"
+#include "addressbook/modFileIO.h"
 #include "app/modDeclarations.h"
 #include "app/wMain.h"
 #include "components/modListView.h"
@@ -129,7 +130,26 @@ TEST_F(StartupTest, HugeTotalEndsTheLoadQuickly) {
   Start();
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(20));
   EXPECT_EQ(window->StatusText().rfind(L"Error loading address book: ", 0), 0u) << window->StatusText().size();
-  EXPECT_EQ(RowCount(List()), 0);
+  EXPECT_EQ(RowCount(List()), 1);
+}
+
+TEST_F(StartupTest, MistypedTotalStillLoadsAndKeepsTheEntriesThere) {
+  WriteSettings(
+      "[Addresses]\r\nTotal=20000\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=one|TYPE=0\r\n"
+      "Address[00002]=ADDRESS=pc2|DESCRIPTION=two|TYPE=0\r\nAddress[00004]=ADDRESS=SALES|DESCRIPTION=|TYPE=1\r\n");
+  Start();
+  EXPECT_EQ(window->StatusText(),
+            L"Error loading address book: \"Total\" claims 20000 entries, but the file holds only 3.");
+  ASSERT_EQ(RowCount(List()), 4);
+  EXPECT_EQ(RowText(List(), 1), L"pc2");
+  EXPECT_EQ(RowTag(List(), 2), L"");
+  EXPECT_EQ(RowText(List(), 3), L"SALES");
+
+  // Saving what was loaded (as adding or editing an entry does) loses none of the entries.
+  SaveAddressBook(*window);
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Total", L"", SettingsFile()), L"4");
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00002]", L"", SettingsFile()), L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00004]", L"", SettingsFile()), L"ADDRESS=SALES|DESCRIPTION=|TYPE=1");
 }
 
 TEST_F(StartupTest, NonNumericOrNegativeTotalIsAnEmptyBook) {
