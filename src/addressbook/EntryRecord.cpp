@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <utility>
 
 namespace parvox {
 namespace {
@@ -23,6 +24,15 @@ FieldParts SplitField(const std::wstring& field, const std::wstring& assigner) {
   size_t at = assigner.empty() ? std::wstring::npos : field.find(assigner);
   if (at == std::wstring::npos) return {};
   return {field.substr(0, at), at + assigner.size()};
+}
+
+bool HasField(const std::wstring& record, const std::wstring& key) {
+  std::vector<std::wstring> fields;
+  SplitRecord(record, fields, L"|");
+  return std::any_of(fields.begin(), fields.end(), [&](const std::wstring& field) {
+    FieldParts parts = SplitField(field, L"=");
+    return parts.valueStart != std::wstring::npos && parts.name == key;
+  });
 }
 
 }  // namespace
@@ -81,6 +91,29 @@ std::wstring SetField(const std::wstring& record, const std::wstring& key,
     joined += fields[i];
   }
   return joined;
+}
+
+std::wstring NewEntryRecord(const std::wstring& address, const std::wstring& description,
+                            const std::wstring& type) {
+  return L"ADDRESS=" + address + L"|DESCRIPTION=" + description + L"|TYPE=" + type;
+}
+
+std::wstring EditedEntryRecord(std::wstring record, const std::wstring& address,
+                               const std::wstring& description, const std::wstring& type) {
+  if (record.empty()) return NewEntryRecord(address, description, type);
+  if (record.substr(0, record.find(L'|')).find(L'=') == std::wstring::npos) {
+    return NewEntryRecord(address, description, type) + L"|" + record;
+  }
+  const std::pair<const wchar_t*, const std::wstring*> edits[] = {
+      {L"ADDRESS", &address}, {L"DESCRIPTION", &description}, {L"TYPE", &type}};
+  for (const auto& [key, value] : edits) {
+    if (HasField(record, key)) {
+      record = SetField(record, key, *value, L"|", L"=");
+    } else {
+      record += std::wstring(L"|") + key + L"=" + *value;
+    }
+  }
+  return record;
 }
 
 }  // namespace parvox

@@ -23,4 +23,15 @@ std::wstring SetField(const std::wstring& record, const std::wstring& key,
                       const std::wstring& value, const std::wstring& delimiter,
                       const std::wstring& assigner);
 
+// The record the entry editor stores for a new entry.
+std::wstring NewEntryRecord(const std::wstring& address, const std::wstring& description,
+                            const std::wstring& type);
+
+// `record` after the entry editor's changes: ADDRESS, DESCRIPTION and TYPE set in place with
+// SetField, and any of them the record lacks added at its end, so that what was typed is what
+// is stored and read back. A record that reads as nothing (empty, or a first field without "=")
+// gets the three fields in front of it; no field it held is lost.
+std::wstring EditedEntryRecord(std::wstring record, const std::wstring& address,
+                               const std::wstring& description, const std::wstring& type);
+
 }  // namespace parvox

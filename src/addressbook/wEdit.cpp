@@ -81,7 +81,8 @@ std::wstring ClipboardText(HWND owner) {
 
 }  // namespace
 
-std::wstring WithoutRecordDelimiter(std::wstring text) {
+std::wstring PastableText(std::wstring text) {
+  text.erase(std::min(text.find_first_of(L"\r\n"), text.size()));
   text.erase(std::remove(text.begin(), text.end(), L'|'), text.end());
   return text;
 }
@@ -138,13 +139,9 @@ void wEdit::Accept() {
   std::wstring type = std::to_wstring(SelectedType());
   int image = TypeImageIndex(SelectedType());
   if (row_ < 0) {
-    AppendAddressRow(list, address, description, image,
-                     L"ADDRESS=" + address + L"|DESCRIPTION=" + description + L"|TYPE=" + type);
+    AppendAddressRow(list, address, description, image, NewEntryRecord(address, description, type));
   } else {
-    std::wstring record = RowTag(list, row_);
-    record = SetField(record, L"ADDRESS", address, L"|", L"=");
-    record = SetField(record, L"DESCRIPTION", description, L"|", L"=");
-    record = SetField(record, L"TYPE", type, L"|", L"=");
+    std::wstring record = EditedEntryRecord(RowTag(list, row_), address, description, type);
     UpdateAddressRow(list, row_, address, description, image, record);
   }
   SaveAddressBook(host_);
@@ -189,7 +186,7 @@ LRESULT CALLBACK wEdit::TextBoxProcedure(HWND box, UINT message, WPARAM wParam, 
       if (wParam == L'|') return 0;
       break;
     case WM_PASTE: {
-      std::wstring text = WithoutRecordDelimiter(ClipboardText(box));
+      std::wstring text = PastableText(ClipboardText(box));
       SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
       return 0;
     }

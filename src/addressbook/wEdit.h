@@ -42,7 +42,8 @@ class wEdit : public Form {
 
 // The row an edit works on: the selected row, else the focused one, else -1.
 int RowToEdit(HWND list);
-// Text with every "|" removed: a "|" inside a value would split the entry's record.
-std::wstring WithoutRecordDelimiter(std::wstring text);
+// Pasted text as a one-line box takes it: up to the first line break, and without "|" (a "|"
+// inside a value would split the entry's record).
+std::wstring PastableText(std::wstring text);
 
 }  // namespace parvox

@@ -36,6 +36,16 @@ void SelectRow(HWND list, int row) {
   SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
+void PutOnClipboard(HWND owner, const std::wstring& text) {
+  if (!OpenClipboard(owner)) return;
+  EmptyClipboard();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  wcscpy_s(static_cast<wchar_t*>(GlobalLock(memory)), text.size() + 1, text.c_str());
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
+}
+
 int RowImage(HWND list, int row) {
   LVITEMW item{};
   item.mask = LVIF_IMAGE;
@@ -87,14 +97,7 @@ TEST_F(EntryEditorTest, KeystrokesAndPasteNeverLetTheDelimiterIn) {
     SetWindowTextW(description, L"");
     for (wchar_t c : std::wstring(L"a=b")) SendMessageW(description, WM_CHAR, c, 1);
     SetWindowTextW(address, L"");
-    if (OpenClipboard(dialog)) {
-      EmptyClipboard();
-      HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 16 * sizeof(wchar_t));
-      wcscpy_s(static_cast<wchar_t*>(GlobalLock(memory)), 16, L"x|y||z");
-      GlobalUnlock(memory);
-      SetClipboardData(CF_UNICODETEXT, memory);
-      CloseClipboard();
-    }
+    PutOnClipboard(dialog, L"x|y||z");
     SendMessageW(address, WM_PASTE, 0, 0);
     EXPECT_EQ(WindowText(address), L"xyz");
     ClickItem(dialog, wEdit::kCmdAddEntry);
@@ -147,6 +150,31 @@ TEST_F(EntryEditorTest, HandEditedTypeOpensAsUserAndAccepts) {
     ClickItem(dialog, wEdit::kCmdAddEntry);
   });
   EXPECT_EQ(RowTag(List(), 2), L"ADDRESS=odd|DESCRIPTION=hand edited|TYPE=0");
+}
+
+TEST_F(EntryEditorTest, EditingTheRowOfAMissingKeyStoresWhatWasTyped) {
+  WriteSettings("[Addresses]\r\nTotal=2\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=one|TYPE=0\r\n");
+  Start();
+  SelectRow(List(), 1);
+  WithDialog(kEditClass, [&] { Click(kIdCmdEdit); }, [&](HWND dialog) {
+    SetWindowTextW(Box(dialog, wEdit::kTxtAddress), L"pc2");
+    SetWindowTextW(Box(dialog, wEdit::kTxtDescription), L"two");
+    ClickItem(dialog, wEdit::kCmdAddEntry);
+  });
+  EXPECT_EQ(RowTag(List(), 1), L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00002]", L"", SettingsFile()), L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
+}
+
+TEST_F(EntryEditorTest, PasteStopsAtTheFirstLineBreak) {
+  Start();
+  WithDialog(kEditClass, [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
+    HWND address = Box(dialog, wEdit::kTxtAddress);
+    SetWindowTextW(address, L"");
+    PutOnClipboard(dialog, L"p|c1\r\npc2");
+    SendMessageW(address, WM_PASTE, 0, 0);
+    EXPECT_EQ(WindowText(address), L"pc1");
+    ClickItem(dialog, wEdit::kCmdCancel);
+  });
 }
 
 TEST_F(AddressBookCommandTest, RemoveAsksAndWalksFromTheLastRow) {

@@ -84,5 +84,29 @@ TEST(SetField, EditorSequenceRoundTripsThroughParse) {
   EXPECT_EQ(Parse(record, L"NOTE"), L"keep me");
 }
 
+// Whatever the stored record looked like, the edited one reads back exactly what was typed
+// and keeps every field it held.
+TEST(EditedEntryRecord, ReadsBackWhatWasTypedAndLosesNothing) {
+  struct Case {
+    std::wstring before, after;
+  } cases[] = {
+      {L"ADDRESS=a|X=7|DESCRIPTION=d|TYPE=1", L"ADDRESS=pc|X=7|DESCRIPTION=desk|TYPE=0"},
+      {L"", L"ADDRESS=pc|DESCRIPTION=desk|TYPE=0"},  // the row of a missing key
+      {L"ADDRESS=a", L"ADDRESS=pc|DESCRIPTION=desk|TYPE=0"},
+      {L"TYPE=1|address=a", L"TYPE=0|address=a|ADDRESS=pc|DESCRIPTION=desk"},
+      {L"junk|ADDRESS=a", L"ADDRESS=pc|DESCRIPTION=desk|TYPE=0|junk|ADDRESS=a"},
+      {L"ADDRESS=a||TYPE=1", L"ADDRESS=pc||TYPE=0|DESCRIPTION=desk"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.before.begin(), c.before.end()));
+    std::wstring edited = EditedEntryRecord(c.before, L"pc", L"desk", L"0");
+    EXPECT_EQ(edited, c.after);
+    EXPECT_EQ(Parse(edited, L"ADDRESS"), L"pc");
+    EXPECT_EQ(Parse(edited, L"DESCRIPTION"), L"desk");
+    EXPECT_EQ(Parse(edited, L"TYPE"), L"0");
+  }
+  EXPECT_EQ(NewEntryRecord(L"pc", L"", L"1"), L"ADDRESS=pc|DESCRIPTION=|TYPE=1");
+}
+
 }  // namespace
 }  // namespace parvox
