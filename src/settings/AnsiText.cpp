@@ -3,12 +3,15 @@
 
 #include <windows.h>
 
-
 namespace parvox {
 namespace {
 
 // The conversion functions take int lengths; longer texts are converted in pieces.
 constexpr size_t kChunk = 1 << 24;
+
+// A character the code page lacks becomes "?", never a look-alike: a full-width "｜" or "＂"
+// would otherwise turn into a real record delimiter or quote in the file, datagram or command.
+constexpr DWORD kNoLookalikes = WC_NO_BEST_FIT_CHARS;
 
 }  // namespace
 
@@ -22,11 +25,12 @@ std::string ToAnsi(std::wstring_view text) {
       start -= 1;
     }
     int length = static_cast<int>(piece.size());
-    int needed = WideCharToMultiByte(CP_ACP, 0, piece.data(), length, nullptr, 0, nullptr, nullptr);
+    int needed = WideCharToMultiByte(CP_ACP, kNoLookalikes, piece.data(), length, nullptr, 0,
+                                     nullptr, nullptr);
     size_t at = result.size();
     result.resize(at + static_cast<size_t>(needed));
-    WideCharToMultiByte(CP_ACP, 0, piece.data(), length, result.data() + at, needed, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_ACP, kNoLookalikes, piece.data(), length, result.data() + at, needed,
+                        nullptr, nullptr);
   }
   return result;
 }

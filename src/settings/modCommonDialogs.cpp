@@ -1,15 +1,14 @@
-// Folder browser with the new dialog style; the callback selects the start folder.
+// Folder browser with the new dialog style; the callback selects the start folder. Wide
+// throughout, so folders whose names the ANSI code page cannot spell work too.
 #include "settings/modCommonDialogs.h"
 
 #include <shlobj.h>
 
-#include "settings/AnsiText.h"
-
 namespace parvox {
 namespace {
 
-std::string& StartFolder() {
-  static std::string folder;
+std::wstring& StartFolder() {
+  static std::wstring folder;
   return folder;
 }
 
@@ -21,7 +20,7 @@ int CALLBACK BrowseCallbackProc(HWND window, UINT message, LPARAM, LPARAM) {
     DispatchMessageW(&pending);
   }
   if (!StartFolder().empty() && window != nullptr) {
-    SendMessageA(window, BFFM_SETSELECTIONA, 1, reinterpret_cast<LPARAM>(StartFolder().c_str()));
+    SendMessageW(window, BFFM_SETSELECTIONW, 1, reinterpret_cast<LPARAM>(StartFolder().c_str()));
   }
   return 0;
 }
@@ -29,20 +28,19 @@ int CALLBACK BrowseCallbackProc(HWND window, UINT message, LPARAM, LPARAM) {
 }  // namespace
 
 std::wstring ShellBrowseForFolder(HWND owner, const std::wstring& startFolder, const std::wstring& title) {
-  StartFolder() = ToAnsi(startFolder);
-  std::string ansiTitle = ToAnsi(title);
-  BROWSEINFOA info{};
+  StartFolder() = startFolder;
+  BROWSEINFOW info{};
   info.hwndOwner = owner;
-  info.lpszTitle = ansiTitle.c_str();
+  info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_VALIDATE | BIF_NEWDIALOGSTYLE | BIF_BROWSEINCLUDEURLS | BIF_UAHINT |
                  BIF_NONEWFOLDERBUTTON;  // 0x3E1
   info.lpfn = BrowseCallbackProc;
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
   if (chosen == nullptr) return std::wstring();
-  char path[512] = {};
-  bool found = SHGetPathFromIDListA(chosen, path);
+  wchar_t path[MAX_PATH] = {};
+  bool found = SHGetPathFromIDListW(chosen, path);
   CoTaskMemFree(chosen);
-  return found ? FromAnsi(path) : std::wstring();
+  return found ? std::wstring(path) : std::wstring();
 }
 
 }  // namespace parvox

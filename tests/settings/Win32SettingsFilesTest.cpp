@@ -44,6 +44,15 @@ TEST(SettingsFile, TextGoesThroughTheAnsiCodePage) {
   EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"", file), L"caf\u00e9|\u20ac|?");
 }
 
+TEST(SettingsFile, LookAlikeCharactersDoNotBecomeDelimitersOrQuotes) {
+  // Full-width vertical line, quotation mark and backslash, and a fraction slash.
+  EXPECT_EQ(ToAnsi(L"a\uFF5Cb\uFF02c\uFF3Cd\u2044e"), "a?b?c?d?e");
+  test::TempFolder folder;
+  std::wstring file = folder.File(L"Address Book.ini");
+  WriteIniValue(L"Addresses", L"Address[00001]", L"ADDRESS=pc|DESCRIPTION=Sales\uFF5CFloor|TYPE=0", file);
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00001]", L"", file), L"ADDRESS=pc|DESCRIPTION=Sales?Floor|TYPE=0");
+}
+
 TEST(SettingsFile, ValuesLongerThanTheOldBufferComeBackWhole) {
   test::TempFolder folder;
   std::wstring file = folder.File(L"Address Book.ini");
