@@ -4,9 +4,9 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "app/MessageLoop.h"
 #include "app/modDeclarations.h"
 #include "app/wMain.h"
-#include "log/modLog.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -17,12 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   if (!mainWindow.Create(commandLine, parvox::CurrentModulePath())) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // The modeless log window gets its own keyboard navigation.
-    HWND log = parvox::LogWindowHandle();
-    if (log != nullptr && IsDialogMessageW(log, &message)) continue;
-    if (IsDialogMessageW(mainWindow.Handle(), &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    parvox::DispatchProgramMessage(mainWindow.Handle(), message);
   }
   return static_cast<int>(message.wParam);
 }

@@ -287,6 +287,14 @@ LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       DestroyWindow(Handle());
       return 0;
+    case WM_ENDSESSION:
+      // Windows is logging off or shutting down: the process ends without WM_DESTROY, so the
+      // ticks and column widths are stored now.
+      if (wParam) {
+        SaveViewState();
+        RemoveTrayIcon(Handle(), imgSystemTray_);
+      }
+      return 0;
     case WM_DESTROY:
       SaveViewState();
       UnloadLogWindow();

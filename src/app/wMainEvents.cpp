@@ -134,6 +134,9 @@ LRESULT CALLBACK wMain::ControlProcedure(HWND control, UINT message, WPARAM wPar
   auto original = self != nullptr ? self->originalProcedures_.find(control) : decltype(self->originalProcedures_.end()){};
   if (self == nullptr || original == self->originalProcedures_.end()) return DefWindowProcW(control, message, wParam, lParam);
   WNDPROC next = original->second;
+  // Run through dialog navigation, a multi-line edit answers Escape by posting WM_CLOSE to its
+  // parent, which would quit the program; Escape means only what KeyCommands makes of it.
+  if (message == WM_KEYDOWN && wParam == VK_ESCAPE && control == self->Control(kIdTxtMsg)) return 0;
   try {
     if (message == WM_KEYUP) self->KeyCommands(wParam);
     if (message == WM_LBUTTONDBLCLK && control == self->Control(kIdTxtMsg)) {
@@ -172,7 +175,14 @@ void wMain::HideToTray() {
 }
 
 void wMain::OnTrayEvent(LPARAM lParam) {
-  switch (DecodeTrayEvent(lParam)) {
+  TrayAction action = DecodeTrayEvent(lParam);
+  if (action != TrayAction::kNone && !IsWindowEnabled(Handle())) {
+    // A dialog or message box of ours is up: its work must end first, so the icon only
+    // brings it forward (quitting or hiding now would drop what is being edited).
+    SetForegroundWindow(GetLastActivePopup(Handle()));
+    return;
+  }
+  switch (action) {
     case TrayAction::kToggleWindow:
       tag_ = L"DONTHIDE";
       if (IsWindowVisible(Handle())) {

@@ -32,6 +32,14 @@ HWND Window::CreateWindowFor(const wchar_t* className, const wchar_t* caption, D
 }
 
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NEXTDLGCTL) {
+    // The message loop runs our windows as dialogs, but they are not dialog boxes: a multi-line
+    // text box asks its parent for this focus move on Tab, and nobody else would make it.
+    HWND next = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
+                                    : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+    if (next != nullptr) SetFocus(next);
+    return 0;
+  }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 

@@ -279,13 +279,6 @@ LRESULT wLog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       if (HIWORD(wParam) == 0) OnActivate(LOWORD(wParam) != WA_INACTIVE);
       return 0;
-    case WM_NEXTDLGCTL: {
-      // The text box asks for this on Tab when the message loop runs it as a dialog.
-      HWND next = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
-                                      : GetNextDlgTabItem(Handle(), GetFocus(), wParam != 0);
-      if (next != nullptr) SetFocus(next);
-      return 0;
-    }
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
         // Closing from the title bar (or Alt+F4) unloads the window, and the log with it.

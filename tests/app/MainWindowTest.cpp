@@ -3,14 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include "addressbook/AddressList.h"
+#include "addressbook/wEdit.h"
 #include "app/modDeclarations.h"
 #include "app/modSystemTray.h"
+#include "components/modListView.h"
+#include "settings/modINI.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
 namespace {
 
 using MainWindowTest = test::MainWindowTest;
+using test::ClickItem;
 using test::PumpMessages;
 using test::WindowText;
 
@@ -119,28 +124,28 @@ TEST_F(MainWindowTest, CtrlSSendsOnlyWithoutShiftOrAlt) {
   Start();
   const std::wstring sendRan = L"You need to select at least one recipient to send your message to.";
   window->SetStatusText(L"-");
-  ReleaseKey(List(), 'S', true, true);
+  PressKey(List(), 'S', true, true);
   EXPECT_EQ(window->StatusText(), L"-") << "Ctrl+Shift+S";
-  ReleaseKey(List(), 'S', true, false, true);
+  PressKey(List(), 'S', true, false, true);
   EXPECT_EQ(window->StatusText(), L"-") << "Ctrl+Alt+S";
-  ReleaseKey(List(), 'S', false);
+  PressKey(List(), 'S', false);
   EXPECT_EQ(window->StatusText(), L"-") << "S alone";
-  ReleaseKey(List(), 'S', true);
+  PressKey(List(), 'S', true);
   EXPECT_EQ(window->StatusText(), sendRan);
   window->SetStatusText(L"-");
-  ReleaseKey(window->Control(kIdCmdAdd), 'S', true);
+  PressKey(window->Control(kIdCmdAdd), 'S', true);
   EXPECT_EQ(window->StatusText(), L"-") << "Add is not one of the key controls";
 }
 
 TEST_F(MainWindowTest, EscapeHidesFromTheSixControlsOnly) {
   Start();
   for (MainControlId id : {kIdCmdAdd, kIdCmdRemove, kIdCmdAbout}) {
-    ReleaseKey(window->Control(id), VK_ESCAPE, false);
+    PressKey(window->Control(id), VK_ESCAPE, false);
     EXPECT_TRUE(IsWindowVisible(window->Handle())) << id;
   }
   for (MainControlId id : {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
     SCOPED_TRACE(testing::Message() << id);
-    ReleaseKey(window->Control(id), VK_ESCAPE, false);
+    PressKey(window->Control(id), VK_ESCAPE, false);
     EXPECT_FALSE(IsWindowVisible(window->Handle()));
     EXPECT_TRUE(IsIconic(window->Handle()));
     EXPECT_TRUE(window->IsMenuEnabled(kMShowWindow));
@@ -155,8 +160,29 @@ TEST_F(MainWindowTest, EscapeHidesFromTheSixControlsOnly) {
 TEST_F(MainWindowTest, EscapeDoesNothingWhenTheOptionIsOff) {
   WriteSettings("[Settings]\r\nEscape Minimises=0\r\n");
   Start();
-  ReleaseKey(window->Control(kIdTxtMsg), VK_ESCAPE, false);
-  EXPECT_TRUE(IsWindowVisible(window->Handle()));
+  SetMessage(L"a draft");
+  for (MainControlId id : {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdMenu, kIdCmdClear, kIdCmdAdd, kIdCmdAbout}) {
+    SCOPED_TRACE(testing::Message() << id);
+    PressKey(window->Control(id), VK_ESCAPE, false);
+    ASSERT_TRUE(IsWindow(window->Handle())) << "Escape closed the program";
+    EXPECT_TRUE(IsWindowVisible(window->Handle()));
+    EXPECT_EQ(WindowText(window->Control(kIdTxtMsg)), L"a draft");
+  }
+}
+
+TEST_F(MainWindowTest, TabWalksTheControlsFromTheMessageBox) {
+  WriteSettings(kTwoEntries);
+  Start();
+  const MainControlId order[] = {kIdTxtMsg, kIdCmdSend, kIdCmdClear, kIdCmdAdd, kIdCmdEdit,
+                                 kIdCmdRemove, kIdCmdMenu, kIdLvwAddressBook, kIdCmdAbout, kIdTxtMsg};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) {
+    SCOPED_TRACE(testing::Message() << "Tab from " << order[i]);
+    PressKey(window->Control(order[i]), VK_TAB, false);
+    EXPECT_EQ(GetFocus(), window->Control(order[i + 1]));
+  }
+  PressKey(window->Control(kIdCmdSend), VK_TAB, false, true);
+  EXPECT_EQ(GetFocus(), window->Control(kIdTxtMsg)) << "Shift+Tab";
+  EXPECT_EQ(WindowText(window->Control(kIdTxtMsg)).find(L'\t'), std::wstring::npos) << "Tab typed into the message";
 }
 
 TEST_F(MainWindowTest, TrayEventsToggleTheWindow) {
@@ -179,6 +205,30 @@ TEST_F(MainWindowTest, TrayEventsToggleTheWindow) {
   EXPECT_FALSE(IsIconic(window->Handle()));
   EXPECT_FALSE(window->IsMenuEnabled(kMShowWindow));
   EXPECT_TRUE(window->IsMenuEnabled(kMHideWindow));
+}
+
+TEST_F(MainWindowTest, TrayOnlyBringsAnOpenDialogForward) {
+  Start();
+  WithDialog(L"ParvoxEdit", [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
+    SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+    PumpMessages();
+    EXPECT_TRUE(IsWindowVisible(window->Handle())) << "hidden under an open dialog";
+    EXPECT_TRUE(IsWindow(dialog));
+    ClickItem(dialog, wEdit::kCmdCancel);
+  });
+  SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+  PumpMessages();
+  EXPECT_FALSE(IsWindowVisible(window->Handle())) << "with the dialog gone the icon works again";
+}
+
+TEST_F(MainWindowTest, EndOfSessionStoresTheTicks) {
+  WriteSettings(kTwoEntries);
+  Start();
+  SetItemChecked(List(), 1, true);
+  SendMessageW(window->Handle(), WM_QUERYENDSESSION, 0, 0);
+  SendMessageW(window->Handle(), WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"<none>", SettingsFile()), RowText(List(), 1));
+  EXPECT_EQ(window->SystemTrayImage().tag, L"") << "the icon is removed";
 }
 
 TEST_F(MainWindowTest, MinimisingByAnyMeansHides) {

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "app/MessageLoop.h"
 #include "app/Seams.h"
 
 namespace parvox::test {
@@ -104,17 +105,27 @@ void MainWindowTest::SetMessage(const std::wstring& text) {
   SendMessageW(message, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void MainWindowTest::ReleaseKey(HWND control, WORD key, bool ctrl, bool shift, bool alt) {
+void MainWindowTest::PressKey(HWND control, WORD key, bool ctrl, bool shift, bool alt) {
+  SetFocus(control);
   BYTE state[256] = {};
   GetKeyboardState(state);
   state[VK_CONTROL] = ctrl ? 0x80 : 0;
   state[VK_SHIFT] = shift ? 0x80 : 0;
   state[VK_MENU] = alt ? 0x80 : 0;
   SetKeyboardState(state);
-  SendMessageW(control, WM_KEYUP, key, 0xC0000001);
+  HWND main = window->Handle();
+  auto route = [&](MSG message) {
+    DispatchProgramMessage(main, message);
+    // What the key-down led to (a typed character, a posted close) runs through the loop too.
+    MSG queued;
+    while (PeekMessageW(&queued, nullptr, 0, 0, PM_REMOVE)) {
+      if (queued.message != WM_QUIT) DispatchProgramMessage(IsWindow(main) ? main : nullptr, queued);
+    }
+  };
+  route(MSG{control, WM_KEYDOWN, key, 0x00000001});
+  if (IsWindow(control)) route(MSG{control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001)});
   state[VK_CONTROL] = state[VK_SHIFT] = state[VK_MENU] = 0;
   SetKeyboardState(state);
-  PumpMessages();
 }
 
 }  // namespace parvox::test

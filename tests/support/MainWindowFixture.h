@@ -36,8 +36,9 @@ class MainWindowTest : public testing::Test {
   std::wstring SettingsFile() const { return folder.File(L"Address Book.ini"); }
   HWND List() const { return window->AddressList(); }
   void SetMessage(const std::wstring& text);
-  // Sends a key release to a control with the given modifier keys held.
-  void ReleaseKey(HWND control, WORD key, bool ctrl, bool shift = false, bool alt = false);
+  // Presses and releases a key on a control, with the given modifier keys held, through the
+  // program's own message loop step (so dialog navigation sees it as it sees a user's key).
+  void PressKey(HWND control, WORD key, bool ctrl, bool shift = false, bool alt = false);
   // Runs `command`, which opens a modal dialog of `dialogClass`; `answer` gets the dialog once it
   // is up and must close it (or leave it open to be closed by the fixture, which fails the test).
   void WithDialog(const wchar_t* dialogClass, const std::function<void()>& command,
