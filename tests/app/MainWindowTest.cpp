@@ -135,6 +135,15 @@ TEST_F(MainWindowTest, CtrlSSendsOnlyWithoutShiftOrAlt) {
   window->SetStatusText(L"-");
   PressKey(window->Control(kIdCmdAdd), 'S', true);
   EXPECT_EQ(window->StatusText(), L"-") << "Add is not one of the key controls";
+
+  // In the message box the keys type as usual around the shortcut.
+  HWND message = window->Control(kIdTxtMsg);
+  SetMessage(L"ab");
+  PressKey(message, VK_RETURN, false);
+  EXPECT_EQ(WindowText(message), L"ab\r\n") << "Enter starts a new line";
+  PressKey(message, 'S', true);
+  EXPECT_EQ(window->StatusText(), sendRan);
+  EXPECT_EQ(WindowText(message), L"ab\r\n") << "Ctrl+S typed nothing";
 }
 
 TEST_F(MainWindowTest, EscapeHidesFromTheSixControlsOnly) {
