@@ -425,6 +425,21 @@ class Journey:
         expect("the window's place", self.main().rect, main.rect)
         self.wait_focus(self.control(LIST).hwnd, "the list again")
 
+        # From the message box too: Escape hides the window (it must not close the program),
+        # and Tab leaves the box for Send.
+        self.focus_main()
+        self.tab_to(self.control(MESSAGE).hwnd, "the message box")
+        self.input.key("Escape")
+        wait_until("the main window to hide from the message box", lambda: not self.main(visible=True))
+        if self.main() is None:
+            raise Failure("Escape in the message box closed the program")
+        self.input.click(self.tray_icon().rect.centre, repeat=2)
+        wait_until("the main window to come back again", lambda: self.main(visible=True))
+        self.wait_focus(self.control(MESSAGE).hwnd, "the message box again")
+        self.focus_main()
+        self.input.key("Tab")
+        self.wait_focus(self.control(SEND).hwnd, "Send, after the message box")
+
     def step_restart(self):
         self.close_program()
         last = ("Last Selected", "WORKGROUP")
