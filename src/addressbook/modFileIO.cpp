@@ -3,8 +3,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -23,6 +25,10 @@ namespace {
 // A "Total" may name keys the file lacks (they load as empty rows), but not without limit:
 // a hand-edited "Total=2000000000" would otherwise fill the list for hours.
 constexpr long long kMissingEntryAllowance = 1000;
+
+// Set while the list lacks entries the file holds (a load that failed part-way, or a file that
+// could not be read): saving the list would then remove them, so saving is refused.
+bool bookIncomplete = false;
 
 class RedrawOff {
  public:
@@ -51,12 +57,25 @@ void FillList(HWND list, const IniDocument& book, long long total) {
   }
 }
 
-// The highest entry number up to `limit` whose key the file holds (0 when none).
-long long LastPresentEntry(const IniDocument& book, long long limit) {
-  std::wstring ignored;
+// The highest entry number from 1 to `total` whose key the file holds (0 when none).
+long long LastPresentEntry(const IniDocument& book, long long total) {
+  constexpr std::wstring_view prefix = L"address[";
   long long last = 0;
-  for (long long i = 1; i <= limit; ++i) {
-    if (book.Find(kAddressesSection, AddressKey(static_cast<size_t>(i)), ignored)) last = i;
+  for (const auto& [key, value] : book.ReadSection(kAddressesSection)) {
+    std::wstring folded = FoldIniName(key);
+    if (folded.size() <= prefix.size() + 1 || folded.compare(0, prefix.size(), prefix) != 0 ||
+        folded.back() != L']') {
+      continue;
+    }
+    std::wstring digits = folded.substr(prefix.size(), folded.size() - prefix.size() - 1);
+    auto isDigit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+    if (digits.size() > 15 || !std::all_of(digits.begin(), digits.end(), isDigit)) continue;
+    long long number = std::stoll(digits);
+    // Only a key the load would ask for counts ("Address[12]" is not "Address[00012]").
+    if (number >= 1 && number <= total && number > last &&
+        FoldIniName(AddressKey(static_cast<size_t>(number))) == folded) {
+      last = number;
+    }
   }
   return last;
 }
@@ -65,13 +84,21 @@ std::wstring Widen(const char* text) { return std::wstring(text, text + std::cha
 
 }  // namespace
 
+bool AddressBookComplete() { return !bookIncomplete; }
+
 std::wstring AddressKey(size_t index) { return L"Address[" + ZeroPadded(index, 5) + L"]"; }
 
 void LoadAddressBook(AddressBookHost& host) {
   HWND list = host.AddressList();
   const std::wstring& file = App().settingsFilePath;
+  bookIncomplete = true;  // until the load has put every entry of the file in the list
   try {
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    if (!IniFileReadable(file)) {
+      throw std::runtime_error(
+          "The settings file could not be read (another program may be using it).");
+    }
+    // Held while the list is filled: nothing the list's notifications run writes the file.
     const IniDocument& book = ReadIniDocument(file);
     std::wstring totalText;
     if (!book.Find(kAddressesSection, L"Total", totalText)) totalText = L"0";
@@ -80,18 +107,22 @@ void LoadAddressBook(AddressBookHost& host) {
     double claimed = LeadingNumber(totalText);
     long long total = RoundHalfEvenClamped(claimed, 0, limit + 1);
     if (total > limit) {
-      // The entries the file does hold are loaded all the same: a later save writes the list
-      // back, and must not lose them.
+      // The entries the file does hold are loaded all the same, so that a later save keeps
+      // them; only when some lie too far beyond the others is the book left incomplete.
+      long long claimedEntries = RoundHalfEvenClamped(claimed, 0, 1'000'000'000'000'000);
       FillList(list, book, LastPresentEntry(book, limit));
+      bookIncomplete = LastPresentEntry(book, claimedEntries) > limit;
       char text[160];
       std::snprintf(text, sizeof text, "\"Total\" claims %.0f entries, but the file holds only %zu.",
                     claimed, keys > 0 ? keys - 1 : 0);
       throw std::runtime_error(text);
     }
     if (total < 1) {
+      bookIncomplete = false;
       host.SetStatusText(L"Begin by adding an entry to your address book..");
     } else {
       FillList(list, book, total);
+      bookIncomplete = false;
       host.SetStatusText(
           L"Place a check next to each user or domain you would like to send a message to and "
           L"click Send..");
@@ -116,6 +147,14 @@ void RestoreLastSelection(AddressBookHost& host) {
 
 void SaveAddressBook(AddressBookHost& host) {
   HWND list = host.AddressList();
+  if (bookIncomplete) {
+    ShowMessageBox(GetAncestor(list, GA_ROOT),
+                   L"There was an error saving the address book: \r\n\tNot every entry of the settings "
+                   L"file could be loaded (see the status line), and saving now would remove the "
+                   L"others. Correct or restore the settings file, then start the program again.",
+                   AppTitle(), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   int rows = RowCount(list);
   IniDocument::KeyValues entries;
   entries.reserve(static_cast<size_t>(rows) + 1);

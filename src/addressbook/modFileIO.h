@@ -22,6 +22,9 @@ inline constexpr wchar_t kAddressesSection[] = L"Addresses";
 std::wstring AddressKey(size_t index);
 
 void LoadAddressBook(AddressBookHost& host);
+// False while the list lacks entries the file holds (the last load failed part-way or could not
+// read the file); SaveAddressBook then refuses, and the ticks are not stored either.
+bool AddressBookComplete();
 void RestoreLastSelection(AddressBookHost& host);
 void SaveAddressBook(AddressBookHost& host);
 

@@ -226,7 +226,10 @@ void wMain::SaveViewState() {
   };
   WriteIniValue(kSettingsSection, L"Address Column Width", columnTwips(0), file);
   WriteIniValue(kSettingsSection, L"Description Column Width", columnTwips(1), file);
-  WriteIniValue(kSettingsSection, L"Last Selected", TickedAddresses(list), file);
+  // Ticks of entries that never reached the list would be lost.
+  if (AddressBookComplete()) {
+    WriteIniValue(kSettingsSection, L"Last Selected", TickedAddresses(list), file);
+  }
 }
 
 LRESULT wMain::OnNotify(const NMHDR& header) {

@@ -1,5 +1,6 @@
 // Settings files parsed once and kept: a file is parsed again only when its size or
-// last-write time changed, and every change is written back with one atomic replace.
+// last-write time changed (or it could not be read last time), and every change is written
+// back with one atomic replace.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +49,8 @@ class IniStore {
                     std::wstring_view defaultValue);
   // The file as parsed (empty when missing or unreadable); valid until the next call.
   const IniDocument& Document(const std::wstring& path) { return Load(path).document; }
+  // False when the file exists but could not be read, or could not even be looked at.
+  bool Readable(const std::wstring& path) { return Load(path).readable; }
 
   // Each returns false when the file was left as it was.
   bool Write(const std::wstring& path, std::wstring_view section, std::wstring_view key,
@@ -60,7 +63,7 @@ class IniStore {
   enum class Encoding { kAnsi, kUtf16 };
   struct Cached {
     FileStamp stamp;
-    bool readable = true;  // false: the file exists but could not be read, so never rewrite it
+    bool readable = true;  // false: the file could not be read or looked at, so never rewrite it
     Encoding encoding = Encoding::kAnsi;
     IniDocument document;
   };

@@ -28,6 +28,8 @@ void WriteIniValue(const std::wstring& section, const std::wstring& key,
 
 const IniDocument& ReadIniDocument(const std::wstring& file) { return SettingsStore().Document(file); }
 
+bool IniFileReadable(const std::wstring& file) { return SettingsStore().Readable(file); }
+
 bool ReplaceIniSection(const std::wstring& section, const IniDocument::KeyValues& entries,
                        const std::wstring& file) {
   return SettingsStore().ReplaceSection(file, section, entries);

@@ -152,6 +152,45 @@ TEST_F(StartupTest, MistypedTotalStillLoadsAndKeepsTheEntriesThere) {
   EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00004]", L"", SettingsFile()), L"ADDRESS=SALES|DESCRIPTION=|TYPE=1");
 }
 
+TEST_F(StartupTest, EntriesTooFarBeyondTheOthersAreNeverSavedAway) {
+  const std::string book =
+      "[Addresses]\r\nTotal=5000\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=|TYPE=0\r\n"
+      "Address[02000]=ADDRESS=far|DESCRIPTION=|TYPE=0\r\n";
+  WriteSettings(book);
+  Start();
+  EXPECT_EQ(window->StatusText(),
+            L"Error loading address book: \"Total\" claims 5000 entries, but the file holds only 2.");
+  EXPECT_EQ(RowCount(List()), 1);
+  SaveAddressBook(*window);  // as adding, editing, sorting or removing an entry does
+  ASSERT_EQ(shownBoxes.size(), 1u);
+  EXPECT_EQ(shownBoxes[0].text.rfind(L"There was an error saving the address book: \r\n\tNot every entry", 0), 0u);
+  EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+  EXPECT_TRUE(test::ReadBytes(SettingsFile()) == book);
+}
+
+TEST_F(StartupTest, BookThatCouldNotBeReadIsNeverSavedOver) {
+  const std::string book =
+      "[Settings]\r\nLast Selected=pc1\r\n[Addresses]\r\nTotal=1\r\n"
+      "Address[00001]=ADDRESS=pc1|DESCRIPTION=|TYPE=0\r\n";
+  WriteSettings(book);
+  // Another program holds the file without sharing it while the program starts.
+  HANDLE held = CreateFileW(SettingsFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Start();
+  CloseHandle(held);
+  EXPECT_EQ(window->StatusText(),
+            L"Error loading address book: The settings file could not be read (another program may be "
+            L"using it).");
+  EXPECT_EQ(RowCount(List()), 0);
+  SaveAddressBook(*window);  // the file is readable again by now, and still must not be replaced
+  ASSERT_EQ(shownBoxes.size(), 1u);
+  EXPECT_EQ(shownBoxes[0].text.rfind(L"There was an error saving the address book: \r\n\tNot every entry", 0), 0u);
+  EXPECT_TRUE(test::ReadBytes(SettingsFile()) == book);
+  Close();
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"", SettingsFile()), L"pc1");
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00001]", L"", SettingsFile()), L"ADDRESS=pc1|DESCRIPTION=|TYPE=0");
+}
+
 TEST_F(StartupTest, NonNumericOrNegativeTotalIsAnEmptyBook) {
   for (const char* total : {"Total=-3", "Total=abc", "Total=0", "Total=0.4"}) {
     SCOPED_TRACE(total);
