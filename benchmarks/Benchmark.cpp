@@ -46,8 +46,9 @@ void Table::Print() const {
     char goal[64] = "";
     if (row.goal > 0) {
       double measured = row.goalOnRatio ? ratio : row.value;
+      // A figure of 0 means the measurement itself failed (say, a child process did not start).
       std::snprintf(goal, sizeof goal, "<= %g%s: %s", row.goal, row.goalOnRatio ? "x" : "",
-                    measured <= row.goal ? "met" : "NOT met");
+                    measured <= 0 ? "n/a" : measured <= row.goal ? "met" : "NOT met");
     }
     std::printf("%-52s %12.3f  %-6s %-22s", row.name.c_str(), row.value, row.unit.c_str(), goal);
     if (compared) std::printf(" %.2fx %s", ratio, row.comparedTo.c_str());

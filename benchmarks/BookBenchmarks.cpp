@@ -52,8 +52,9 @@ double FillBareList(HWND list, int rows, std::vector<std::wstring>& tags) {
 }
 
 HWND CreateBareList() {
-  return CreateWindowExW(0, WC_LISTVIEWW, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | LVS_REPORT, 0, 0, 300, 200,
-                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Shared image lists, as the program's own list has: the caller destroys the image list.
+  return CreateWindowExW(0, WC_LISTVIEWW, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS,
+                         0, 0, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 double BareListSeconds(int rows) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <utility>
 
 namespace parvox {
 namespace {
@@ -24,15 +23,6 @@ FieldParts SplitField(const std::wstring& field, const std::wstring& assigner) {
   size_t at = assigner.empty() ? std::wstring::npos : field.find(assigner);
   if (at == std::wstring::npos) return {};
   return {field.substr(0, at), at + assigner.size()};
-}
-
-bool HasField(const std::wstring& record, const std::wstring& key) {
-  std::vector<std::wstring> fields;
-  SplitRecord(record, fields, L"|");
-  return std::any_of(fields.begin(), fields.end(), [&](const std::wstring& field) {
-    FieldParts parts = SplitField(field, L"=");
-    return parts.valueStart != std::wstring::npos && parts.name == key;
-  });
 }
 
 }  // namespace
@@ -104,16 +94,31 @@ std::wstring EditedEntryRecord(std::wstring record, const std::wstring& address,
   if (record.substr(0, record.find(L'|')).find(L'=') == std::wstring::npos) {
     return NewEntryRecord(address, description, type) + L"|" + record;
   }
-  const std::pair<const wchar_t*, const std::wstring*> edits[] = {
-      {L"ADDRESS", &address}, {L"DESCRIPTION", &description}, {L"TYPE", &type}};
-  for (const auto& [key, value] : edits) {
-    if (HasField(record, key)) {
-      record = SetField(record, key, *value, L"|", L"=");
-    } else {
-      record += std::wstring(L"|") + key + L"=" + *value;
+  struct Edit {
+    const wchar_t* key;
+    const std::wstring& value;
+    bool done = false;
+  } edits[] = {{L"ADDRESS", address}, {L"DESCRIPTION", description}, {L"TYPE", type}};
+  // As SetField does it for each key: the first field of that name gets the new value.
+  std::vector<std::wstring> fields;
+  SplitRecord(record, fields, L"|");
+  for (std::wstring& field : fields) {
+    FieldParts parts = SplitField(field, L"=");
+    if (parts.valueStart == std::wstring::npos) continue;
+    for (Edit& edit : edits) {
+      if (!edit.done && parts.name == edit.key) {
+        field = edit.key + (L"=" + edit.value);
+        edit.done = true;
+        break;
+      }
     }
   }
-  return record;
+  for (const Edit& edit : edits) {
+    if (!edit.done) fields.push_back(edit.key + (L"=" + edit.value));
+  }
+  std::wstring joined = fields.front();
+  for (size_t i = 1; i < fields.size(); ++i) joined += L"|" + fields[i];
+  return joined;
 }
 
 }  // namespace parvox

@@ -7,7 +7,7 @@
 
 namespace parvox {
 
-// SHBrowseForFolderA opened on `startFolder` (when not empty); the chosen folder's file-system
+// SHBrowseForFolderW opened on `startFolder` (when not empty); the chosen folder's file-system
 // path, or the empty text when cancelled or when the choice has no such path.
 std::wstring ShellBrowseForFolder(HWND owner, const std::wstring& startFolder, const std::wstring& title);
 

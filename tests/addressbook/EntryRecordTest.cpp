@@ -105,7 +105,6 @@ TEST(EditedEntryRecord, ReadsBackWhatWasTypedAndLosesNothing) {
     EXPECT_EQ(Parse(edited, L"DESCRIPTION"), L"desk");
     EXPECT_EQ(Parse(edited, L"TYPE"), L"0");
   }
-  EXPECT_EQ(NewEntryRecord(L"pc", L"", L"1"), L"ADDRESS=pc|DESCRIPTION=|TYPE=1");
 }
 
 }  // namespace

@@ -222,7 +222,6 @@ TEST_F(MainWindowTest, TrayOnlyBringsAnOpenDialogForward) {
     SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
     PumpMessages();
     EXPECT_TRUE(IsWindowVisible(window->Handle())) << "hidden under an open dialog";
-    EXPECT_TRUE(IsWindow(dialog));
     ClickItem(dialog, wEdit::kCmdCancel);
   });
   SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
@@ -234,7 +233,6 @@ TEST_F(MainWindowTest, EndOfSessionStoresTheTicks) {
   WriteSettings(kTwoEntries);
   Start();
   SetItemChecked(List(), 1, true);
-  SendMessageW(window->Handle(), WM_QUERYENDSESSION, 0, 0);
   SendMessageW(window->Handle(), WM_ENDSESSION, TRUE, 0);
   EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"<none>", SettingsFile()), RowText(List(), 1));
   EXPECT_EQ(window->SystemTrayImage().tag, L"") << "the icon is removed";
