@@ -88,18 +88,19 @@ bool AddressBookComplete() { return !bookIncomplete; }
 
 std::wstring AddressKey(size_t index) { return L"Address[" + ZeroPadded(index, 5) + L"]"; }
 
-void LoadAddressBook(AddressBookHost& host) {
+bool LoadAddressBook(AddressBookHost& host) {
   HWND list = host.AddressList();
   const std::wstring& file = App().settingsFilePath;
   bookIncomplete = true;  // until the load has put every entry of the file in the list
   try {
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    // Held while the list is filled: nothing the list's notifications run writes the file.
+    const IniDocument& book = ReadIniDocument(file);
+    // Asked after the read, so that both describe the same attempt.
     if (!IniFileReadable(file)) {
       throw std::runtime_error(
           "The settings file could not be read (another program may be using it).");
     }
-    // Held while the list is filled: nothing the list's notifications run writes the file.
-    const IniDocument& book = ReadIniDocument(file);
     std::wstring totalText;
     if (!book.Find(kAddressesSection, L"Total", totalText)) totalText = L"0";
     size_t keys = book.KeyCount(kAddressesSection);
@@ -128,8 +129,10 @@ void LoadAddressBook(AddressBookHost& host) {
           L"click Send..");
     }
     host.UpdateEntryCommands();
+    return true;
   } catch (const std::exception& error) {
     host.SetStatusText(L"Error loading address book: " + Widen(error.what()));
+    return false;
   }
 }
 

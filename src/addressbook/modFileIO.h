@@ -21,9 +21,10 @@ inline constexpr wchar_t kAddressesSection[] = L"Addresses";
 // "Address[00001]": the index with at least five digits.
 std::wstring AddressKey(size_t index);
 
-void LoadAddressBook(AddressBookHost& host);
+// False when the load ended through its failure path (the status line says why).
+bool LoadAddressBook(AddressBookHost& host);
 // False while the list lacks entries the file holds (the last load failed part-way or could not
-// read the file); SaveAddressBook then refuses, and the ticks are not stored either.
+// read the file); SaveAddressBook then refuses, and shutdown stores no view state either.
 bool AddressBookComplete();
 void RestoreLastSelection(AddressBookHost& host);
 void SaveAddressBook(AddressBookHost& host);

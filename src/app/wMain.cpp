@@ -224,12 +224,12 @@ void wMain::SaveViewState() {
   auto columnTwips = [&](int column) {
     return TwipsText(PixelsToTwips(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)), dpi_));
   };
+  // With the book not loaded whole the ticks of the missing entries would be lost, and after a
+  // file that could not be read the widths are only the defaults: nothing is stored then.
+  if (!AddressBookComplete()) return;
   WriteIniValue(kSettingsSection, L"Address Column Width", columnTwips(0), file);
   WriteIniValue(kSettingsSection, L"Description Column Width", columnTwips(1), file);
-  // Ticks of entries that never reached the list would be lost.
-  if (AddressBookComplete()) {
-    WriteIniValue(kSettingsSection, L"Last Selected", TickedAddresses(list), file);
-  }
+  WriteIniValue(kSettingsSection, L"Last Selected", TickedAddresses(list), file);
 }
 
 LRESULT wMain::OnNotify(const NMHDR& header) {

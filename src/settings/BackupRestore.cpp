@@ -62,8 +62,8 @@ void RestoreCommand(wMain& main) {
                    MB_OK | MB_ICONSTOP);
     return;
   }
-  LoadAddressBook(main);
-  main.SetStatusText(L"The settings file has been restored successfully.");
+  // A restored file that does not load keeps the load's own error text in the status line.
+  if (LoadAddressBook(main)) main.SetStatusText(L"The settings file has been restored successfully.");
 }
 
 }  // namespace parvox

@@ -17,8 +17,8 @@ void WriteIniValue(const std::wstring& section, const std::wstring& key,
 // The whole file as parsed once, for reading many keys without copying them; valid until
 // the next call into this module.
 const IniDocument& ReadIniDocument(const std::wstring& file);
-// False when the file exists but could not be read (another program may hold it): what it holds
-// is unknown, and anything read from it came from the defaults.
+// False when the file exists but could not be read (another program may hold it), or could not
+// even be looked at: what it holds is unknown, and anything read from it came from the defaults.
 bool IniFileReadable(const std::wstring& file);
 // Replaces a section whole in one atomic rewrite; false when the file was left as it was.
 bool ReplaceIniSection(const std::wstring& section, const IniDocument::KeyValues& entries,

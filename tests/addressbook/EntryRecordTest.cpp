@@ -96,6 +96,8 @@ TEST(EditedEntryRecord, ReadsBackWhatWasTypedAndLosesNothing) {
       {L"TYPE=1|address=a", L"TYPE=0|address=a|ADDRESS=pc|DESCRIPTION=desk"},
       {L"junk|ADDRESS=a", L"ADDRESS=pc|DESCRIPTION=desk|TYPE=0|junk|ADDRESS=a"},
       {L"ADDRESS=a||TYPE=1", L"ADDRESS=pc||TYPE=0|DESCRIPTION=desk"},
+      // Only the first field of exactly that name, and only one holding "=", is changed.
+      {L"X=1|TYPE|ADDRESS=a|ADDRESS=b|type=9", L"X=1|TYPE|ADDRESS=pc|ADDRESS=b|type=9|DESCRIPTION=desk|TYPE=0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.before.begin(), c.before.end()));

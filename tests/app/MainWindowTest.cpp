@@ -222,6 +222,7 @@ TEST_F(MainWindowTest, TrayOnlyBringsAnOpenDialogForward) {
     SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
     PumpMessages();
     EXPECT_TRUE(IsWindowVisible(window->Handle())) << "hidden under an open dialog";
+    ASSERT_TRUE(IsWindow(dialog)) << "the dialog was closed";
     ClickItem(dialog, wEdit::kCmdCancel);
   });
   SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);

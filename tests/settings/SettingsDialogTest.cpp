@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "addressbook/AddressList.h"
+#include "addressbook/modFileIO.h"
 #include "app/Seams.h"
 #include "app/modDeclarations.h"
 #include "settings/modINI.h"
@@ -197,6 +198,29 @@ TEST_F(BackupRestoreTest, RestoreAnsweredNoThenYes) {
   EXPECT_EQ(RowText(List(), 1), L"b2");
   EXPECT_EQ(window->StatusText(), L"The settings file has been restored successfully.");
   EXPECT_FALSE(App().internalSend) << "other settings apply from the next start";
+}
+
+TEST_F(BackupRestoreTest, RestoredBookThatDoesNotLoadSaysSoUntilAGoodOneIsRestored) {
+  WriteSettings(kBook);
+  Start();
+  pickedFolder = chosen.Path();
+  answer = IDYES;
+  test::WriteBytes(chosen.File(L"Address Book.ini"),
+                   "[Addresses]\r\nTotal=5000\r\nAddress[00001]=ADDRESS=b1\r\nAddress[03000]=ADDRESS=far\r\n");
+  Command(kMRestore);
+  EXPECT_EQ(window->StatusText().rfind(L"Error loading address book: ", 0), 0u) << "not reported as restored";
+  shownBoxes.clear();
+  SaveAddressBook(*window);
+  ASSERT_EQ(shownBoxes.size(), 1u) << "a save would drop the entry that was not loaded";
+
+  const std::string good = "[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=b1|DESCRIPTION=|TYPE=0\r\n";
+  test::WriteBytes(chosen.File(L"Address Book.ini"), good);
+  Command(kMRestore);
+  EXPECT_EQ(window->StatusText(), L"The settings file has been restored successfully.");
+  shownBoxes.clear();
+  SaveAddressBook(*window);
+  EXPECT_TRUE(shownBoxes.empty());
+  EXPECT_EQ(window->StatusText(), L"The address book has been updated and saved.");
 }
 
 TEST_F(BackupRestoreTest, FailedRestoreLeavesTheSettingsFileWhole) {
