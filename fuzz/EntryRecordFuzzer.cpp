@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "addressbook/EntryRecord.h"
 
 namespace {
@@ -16,14 +17,6 @@ namespace {
 using parvox::ParseField;
 using parvox::SetField;
 using parvox::SplitRecord;
-
-#define CHECK(condition)                                                                    \
-  do {                                                                                      \
-    if (!(condition)) {                                                                     \
-      std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                         \
-    }                                                                                       \
-  } while (0)
 
 std::wstring Widen(const std::string& bytes) {
   std::wstring text;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "settings/IniDocument.h"
 
 namespace {
@@ -19,14 +20,6 @@ namespace {
 using parvox::FoldIniName;
 using parvox::IniDocument;
 using KeyValues = IniDocument::KeyValues;
-
-#define CHECK(condition)                                                                    \
-  do {                                                                                      \
-    if (!(condition)) {                                                                     \
-      std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                         \
-    }                                                                                       \
-  } while (0)
 
 constexpr size_t kMaxNames = 48;
 constexpr int kMaxOperations = 48;
