@@ -57,10 +57,15 @@ void FillList(HWND list, const IniDocument& book, long long total) {
   }
 }
 
-// The highest entry number from 1 to `total` whose key the file holds (0 when none).
-long long LastPresentEntry(const IniDocument& book, long long total) {
+// The highest entry numbers whose keys the file holds (0 when none): from 1 to `total`, and
+// from 1 to `limit` (no more than `total`).
+struct PresentEntries {
+  long long last = 0, lastWithinLimit = 0;
+};
+
+PresentEntries FindPresentEntries(const IniDocument& book, long long limit, long long total) {
   constexpr std::wstring_view prefix = L"address[";
-  long long last = 0;
+  PresentEntries present;
   for (const auto& [key, value] : book.ReadSection(kAddressesSection)) {
     std::wstring folded = FoldIniName(key);
     if (folded.size() <= prefix.size() + 1 || folded.compare(0, prefix.size(), prefix) != 0 ||
@@ -72,12 +77,13 @@ long long LastPresentEntry(const IniDocument& book, long long total) {
     if (digits.size() > 15 || !std::all_of(digits.begin(), digits.end(), isDigit)) continue;
     long long number = std::stoll(digits);
     // Only a key the load would ask for counts ("Address[12]" is not "Address[00012]").
-    if (number >= 1 && number <= total && number > last &&
-        FoldIniName(AddressKey(static_cast<size_t>(number))) == folded) {
-      last = number;
+    if (number < 1 || number > total || FoldIniName(AddressKey(static_cast<size_t>(number))) != folded) {
+      continue;
     }
+    present.last = std::max(present.last, number);
+    if (number <= limit) present.lastWithinLimit = std::max(present.lastWithinLimit, number);
   }
-  return last;
+  return present;
 }
 
 std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
@@ -110,9 +116,10 @@ bool LoadAddressBook(AddressBookHost& host) {
     if (total > limit) {
       // The entries the file does hold are loaded all the same, so that a later save keeps
       // them; only when some lie too far beyond the others is the book left incomplete.
-      long long claimedEntries = RoundHalfEvenClamped(claimed, 0, 1'000'000'000'000'000);
-      FillList(list, book, LastPresentEntry(book, limit));
-      bookIncomplete = LastPresentEntry(book, claimedEntries) > limit;
+      PresentEntries present =
+          FindPresentEntries(book, limit, RoundHalfEvenClamped(claimed, 0, 1'000'000'000'000'000));
+      FillList(list, book, present.lastWithinLimit);
+      bookIncomplete = present.last > limit;
       char text[160];
       std::snprintf(text, sizeof text, "\"Total\" claims %.0f entries, but the file holds only %zu.",
                     claimed, keys > 0 ? keys - 1 : 0);
