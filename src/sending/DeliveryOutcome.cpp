@@ -1,0 +1,74 @@
+// Per-recipient outcome of the built-in send, worded like the rest of the send's log.
+#include "sending/DeliveryOutcome.h"
+
+#include <algorithm>
+
+#include "network/NetworkAddress.h"
+
+namespace parvox {
+size_t DeliveryTracker::AddRecipient(std::wstring address, uint64_t messageId) {
+  recipients_.push_back(Recipient{std::move(address), false, {}, {}});
+  byId_[messageId] = recipients_.size() - 1;
+  return recipients_.size() - 1;
+}
+
+void DeliveryTracker::SetMailslotResult(size_t recipient, bool sent, std::wstring failureReason) {
+  if (recipient >= recipients_.size()) return;
+  recipients_[recipient].mailslotSent = sent;
+  recipients_[recipient].failureReason = std::move(failureReason);
+}
+
+bool DeliveryTracker::AddReceipt(uint64_t messageId, DeliveryReceipt receipt) {
+  auto found = byId_.find(messageId);
+  if (found == byId_.end()) return false;
+  std::vector<DeliveryReceipt>& receipts = recipients_[found->second].receipts;
+  bool known = std::any_of(receipts.begin(), receipts.end(), [&](const DeliveryReceipt& r) {
+    return SameNetworkName(r.computer, receipt.computer);
+  });
+  if (!known) receipts.push_back(std::move(receipt));
+  return true;
+}
+
+std::vector<OutcomeLine> DeliveryTracker::Lines() const {
+  std::vector<OutcomeLine> lines;
+  lines.reserve(recipients_.size());
+  for (const Recipient& recipient : recipients_) lines.push_back(Describe(recipient));
+  return lines;
+}
+
+OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
+  const std::wstring& address = recipient.address;
+  auto who = [&](const DeliveryReceipt& r) {
+    return (r.user.empty() ? address : r.user) + L" (" + r.computer + L")";
+  };
+  const std::vector<DeliveryReceipt>& receipts = recipient.receipts;
+  if (receipts.size() == 1) return {L"Message delivered to " + who(receipts[0]) + L".", false};
+  if (receipts.size() > 1) {
+    std::wstring text = L"Message delivered to " + address + L" on " +
+                        std::to_wstring(receipts.size()) + L" computers: ";
+    for (size_t i = 0; i < receipts.size(); ++i) text += (i > 0 ? L", " : L"") + who(receipts[i]);
+    return {text + L".", false};
+  }
+  if (recipient.mailslotSent) return {L"Message successfully sent to " + address + L".", false};
+  std::wstring text = L"Error sending message to " + address + L". They may not be online.";
+  if (!recipient.failureReason.empty()) text += L" " + recipient.failureReason;
+  return {text, true};
+}
+
+std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes) {
+  switch (error) {
+    case EncodeError::kTextTooLong:
+      return L"The message is too long for the network (" + std::to_wstring(textBytes) +
+             L" bytes; at most " + std::to_wstring(kMaxNetworkTextBytes) + L").";
+    case EncodeError::kNameTooLong:
+      return L"The address or the sender's name is too long for the network (at most " +
+             std::to_wstring(kMaxNetworkNameBytes) + L" bytes).";
+    case EncodeError::kZeroByte:
+      return L"The message holds a zero character, which the network cannot carry.";
+    case EncodeError::kNone:
+      break;
+  }
+  return std::wstring();
+}
+
+}  // namespace parvox

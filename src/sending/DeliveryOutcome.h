@@ -1,0 +1,53 @@
+// The one log line each recipient of the built-in send gets: delivered (with the receipts that
+// came back), else the mailslot's success, else the error with its reason.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "network/NetworkDatagram.h"
+
+namespace parvox {
+
+struct DeliveryReceipt {
+  std::wstring computer;
+  std::wstring user;
+};
+
+struct OutcomeLine {
+  std::wstring text;
+  bool isError = false;  // the recipient got nothing at all: the log window comes up
+};
+
+// Gathers, for the recipients of one send in list order, the mailslot results and the receipts
+// that answer their message ids.
+class DeliveryTracker {
+ public:
+  // Returns the recipient's index.
+  size_t AddRecipient(std::wstring address, uint64_t messageId);
+  // `failureReason` is appended to the error sentence when nothing else reached the recipient.
+  void SetMailslotResult(size_t recipient, bool sent, std::wstring failureReason);
+  // False for an id this send did not use. A computer that answers twice counts once.
+  bool AddReceipt(uint64_t messageId, DeliveryReceipt receipt);
+  std::vector<OutcomeLine> Lines() const;
+
+ private:
+  struct Recipient {
+    std::wstring address;
+    bool mailslotSent = false;
+    std::wstring failureReason;
+    std::vector<DeliveryReceipt> receipts;
+  };
+  std::vector<Recipient> recipients_;
+  std::unordered_map<uint64_t, size_t> byId_;
+
+  static OutcomeLine Describe(const Recipient& recipient);
+};
+
+// Why a message was not sent over the network, for the log.
+std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes);
+
+}  // namespace parvox

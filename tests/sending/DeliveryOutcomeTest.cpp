@@ -1,0 +1,57 @@
+// The log line of each recipient of the built-in send, from receipts and mailslot results.
+#include <gtest/gtest.h>
+
+#include "sending/DeliveryOutcome.h"
+
+namespace parvox {
+namespace {
+
+TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
+  DeliveryTracker tracker;
+  size_t bob = tracker.AddRecipient(L"bob", 11);
+  size_t domain = tracker.AddRecipient(L"WORKGROUP", 12);
+  size_t machine = tracker.AddRecipient(L"PC9", 13);
+  size_t gone = tracker.AddRecipient(L"ghost", 14);
+  size_t quiet = tracker.AddRecipient(L"pc7", 15);
+  tracker.AddRecipient(L"10.0.0.8", 16);
+  tracker.SetMailslotResult(bob, false, L"The network path was not found.");
+  tracker.SetMailslotResult(domain, true, L"");
+  tracker.SetMailslotResult(machine, true, L"");
+  tracker.SetMailslotResult(gone, false, L"The network path was not found.");
+  tracker.SetMailslotResult(quiet, false, L"");
+  EXPECT_TRUE(tracker.AddReceipt(11, {L"PC1", L"bob"}));
+  EXPECT_TRUE(tracker.AddReceipt(12, {L"PC1", L"bob"}));
+  EXPECT_TRUE(tracker.AddReceipt(12, {L"PC2", L"alice"}));
+  EXPECT_TRUE(tracker.AddReceipt(12, {L"pc2", L"alice"}));  // the same computer by another route
+  EXPECT_TRUE(tracker.AddReceipt(16, {L"PC8", L""}));
+  EXPECT_FALSE(tracker.AddReceipt(99, {L"PC3", L"eve"}));  // not an id of this send
+
+  std::vector<OutcomeLine> lines = tracker.Lines();
+  ASSERT_EQ(lines.size(), 6u);
+  struct Expected {
+    const wchar_t* text;
+    bool isError;
+  } expected[] = {
+      {L"Message delivered to bob (PC1).", false},
+      {L"Message delivered to WORKGROUP on 2 computers: bob (PC1), alice (PC2).", false},
+      {L"Message successfully sent to PC9.", false},
+      {L"Error sending message to ghost. They may not be online. The network path was not found.",
+       true},
+      {L"Error sending message to pc7. They may not be online.", true},
+      {L"Message delivered to 10.0.0.8 (PC8).", false},
+  };
+  for (size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(lines[i].text, expected[i].text);
+    EXPECT_EQ(lines[i].isError, expected[i].isError);
+  }
+}
+
+TEST(DeliveryTracker, RefusalReasons) {
+  EXPECT_EQ(NetworkRefusalReason(EncodeError::kTextTooLong, 60001),
+            L"The message is too long for the network (60001 bytes; at most 60000).");
+  EXPECT_EQ(NetworkRefusalReason(EncodeError::kNone, 5), L"");
+}
+
+}  // namespace
+}  // namespace parvox
