@@ -156,7 +156,7 @@ apt_install() {
 }
 
 FUZZ=$BUILD/fuzz
-FUZZ_TARGETS=(ini_document entry_record)
+FUZZ_TARGETS=(ini_document entry_record network_datagram)
 
 install_fuzz_tools() {
   local missing=()
