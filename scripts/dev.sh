@@ -109,14 +109,24 @@ cmd_run() {
   fi
   with_display
   wine "$WIN/parvox.exe" "$@" &
-  local id
+  local program=$! id
   id=$(wait_for_window "Parvox v0.60") || { log "the main window did not appear"; exit 1; }
   sleep 3
   local shot=$WIN/parvox-main.png
   xwd -root -silent | convert xwd:- "$shot"
   echo "$shot"
-  xdotool windowclose "$id" 2>/dev/null || xdotool key --window "$id" alt+F4
-  wait || true
+  # Alt+F4 as a user presses it, so the program ends through its own shutdown (which stores the
+  # view state); destroying the X window alone would leave the process running.
+  xdotool windowfocus --sync "$id" keydown alt key F4 keyup alt
+  for _ in $(seq 150); do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.2
+  done
+  if kill -0 "$program" 2>/dev/null; then
+    log "parvox.exe did not end after Alt+F4"
+    exit 1
+  fi
+  wait "$program"
 }
 
 cmd_test() {

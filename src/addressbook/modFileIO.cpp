@@ -3,10 +3,8 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
-#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -42,48 +40,26 @@ class RedrawOff {
   HWND window_;
 };
 
-// Reads each record straight from the parsed file: no copy of the section is made.
-void FillList(HWND list, const IniDocument& book, long long total) {
+// Reads each record straight from the parsed file: no copy of the section is made. Returns how
+// many of the keys asked for the file holds.
+size_t FillList(HWND list, const IniDocument& book, long long total) {
   RedrawOff redrawOff(list);
   SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(total), LVSICF_NOINVALIDATEALL);
   std::wstring record;
+  size_t found = 0;
   for (long long i = 1; i <= total; ++i) {
-    if (!book.Find(kAddressesSection, AddressKey(static_cast<size_t>(i)), record)) record.clear();
+    if (book.Find(kAddressesSection, AddressKey(static_cast<size_t>(i)), record)) {
+      ++found;
+    } else {
+      record.clear();
+    }
     int image = TypeImageIndex(LeadingNumber(ParseField(record, L"TYPE", L"|", L"=", L"")));
     if (AppendAddressRow(list, ParseField(record, L"ADDRESS", L"|", L"=", L""),
                          ParseField(record, L"DESCRIPTION", L"|", L"=", L""), image, record) < 0) {
       throw std::runtime_error("the list refused entry " + std::to_string(i));
     }
   }
-}
-
-// The highest entry numbers whose keys the file holds (0 when none): from 1 to `total`, and
-// from 1 to `limit` (no more than `total`).
-struct PresentEntries {
-  long long last = 0, lastWithinLimit = 0;
-};
-
-PresentEntries FindPresentEntries(const IniDocument& book, long long limit, long long total) {
-  constexpr std::wstring_view prefix = L"address[";
-  PresentEntries present;
-  for (const auto& [key, value] : book.ReadSection(kAddressesSection)) {
-    std::wstring folded = FoldIniName(key);
-    if (folded.size() <= prefix.size() + 1 || folded.compare(0, prefix.size(), prefix) != 0 ||
-        folded.back() != L']') {
-      continue;
-    }
-    std::wstring digits = folded.substr(prefix.size(), folded.size() - prefix.size() - 1);
-    auto isDigit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
-    if (digits.size() > 15 || !std::all_of(digits.begin(), digits.end(), isDigit)) continue;
-    long long number = std::stoll(digits);
-    // Only a key the load would ask for counts ("Address[12]" is not "Address[00012]").
-    if (number < 1 || number > total || FoldIniName(AddressKey(static_cast<size_t>(number))) != folded) {
-      continue;
-    }
-    present.last = std::max(present.last, number);
-    if (number <= limit) present.lastWithinLimit = std::max(present.lastWithinLimit, number);
-  }
-  return present;
+  return found;
 }
 
 std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
@@ -91,8 +67,6 @@ std::wstring Widen(const char* text) { return std::wstring(text, text + std::cha
 }  // namespace
 
 bool AddressBookComplete() { return !bookIncomplete; }
-
-std::wstring AddressKey(size_t index) { return L"Address[" + ZeroPadded(index, 5) + L"]"; }
 
 bool LoadAddressBook(AddressBookHost& host) {
   HWND list = host.AddressList();
@@ -108,33 +82,42 @@ bool LoadAddressBook(AddressBookHost& host) {
           "The settings file could not be read (another program may be using it).");
     }
     std::wstring totalText;
-    if (!book.Find(kAddressesSection, L"Total", totalText)) totalText = L"0";
+    bool totalPresent = book.Find(kAddressesSection, L"Total", totalText);
     size_t keys = book.KeyCount(kAddressesSection);
     long long limit = static_cast<long long>(keys) + kMissingEntryAllowance;
-    double claimed = LeadingNumber(totalText);
+    double claimed = totalPresent ? LeadingNumber(totalText) : 0;
     long long total = RoundHalfEvenClamped(claimed, 0, limit + 1);
     if (total > limit) {
+      IniDocument::KeyValues section = book.ReadSection(kAddressesSection);
       // The entries the file does hold are loaded all the same, so that a later save keeps
       // them; only when some lie too far beyond the others is the book left incomplete.
-      PresentEntries present =
-          FindPresentEntries(book, limit, RoundHalfEvenClamped(claimed, 0, 1'000'000'000'000'000));
-      FillList(list, book, present.lastWithinLimit);
-      bookIncomplete = present.last > limit;
+      long long loaded = LastPresentEntry(section, limit);
+      FillList(list, book, loaded);
+      bookIncomplete = !FirstUnreadEntryKey(section, loaded).empty();
       char text[160];
       std::snprintf(text, sizeof text, "\"Total\" claims %.0f entries, but the file holds only %zu.",
                     claimed, keys > 0 ? keys - 1 : 0);
       throw std::runtime_error(text);
     }
-    if (total < 1) {
-      bookIncomplete = false;
-      host.SetStatusText(L"Begin by adding an entry to your address book..");
-    } else {
-      FillList(list, book, total);
-      bookIncomplete = false;
-      host.SetStatusText(
-          L"Place a check next to each user or domain you would like to send a message to and "
-          L"click Send..");
+    size_t found = FillList(list, book, total);
+    // A "Total" below the entries the file holds (or missing, or no number) leaves some unread:
+    // saving the list would remove them. When the section holds only what was read, no key
+    // is left to look at.
+    std::wstring unread;
+    if (keys != found + (totalPresent ? 1 : 0)) {
+      unread = FirstUnreadEntryKey(book.ReadSection(kAddressesSection), total);
     }
+    if (!unread.empty()) {
+      host.SetStatusText(L"Error loading address book: " +
+                         (totalPresent ? L"\"Total\" is \"" + totalText + L"\"" : L"\"Total\" is missing") +
+                         L", but the file also holds \"" + unread + L"\".");
+      host.UpdateEntryCommands();
+      return false;
+    }
+    bookIncomplete = false;
+    host.SetStatusText(total < 1 ? L"Begin by adding an entry to your address book.."
+                                 : L"Place a check next to each user or domain you would like to send a "
+                                   L"message to and click Send..");
     host.UpdateEntryCommands();
     return true;
   } catch (const std::exception& error) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "addressbook/AddressBookSection.h"
+
 namespace parvox {
 
 // What the store needs of the window that shows the book.
@@ -15,11 +17,6 @@ class AddressBookHost {
   virtual void SetStatusText(const std::wstring& text) = 0;
   virtual void UpdateEntryCommands() = 0;
 };
-
-inline constexpr wchar_t kAddressesSection[] = L"Addresses";
-
-// "Address[00001]": the index with at least five digits.
-std::wstring AddressKey(size_t index);
 
 // False when the load ended through its failure path (the status line says why).
 bool LoadAddressBook(AddressBookHost& host);

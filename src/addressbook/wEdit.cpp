@@ -136,6 +136,10 @@ int wEdit::SelectedType() const {
 void wEdit::Accept() {
   HWND list = host_.AddressList();
   std::wstring address = BoxText(Item(kTxtAddress)), description = BoxText(Item(kTxtDescription));
+  // The boxes refuse a typed or pasted "|", but text set by other means (automation,
+  // WM_SETTEXT) still holds it, and it would split the stored record.
+  std::erase(address, L'|');
+  std::erase(description, L'|');
   std::wstring type = std::to_wstring(SelectedType());
   int image = TypeImageIndex(SelectedType());
   if (row_ < 0) {

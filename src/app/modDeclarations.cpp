@@ -28,6 +28,8 @@ void LoadSettings(const std::wstring& modulePath) {
   app.startMinimised = LeadingNumberFlag(read(L"Start Minimised", L"0"));
   app.escapeMinimises = LeadingNumberFlag(read(L"Escape Minimises", L"1"));
   app.internalSend = LeadingNumberFlag(read(L"Internal Send", L"0"));
+  // Asked after the reads, so that both describe the same attempt.
+  app.settingsRead = IniFileReadable(app.settingsFilePath);
 
   app.editIsNewEntry = false;
   app.editAddress.clear();

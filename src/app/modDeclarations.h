@@ -13,6 +13,9 @@ struct AppState {
   bool startMinimised = false;
   bool escapeMinimises = true;
   bool internalSend = false;
+  // False when the settings file could not be read at start-up: the flags above are then the
+  // defaults, and saving them would replace what the file holds.
+  bool settingsRead = true;
   bool editIsNewEntry = false;
   std::wstring editAddress;
   std::wstring editDescription;

@@ -1,5 +1,5 @@
 // Both send loops walk the ticked rows in list order, report each recipient in the status line
-// and end with the count of ticked rows.
+// and end with the count of recipients the message was handed on for.
 #include "sending/SendCommand.h"
 
 #include <string>
@@ -26,8 +26,7 @@ void ForEachTickedRow(wMain& main, SendOne sendOne) {
     if (!IsItemChecked(list, row)) continue;
     std::wstring address = RowText(list, row);
     main.SetStatusText(L"Sending message to " + address + L" ...");
-    sendOne(list, row, address);
-    ++count;
+    if (sendOne(list, row, address)) ++count;
   }
   main.SetStatusText(L"Message sent to the " + std::to_wstring(count) + L" selected recipient(s).");
 }
@@ -61,6 +60,13 @@ void SendCommand(wMain& main) {
 void SendViaWindows(wMain& main) {
   ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
+    // No user, machine or domain name holds a double quote; one from a hand-edited file would
+    // close the quotes around the name and add arguments of its own to the NET command.
+    if (address.find(L'"') != std::wstring::npos) {
+      AppendLog(true, L"Error sending message to " + address +
+                          L". A user, machine or domain name cannot contain a double quote (\").");
+      return false;
+    }
     std::wstring parameters = NetSendParameters(address, type, main.MessageText());
     // Windows refuses a longer command line (the shell then reports nothing) and Wine cuts it
     // short: either way the recipient would not get the message that was typed.
@@ -69,9 +75,10 @@ void SendViaWindows(wMain& main) {
                           L". The message is too long for the NET command (" +
                           std::to_wstring(parameters.size()) + L" characters; at most " +
                           std::to_wstring(kMaxNetParameterChars) + L").");
-      return;
+      return false;
     }
     ShellOpen(L"NET", parameters, L"", main.Handle());
+    return true;
   });
 }
 
@@ -91,6 +98,7 @@ void SendViaBroadcast(wMain& main) {
       default:  // a short write is counted but not reported
         break;
     }
+    return true;  // every recipient was tried, and the log says how each went
   });
 }
 

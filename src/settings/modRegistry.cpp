@@ -2,18 +2,21 @@
 #include "settings/modRegistry.h"
 
 #include "components/UniqueHandle.h"
-#include "settings/AnsiText.h"
 
 namespace parvox {
 
+// Wide throughout: a path the ANSI code page cannot spell (a user folder named "Łukasz")
+// must still start the program at logon.
 void SetRegistryString(HKEY root, const std::wstring& subKey, const std::wstring& valueName,
                        const std::wstring& value) {
   HKEY opened = nullptr;
-  if (RegCreateKeyA(root, ToAnsi(subKey).c_str(), &opened) != ERROR_SUCCESS) return;
+  if (RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
   RegistryKey key(opened);
-  std::string data = ToAnsi(value);
-  RegSetValueExA(key.Get(), ToAnsi(valueName).c_str(), 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(data.c_str()), static_cast<DWORD>(data.size() + 1));
+  RegSetValueExW(key.Get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
 void SetRunValue(const std::wstring& valueName, const std::wstring& executablePath) {
@@ -22,12 +25,9 @@ void SetRunValue(const std::wstring& valueName, const std::wstring& executablePa
 
 void RemoveRunValue(const std::wstring& valueName) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, ToAnsi(kRunKeyPath).c_str(), 0, KEY_ALL_ACCESS, &opened) !=
-      ERROR_SUCCESS) {
-    return;
-  }
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS) return;
   RegistryKey key(opened);
-  RegDeleteValueA(key.Get(), ToAnsi(valueName).c_str());
+  RegDeleteValueW(key.Get(), valueName.c_str());
 }
 
 }  // namespace parvox

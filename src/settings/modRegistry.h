@@ -9,7 +9,7 @@ namespace parvox {
 
 inline constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// Opens or creates `subKey` under `root` and stores `value` as REG_SZ in the ANSI code page.
+// Opens or creates `subKey` under `root` and stores `value` as REG_SZ.
 void SetRegistryString(HKEY root, const std::wstring& subKey, const std::wstring& valueName,
                        const std::wstring& value);
 // Stores the executable path in double quotes, so that a path with blanks cannot make

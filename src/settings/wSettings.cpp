@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "app/Seams.h"
+#include "app/Version.h"
 #include "app/modDeclarations.h"
 #include "resource.h"
 #include "settings/modINI.h"
@@ -79,6 +81,14 @@ bool wSettings::Open(HWND owner) {
 
 void wSettings::Save() {
   AppState& app = App();
+  if (!app.settingsRead) {
+    ShowMessageBox(Handle(),
+                   L"There was an error saving the settings: \r\n\tThe settings file could not be read when "
+                   L"the program started, so these options are the defaults, and saving them would replace "
+                   L"the stored ones. Start the program again once the file can be read.",
+                   AppTitle(), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   int values[4];
   for (int i = 0; i < 4; ++i) values[i] = IsDlgButtonChecked(Handle(), kOptionBoxes[i]) == BST_CHECKED ? 1 : 0;
   for (int i = 0; i < 4; ++i) {

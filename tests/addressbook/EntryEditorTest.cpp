@@ -87,7 +87,7 @@ TEST_F(EntryEditorTest, AcceptWithEmptyFieldsAddsAndSaves) {
   EXPECT_EQ(ReadIniValue(L"Addresses", L"Total", L"", SettingsFile()), L"4");
 }
 
-TEST_F(EntryEditorTest, KeystrokesAndPasteNeverLetTheDelimiterIn) {
+TEST_F(EntryEditorTest, NeitherKeysPasteNorSetTextLetTheDelimiterIn) {
   Start();
   WithDialog(kEditClass, [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
     HWND address = Box(dialog, wEdit::kTxtAddress), description = Box(dialog, wEdit::kTxtDescription);
@@ -100,10 +100,12 @@ TEST_F(EntryEditorTest, KeystrokesAndPasteNeverLetTheDelimiterIn) {
     PutOnClipboard(dialog, L"x|y||z");
     SendMessageW(address, WM_PASTE, 0, 0);
     EXPECT_EQ(WindowText(address), L"xyz");
+    // Text set by other means than typing (automation) is cleaned when the entry is accepted.
+    SendMessageW(description, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"a=b|TYPE=1"));
     ClickItem(dialog, wEdit::kCmdAddEntry);
   });
   ASSERT_EQ(RowCount(List()), 1);
-  EXPECT_EQ(RowTag(List(), 0), L"ADDRESS=xyz|DESCRIPTION=a=b|TYPE=0");
+  EXPECT_EQ(RowTag(List(), 0), L"ADDRESS=xyz|DESCRIPTION=a=bTYPE=1|TYPE=0");
 }
 
 TEST_F(EntryEditorTest, EscapeClosesFromTheTextBoxesOnly) {
@@ -271,14 +273,16 @@ TEST_F(AddressBookCommandTest, TickCommandsNeitherSaveNorReport) {
   EXPECT_EQ(test::ReadBytes(SettingsFile()), before);
 }
 
-TEST_F(AddressBookCommandTest, DoubleClickOnAnEmptyListDoesNothing) {
+TEST_F(AddressBookCommandTest, EmptyListOpensNoEditor) {
   Start();
   window->SetStatusText(L"-");
   NMITEMACTIVATE click{};
   click.hdr = {List(), static_cast<UINT_PTR>(kIdLvwAddressBook), static_cast<UINT>(NM_DBLCLK)};
   click.iItem = -1;
   SendMessageW(window->Handle(), WM_NOTIFY, kIdLvwAddressBook, reinterpret_cast<LPARAM>(&click));
-  EXPECT_EQ(window->StatusText(), L"-");
+  EXPECT_EQ(window->StatusText(), L"-") << "a double-click does nothing";
+  Click(kIdCmdEdit);
+  EXPECT_EQ(window->StatusText(), L"No entry to edit...");
   EXPECT_EQ(FindWindowW(kEditClass, nullptr), nullptr);
 }
 

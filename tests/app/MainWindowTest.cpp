@@ -36,6 +36,41 @@ TEST_F(MainWindowTest, MenusStartWithTheirDesignStates) {
   EXPECT_EQ(GetMenuItemCount(window->Menu(kMMenu)), 5);
 }
 
+// Counts the popup menus that come up and closes each, from inside the menu's own loop.
+int menusOpened = 0;
+void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR, DWORD) {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  if (menu == nullptr || !IsWindowVisible(menu)) return;
+  ++menusOpened;
+  EndMenu();
+}
+
+TEST_F(MainWindowTest, OnlyTheRightButtonOpensTheListMenu) {
+  WriteSettings(kTwoEntries);
+  Start();
+  RECT row{LVIR_BOUNDS};
+  SendMessageW(List(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+  LPARAM at = MAKELPARAM(row.left + 30, (row.top + row.bottom) / 2);
+  struct Case {
+    UINT down, up;
+    WPARAM held;
+    int menus;
+  } cases[] = {{WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, 0},
+               {WM_MBUTTONDOWN, WM_MBUTTONUP, MK_MBUTTON, 0},
+               {WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.down);
+    menusOpened = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, CloseOpenMenu);
+    // The release is queued first: the list watches for it before it reports the click.
+    PostMessageW(List(), c.up, 0, at);
+    SendMessageW(List(), c.down, c.held, at);
+    PumpMessages();
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(menusOpened, c.menus);
+  }
+}
+
 TEST_F(MainWindowTest, EntryCommandsFollowTheRowCount) {
   Start();
   EXPECT_FALSE(IsWindowEnabled(window->Control(kIdCmdEdit)));

@@ -191,15 +191,41 @@ TEST_F(StartupTest, BookThatCouldNotBeReadIsNeverSavedOver) {
   EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00001]", L"", SettingsFile()), L"ADDRESS=pc1|DESCRIPTION=|TYPE=0");
 }
 
-TEST_F(StartupTest, NonNumericOrNegativeTotalIsAnEmptyBook) {
-  for (const char* total : {"Total=-3", "Total=abc", "Total=0", "Total=0.4"}) {
-    SCOPED_TRACE(total);
-    WriteSettings(std::string("[Addresses]\r\n") + total + "\r\nAddress[00001]=ADDRESS=a\r\n");
+TEST_F(StartupTest, TotalBelowTheEntriesHeldLoadsItsRowsAndNeverSavesTheOthersAway) {
+  const std::string entries =
+      "Address[00001]=ADDRESS=a|DESCRIPTION=|TYPE=0\r\nAddress[00002]=ADDRESS=b\r\n";
+  struct Case {
+    std::string total;
+    int rows;
+    std::wstring status;
+  } cases[] = {
+      {"Total=-3\r\n", 0, L"\"Total\" is \"-3\", but the file also holds \"Address[00001]\"."},
+      {"Total=abc\r\n", 0, L"\"Total\" is \"abc\", but the file also holds \"Address[00001]\"."},
+      {"Total=0\r\n", 0, L"\"Total\" is \"0\", but the file also holds \"Address[00001]\"."},
+      {"Total=0.4\r\n", 0, L"\"Total\" is \"0.4\", but the file also holds \"Address[00001]\"."},
+      {"", 0, L"\"Total\" is missing, but the file also holds \"Address[00001]\"."},
+      {"Total=1\r\n", 1, L"\"Total\" is \"1\", but the file also holds \"Address[00002]\"."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.total);
+    const std::string book = "[Settings]\r\nLast Selected=a\r\n[Addresses]\r\n" + c.total + entries;
+    WriteSettings(book);
     Start();
-    EXPECT_EQ(RowCount(List()), 0);
-    EXPECT_EQ(window->StatusText(), L"Begin by adding an entry to your address book..");
+    EXPECT_EQ(RowCount(List()), c.rows);
+    EXPECT_EQ(window->StatusText(), L"Error loading address book: " + c.status);
+    shownBoxes.clear();
+    SaveAddressBook(*window);  // as adding, editing, sorting or removing an entry does
+    ASSERT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(shownBoxes[0].text.rfind(
+                  L"There was an error saving the address book: \r\n\tNot every entry", 0),
+              0u);
     Close();
+    EXPECT_TRUE(test::ReadBytes(SettingsFile()) == book)
+        << "nor does shutdown store the view state";
   }
+  WriteSettings("[Addresses]\r\nTotal=abc\r\n");
+  Start();
+  EXPECT_EQ(window->StatusText(), L"Begin by adding an entry to your address book..");
 }
 
 TEST_F(StartupTest, MessageEditorCountsCharacters) {

@@ -31,6 +31,12 @@ TEST(Registry, RunValueIsQuotedReplacedAndRemoved) {
   ASSERT_TRUE(ReadRunValue(data));
   EXPECT_EQ(data, L"\"D:\\caf\u00e9\\parvox.exe\"");
 
+  // Folders the ANSI code page (1252 here) cannot spell.
+  const std::wstring beyondAnsi = L"C:\\Users\\\u0141ukasz\\\u041f\u0451\u0442\u0440\\parvox.exe";
+  SetRunValue(kTestValue, beyondAnsi);
+  ASSERT_TRUE(ReadRunValue(data));
+  EXPECT_EQ(data, L"\"" + beyondAnsi + L"\"");
+
   RemoveRunValue(kTestValue);
   EXPECT_FALSE(ReadRunValue(data));
   RemoveRunValue(kTestValue);  // a second removal does nothing

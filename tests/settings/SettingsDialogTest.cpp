@@ -72,6 +72,7 @@ TEST_F(SettingsDialogTest, StartWithWindowsStoresTheQuotedPath) {
 
 TEST_F(SettingsDialogTest, CancelAndCloseWriteNothing) {
   Start();
+  SetRunValue(L"Parvox", L"C:\\old.exe");  // "Start with Windows" is clear in the dialog
   for (bool byTitleBar : {false, true}) {
     WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
       ClickItem(dialog, wSettings::kChkInternalSend);
@@ -86,7 +87,39 @@ TEST_F(SettingsDialogTest, CancelAndCloseWriteNothing) {
   EXPECT_FALSE(App().internalSend);
   EXPECT_FALSE(App().startMinimised);
   EXPECT_FALSE(test::FileExists(SettingsFile()));
+  std::wstring data;
+  EXPECT_TRUE(RunValue(data) && data == L"\"C:\\old.exe\"") << "the Run value stays as it was";
+  RemoveRunValue(L"Parvox");
 }
+
+TEST_F(SettingsDialogTest, SettingsThatCouldNotBeReadAreNeverSavedOver) {
+  const std::string stored = "[Settings]\r\nStart With Windows=1\r\nInternal Send=1\r\n";
+  WriteSettings(stored);
+  SetRunValue(L"Parvox", L"C:\\mine.exe");
+  // Another program holds the file without sharing it while the program starts.
+  HANDLE held =
+      CreateFileW(SettingsFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Start();
+  CloseHandle(held);
+  WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
+    ClickItem(dialog, wSettings::kChkEscapeMinimises);
+    ClickItem(dialog, wSettings::kCmdSave);  // the file is readable again by now
+    ASSERT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(shownBoxes[0].text.rfind(L"There was an error saving the settings: \r\n\tThe settings file "
+                                       L"could not be read",
+                                       0),
+              0u);
+    EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    ClickItem(dialog, wSettings::kCmdCancel);
+  });
+  EXPECT_TRUE(App().escapeMinimises);
+  EXPECT_TRUE(test::ReadBytes(SettingsFile()) == stored);
+  std::wstring data;
+  EXPECT_TRUE(RunValue(data) && data == L"\"C:\\mine.exe\"");
+  RemoveRunValue(L"Parvox");
+}
+
 
 // The folder the test "picks" in the shell's folder browser; empty means Cancel.
 std::wstring pickedFolder;

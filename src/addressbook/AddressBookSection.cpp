@@ -1,0 +1,62 @@
+// Entry keys of the "Addresses" section: how they are spelled and which ones a load reads.
+#include "addressbook/AddressBookSection.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "settings/NumericText.h"
+
+namespace parvox {
+namespace {
+
+struct EntryKeyName {
+  bool isEntry = false;
+  bool canonical = false;  // spelled as AddressKey(number), which is what a load asks for
+  long long number = 0;    // saturates: a key with more digits than fit is beyond any load
+};
+
+EntryKeyName ReadEntryKeyName(const std::wstring& key) {
+  constexpr std::wstring_view prefix = L"address[";
+  std::wstring folded = FoldIniName(key);
+  EntryKeyName name;
+  if (folded.size() <= prefix.size() + 1 || folded.compare(0, prefix.size(), prefix) != 0 ||
+      folded.back() != L']') {
+    return name;
+  }
+  std::wstring_view digits =
+      std::wstring_view(folded).substr(prefix.size(), folded.size() - prefix.size() - 1);
+  if (!std::all_of(digits.begin(), digits.end(),
+                   [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+    return name;
+  }
+  name.isEntry = true;
+  constexpr long long kSaturated = 1'000'000'000'000'000;
+  for (wchar_t digit : digits)
+    name.number = std::min(kSaturated, name.number * 10 + (digit - L'0'));
+  name.canonical = name.number >= 1 && name.number < kSaturated &&
+                   FoldIniName(AddressKey(static_cast<size_t>(name.number))) == folded;
+  return name;
+}
+
+}  // namespace
+
+std::wstring AddressKey(size_t index) { return L"Address[" + ZeroPadded(index, 5) + L"]"; }
+
+long long LastPresentEntry(const IniDocument::KeyValues& section, long long limit) {
+  long long last = 0;
+  for (const auto& entry : section) {
+    EntryKeyName name = ReadEntryKeyName(entry.first);
+    if (name.canonical && name.number <= limit) last = std::max(last, name.number);
+  }
+  return last;
+}
+
+std::wstring FirstUnreadEntryKey(const IniDocument::KeyValues& section, long long loaded) {
+  for (const auto& entry : section) {
+    EntryKeyName name = ReadEntryKeyName(entry.first);
+    if (name.isEntry && (!name.canonical || name.number > loaded)) return entry.first;
+  }
+  return L"";
+}
+
+}  // namespace parvox

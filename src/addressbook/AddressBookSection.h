@@ -1,0 +1,25 @@
+// Which "Address[...]" keys of the settings file's "Addresses" section a load reads, so that a
+// book missing some of them is never saved over them.
+#pragma once
+
+#include <string>
+
+#include "settings/IniDocument.h"
+
+namespace parvox {
+
+inline constexpr wchar_t kAddressesSection[] = L"Addresses";
+
+// "Address[00001]": the index with at least five digits.
+std::wstring AddressKey(size_t index);
+
+// The highest n from 1 to `limit` whose key AddressKey(n) the section holds (any case); 0 when
+// none.
+long long LastPresentEntry(const IniDocument::KeyValues& section, long long limit);
+
+// The first key of the section, in file order, named like an entry ("Address[" digits "]", any
+// case) that a load of entries 1 to `loaded` does not read: its number is beyond `loaded` or 0,
+// or it is spelled other than AddressKey(n) (as "Address[12]"). Empty when there is none.
+std::wstring FirstUnreadEntryKey(const IniDocument::KeyValues& section, long long loaded);
+
+}  // namespace parvox
