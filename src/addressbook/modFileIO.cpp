@@ -63,23 +63,34 @@ struct PresentEntries {
   long long last = 0, lastWithinLimit = 0;
 };
 
-PresentEntries FindPresentEntries(const IniDocument& book, long long limit, long long total) {
+// The entry number of a key spelt as AddressKey spells it ("Address[12]" is not
+// "Address[00012]": the load never asks for it), else 0.
+long long EntryNumber(std::wstring_view key) {
   constexpr std::wstring_view prefix = L"address[";
+  std::wstring folded = FoldIniName(key);
+  if (folded.size() <= prefix.size() + 1 || folded.compare(0, prefix.size(), prefix) != 0 ||
+      folded.back() != L']') {
+    return 0;
+  }
+  std::wstring digits = folded.substr(prefix.size(), folded.size() - prefix.size() - 1);
+  auto isDigit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+  if (digits.size() > 15 || !std::all_of(digits.begin(), digits.end(), isDigit)) return 0;
+  long long number = std::stoll(digits);
+  if (number < 1 || FoldIniName(AddressKey(static_cast<size_t>(number))) != folded) return 0;
+  return number;
+}
+
+// The keys a save rewrites; every other line of the section (comments, keys of other
+// programs or hand-made ones) stays.
+bool IsAddressBookKey(std::wstring_view key) {
+  return FoldIniName(key) == L"total" || EntryNumber(key) != 0;
+}
+
+PresentEntries FindPresentEntries(const IniDocument& book, long long limit, long long total) {
   PresentEntries present;
   for (const auto& [key, value] : book.ReadSection(kAddressesSection)) {
-    std::wstring folded = FoldIniName(key);
-    if (folded.size() <= prefix.size() + 1 || folded.compare(0, prefix.size(), prefix) != 0 ||
-        folded.back() != L']') {
-      continue;
-    }
-    std::wstring digits = folded.substr(prefix.size(), folded.size() - prefix.size() - 1);
-    auto isDigit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
-    if (digits.size() > 15 || !std::all_of(digits.begin(), digits.end(), isDigit)) continue;
-    long long number = std::stoll(digits);
-    // Only a key the load would ask for counts ("Address[12]" is not "Address[00012]").
-    if (number < 1 || number > total || FoldIniName(AddressKey(static_cast<size_t>(number))) != folded) {
-      continue;
-    }
+    long long number = EntryNumber(key);
+    if (number < 1 || number > total) continue;
     present.last = std::max(present.last, number);
     if (number <= limit) present.lastWithinLimit = std::max(present.lastWithinLimit, number);
   }
@@ -172,7 +183,7 @@ void SaveAddressBook(AddressBookHost& host) {
   for (int row = 0; row < rows; ++row) {
     entries.emplace_back(AddressKey(static_cast<size_t>(row) + 1), RowTag(list, row));
   }
-  if (!ReplaceIniSection(kAddressesSection, entries, App().settingsFilePath)) {
+  if (!ReplaceIniSection(kAddressesSection, entries, App().settingsFilePath, IsAddressBookKey)) {
     ShowMessageBox(GetAncestor(list, GA_ROOT),
                    L"There was an error saving the address book: \r\n\tThe settings file \"" +
                        App().settingsFilePath + L"\" could not be written (it is read-only or in use).",
