@@ -129,13 +129,13 @@ TEST(SettingsFile, PathJustShortEnoughToReadAlsoSaves) {
   std::wstring subfolder = folder.Path() + std::wstring(240 - folder.Path().size(), L'd');
   ASSERT_TRUE(CreateDirectoryW(subfolder.c_str(), nullptr));
   std::wstring file =
-      subfolder + L"\" + std::wstring(MAX_PATH - 1 - subfolder.size() - 5, L'n') + L".ini ";
-                  ASSERT_EQ(file.size(), static_cast<size_t>(MAX_PATH - 1));
+      subfolder + L"\\" + std::wstring(MAX_PATH - 1 - subfolder.size() - 5, L'n') + L".ini";
+  ASSERT_EQ(file.size(), static_cast<size_t>(MAX_PATH - 1));
   test::WriteBytes(file, "[Settings]\r\nInternal Send=1\r\n");
   EXPECT_EQ(ReadIniValue(L"Settings", L"Internal Send", L"", file), L"1");
   EXPECT_TRUE(ReplaceIniSection(L"Addresses", {{L"Total", L"0"}}, file));
   EXPECT_EQ(test::ReadBytes(file), "[Settings]\r\nInternal Send=1\r\n[Addresses]\r\nTotal=0\r\n");
-  EXPECT_EQ(test::CountFiles(subfolder + L"\"), 1);
+  EXPECT_EQ(test::CountFiles(subfolder + L"\\"), 1);
 }
 
 TEST(SettingsFile, StaleTemporaryFilesOfEndedWritersAreRemoved) {
