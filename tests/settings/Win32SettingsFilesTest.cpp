@@ -124,6 +124,8 @@ TEST(SettingsFile, LongTextIsConvertedWithoutSplittingACharacter) {
   }
 }
 
+// The temporary name beside the file is longer than MAX_PATH here. Windows refuses such a name
+// without the "\\?\" form; Wine 8 does not, so under Wine this guards the form itself.
 TEST(SettingsFile, PathJustShortEnoughToReadAlsoSaves) {
   test::TempFolder folder;
   std::wstring subfolder = folder.Path() + std::wstring(240 - folder.Path().size(), L'd');
