@@ -2,7 +2,6 @@
 #include "addressbook/AddressBookSection.h"
 
 #include <algorithm>
-#include <string_view>
 
 #include "settings/NumericText.h"
 
@@ -15,7 +14,7 @@ struct EntryKeyName {
   long long number = 0;    // saturates: a key with more digits than fit is beyond any load
 };
 
-EntryKeyName ReadEntryKeyName(const std::wstring& key) {
+EntryKeyName ReadEntryKeyName(std::wstring_view key) {
   constexpr std::wstring_view prefix = L"address[";
   std::wstring folded = FoldIniName(key);
   EntryKeyName name;
@@ -33,14 +32,21 @@ EntryKeyName ReadEntryKeyName(const std::wstring& key) {
   constexpr long long kSaturated = 1'000'000'000'000'000;
   for (wchar_t digit : digits)
     name.number = std::min(kSaturated, name.number * 10 + (digit - L'0'));
-  name.canonical = name.number >= 1 && name.number < kSaturated &&
-                   FoldIniName(AddressKey(static_cast<size_t>(name.number))) == folded;
+  // AddressKey pads to five digits and adds no zeros beyond that.
+  bool paddedAsSaved = digits.size() == 5 || (digits.size() > 5 && digits.front() != L'0');
+  name.canonical = name.number >= 1 && name.number < kSaturated && paddedAsSaved;
   return name;
 }
 
 }  // namespace
 
 std::wstring AddressKey(size_t index) { return L"Address[" + ZeroPadded(index, 5) + L"]"; }
+
+bool IsAddressBookKey(std::wstring_view key) {
+  if (FoldIniName(key) == L"total") return true;
+  EntryKeyName name = ReadEntryKeyName(key);
+  return name.isEntry && name.canonical;
+}
 
 long long LastPresentEntry(const IniDocument::KeyValues& section, long long limit) {
   long long last = 0;

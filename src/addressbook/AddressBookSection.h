@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "settings/IniDocument.h"
 
@@ -12,6 +13,10 @@ inline constexpr wchar_t kAddressesSection[] = L"Addresses";
 
 // "Address[00001]": the index with at least five digits.
 std::wstring AddressKey(size_t index);
+
+// The keys a save rewrites: "Total" and entries spelled as AddressKey(n) spells them. Every
+// other line of the section (comments, keys of other programs, hand-made ones) stays.
+bool IsAddressBookKey(std::wstring_view key);
 
 // The highest n from 1 to `limit` whose key AddressKey(n) the section holds (any case); 0 when
 // none.

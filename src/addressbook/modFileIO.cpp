@@ -155,7 +155,7 @@ void SaveAddressBook(AddressBookHost& host) {
   for (int row = 0; row < rows; ++row) {
     entries.emplace_back(AddressKey(static_cast<size_t>(row) + 1), RowTag(list, row));
   }
-  if (!ReplaceIniSection(kAddressesSection, entries, App().settingsFilePath)) {
+  if (!ReplaceIniSection(kAddressesSection, entries, App().settingsFilePath, IsAddressBookKey)) {
     ShowMessageBox(GetAncestor(list, GA_ROOT),
                    L"There was an error saving the address book: \r\n\tThe settings file \"" +
                        App().settingsFilePath + L"\" could not be written (it is read-only or in use).",

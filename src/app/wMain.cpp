@@ -2,6 +2,7 @@
 #include "app/wMain.h"
 
 #include <algorithm>
+#include <exception>
 #include <vector>
 
 #include "addressbook/AddressBookCommands.h"
@@ -14,8 +15,8 @@
 #include "components/WindowPlacement.h"
 #include "components/modListView.h"
 #include "log/modLog.h"
-#include "settings/modINI.h"
 #include "resource.h"
+#include "settings/modINI.h"
 
 namespace parvox {
 namespace {
@@ -203,9 +204,16 @@ bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePa
   SetListFullRowSelect(AddressList(), true);
   SetListCheckBoxes(AddressList(), true);
   ShowHelpText();
-  LoadSettings(modulePath);
+  // A settings file that cannot be held leaves the defaults; the book's load then says why.
+  try {
+    LoadSettings(modulePath);
+  } catch (const std::exception&) {
+  }
   LoadAddressBook(*this);
-  RestoreLastSelection(*this);
+  try {
+    RestoreLastSelection(*this);
+  } catch (const std::exception&) {
+  }
   AddTrayIcon(Handle(), imgSystemTray_, AppTitle());
 
   // Minimised before it is first shown: the resize rule then hides it to the tray at once.
@@ -230,6 +238,14 @@ void wMain::SaveViewState() {
   WriteIniValue(kSettingsSection, L"Address Column Width", columnTwips(0), file);
   WriteIniValue(kSettingsSection, L"Description Column Width", columnTwips(1), file);
   WriteIniValue(kSettingsSection, L"Last Selected", TickedAddresses(list), file);
+}
+
+void wMain::TrySaveViewState() {
+  try {
+    SaveViewState();
+  } catch (const std::exception&) {
+    // Nothing was stored: every write replaces the file whole or leaves it as it was.
+  }
 }
 
 LRESULT wMain::OnNotify(const NMHDR& header) {
@@ -294,12 +310,13 @@ LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Windows is logging off or shutting down: the process ends without WM_DESTROY, so the
       // ticks and column widths are stored now.
       if (wParam) {
-        SaveViewState();
+        TrySaveViewState();
         RemoveTrayIcon(Handle(), imgSystemTray_);
       }
       return 0;
     case WM_DESTROY:
-      SaveViewState();
+      // The program must end and leave no icon behind whatever storing the view state met.
+      TrySaveViewState();
       UnloadLogWindow();
       RemoveTrayIcon(Handle(), imgSystemTray_);
       PostQuitMessage(0);

@@ -63,6 +63,8 @@ class wMain : public Window, public AddressBookHost {
   void CreateMenus();
   void OnMessageChanged();
   void SaveViewState();
+  // SaveViewState for the shutdown paths, which must go on whatever it meets.
+  void TrySaveViewState();
   void OnCommand(int id, int code);
   LRESULT OnNotify(const NMHDR& header);
   void OnResize(WPARAM sizeType);

@@ -18,6 +18,9 @@
 namespace parvox {
 namespace {
 
+constexpr wchar_t kUnconvertible[] =
+    L". The message could not be converted to the system's code page, so it was not sent.";
+
 template <typename SendOne>
 void ForEachTickedRow(wMain& main, SendOne sendOne) {
   HWND list = main.AddressList();
@@ -77,7 +80,10 @@ void SendViaWindows(wMain& main) {
                           std::to_wstring(kMaxNetParameterChars) + L").");
       return false;
     }
-    ShellOpen(L"NET", parameters, L"", main.Handle());
+    if (!ShellOpen(L"NET", parameters, L"", main.Handle())) {
+      AppendLog(true, L"Error sending message to " + address + kUnconvertible);
+      return false;
+    }
     return true;
   });
 }
@@ -94,6 +100,9 @@ void SendViaBroadcast(wMain& main) {
         break;
       case kMailslotFailed:
         AppendLog(true, FailureLine(address, message));
+        break;
+      case kMailslotUnconvertible:
+        AppendLog(true, L"Error sending message to " + address + kUnconvertible);
         break;
       default:  // a short write is counted but not reported
         break;

@@ -8,10 +8,13 @@
 
 namespace parvox {
 
-void ShellOpen(const std::wstring& file, const std::wstring& parameters,
+bool ShellOpen(const std::wstring& file, const std::wstring& parameters,
                const std::wstring& directory, HWND owner) {
-  std::string ansiFile = ToAnsi(file), ansiParameters = ToAnsi(parameters);
-  std::string ansiDirectory = ToAnsi(directory);
+  std::string ansiFile, ansiParameters, ansiDirectory;
+  if (!ToAnsi(file, ansiFile) || !ToAnsi(parameters, ansiParameters) ||
+      !ToAnsi(directory, ansiDirectory)) {
+    return false;
+  }
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
   info.fMask = 0;
@@ -25,6 +28,7 @@ void ShellOpen(const std::wstring& file, const std::wstring& parameters,
     ShowMessageBox(owner, L"Um.. you don't appear to have a web-browser installed...",
                    L"Error visiting link...", MB_OK | MB_ICONEXCLAMATION);
   }
+  return true;
 }
 
 }  // namespace parvox

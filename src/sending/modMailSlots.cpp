@@ -13,7 +13,9 @@ std::wstring GetCurrentUserName() {
   char buffer[255];
   DWORD length = sizeof buffer;
   if (!GetUserNameA(buffer, &length) || length == 0) return std::wstring();
-  return FromAnsi(std::string_view(buffer, length - 1));
+  std::wstring name;
+  FromAnsi(std::string_view(buffer, length - 1), name);  // empty when it cannot be converted
+  return name;
 }
 
 int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message) {
@@ -21,13 +23,16 @@ int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message) 
   if (message.To.empty()) message.To = L"*";
   if (message.From.empty()) message.From = GetCurrentUserName();
 
-  std::string datagram =
-      AssembleDatagram(ToAnsi(message.From), ToAnsi(message.To), ToAnsi(message.Text));
+  std::string from, to, text, path;
+  if (!ToAnsi(message.From, from) || !ToAnsi(message.To, to) || !ToAnsi(message.Text, text) ||
+      !ToAnsi(MailslotPath(message.To, slotName), path)) {
+    return kMailslotUnconvertible;
+  }
+  std::string datagram = AssembleDatagram(from, to, text);
   if (datagram.size() > kMaxDatagramBytes) return kMailslotFailed;
 
-  FileHandle slot(CreateFileA(ToAnsi(MailslotPath(message.To, slotName)).c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+  FileHandle slot(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!slot.Valid()) return kMailslotFailed;
   DWORD written = 0;
   if (!WriteFile(slot.Get(), datagram.data(), static_cast<DWORD>(datagram.size()), &written,

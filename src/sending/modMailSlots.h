@@ -16,6 +16,7 @@ enum MailslotResult : int {
   kMailslotNoText = 1,
   kMailslotShortWrite = 2,
   kMailslotFailed = 3,
+  kMailslotUnconvertible = 4,  // the texts could not be put into the ANSI code page: nothing sent
 };
 
 // Writes From NUL To NUL Text NUL NUL to "\\To\mailslot\slotName". Fills an empty To with "*"

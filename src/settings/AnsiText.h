@@ -7,7 +7,16 @@
 
 namespace parvox {
 
-std::string ToAnsi(std::wstring_view text);  // unmappable characters become the default char
-std::wstring FromAnsi(std::string_view bytes);
+// The code page the system uses for ANSI text.
+unsigned AnsiCodePage();
+
+// Converts through `codePage`; characters it lacks become its default character. False, with
+// `out` empty, when the platform could not convert (text sent or stored must then not go out).
+bool ToAnsi(std::wstring_view text, std::string& out, unsigned codePage = AnsiCodePage());
+bool FromAnsi(std::string_view bytes, std::wstring& out, unsigned codePage = AnsiCodePage());
+
+// For text that is only shown or names a fixed key: when the conversion fails, the ASCII
+// characters stay and every other character becomes "?".
+std::string ToAnsi(std::wstring_view text);
 
 }  // namespace parvox

@@ -148,7 +148,7 @@ size_t IniDocument::SectionEnd(size_t header) const {
 
 size_t IniDocument::LastKeyLine(size_t header) const {
   size_t last = header;
-  for (size_t i = header + 1; i < SectionEnd(header); ++i) {
+  for (size_t i = header + 1; i < lines_.size() && lines_[i].kind != Kind::kSection; ++i) {
     if (lines_[i].kind == Kind::kKey) last = i;
   }
   return last;
@@ -161,7 +161,8 @@ bool IniDocument::Find(std::wstring_view section, std::wstring_view key,
   auto it = index->keys.find(FoldIniName(key));
   if (it == index->keys.end()) return false;
   const Line& line = lines_[it->second];
-  value.assign(UnquoteIniValue(std::wstring_view(line.text).substr(line.valueBegin, line.valueLength)));
+  value.assign(
+      UnquoteIniValue(std::wstring_view(line.text).substr(line.valueBegin, line.valueLength)));
   return true;
 }
 
@@ -225,7 +226,8 @@ void IniDocument::DeleteSection(std::wstring_view section) {
   Reindex();
 }
 
-void IniDocument::ReplaceSection(std::wstring_view section, const KeyValues& entries) {
+void IniDocument::ReplaceSection(std::wstring_view section, const KeyValues& entries,
+                                 const OwnedKey& owned) {
   std::vector<Line> body;
   body.reserve(entries.size());
   for (const auto& [key, value] : entries) body.push_back(ClassifyLine(MakeKeyLine(key, value)));
@@ -237,9 +239,23 @@ void IniDocument::ReplaceSection(std::wstring_view section, const KeyValues& ent
   } else {
     size_t header = index->header, end = SectionEnd(header);
     std::vector<Line> rebuilt;
-    rebuilt.reserve(lines_.size() - (end - header - 1) + body.size());
+    rebuilt.reserve(lines_.size() + body.size());
     for (size_t i = 0; i <= header; ++i) rebuilt.push_back(std::move(lines_[i]));
-    for (Line& line : body) rebuilt.push_back(std::move(line));
+    // The new keys go where the first replaced key stood; every other line of the section
+    // (comments, blank lines, keys the caller does not own) stays, in its order around them.
+    bool bodyPlaced = false;
+    auto placeBody = [&] {
+      for (Line& line : body) rebuilt.push_back(std::move(line));
+      bodyPlaced = true;
+    };
+    for (size_t i = header + 1; i < end; ++i) {
+      if (lines_[i].kind == Kind::kKey && (!owned || owned(NameOf(lines_[i])))) {
+        if (!bodyPlaced) placeBody();
+      } else {
+        rebuilt.push_back(std::move(lines_[i]));
+      }
+    }
+    if (!bodyPlaced) placeBody();
     for (size_t i = end; i < lines_.size(); ++i) rebuilt.push_back(std::move(lines_[i]));
     lines_ = std::move(rebuilt);
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,8 +35,13 @@ class IniDocument {
   void DeleteKey(std::wstring_view section, std::wstring_view key);
   // Removes the header and key lines of the first `section`; comments inside it stay.
   void DeleteSection(std::wstring_view section);
-  // Replaces the first `section` whole (header spelling kept) or appends it.
-  void ReplaceSection(std::wstring_view section, const KeyValues& entries);
+  // Which keys of a section a caller replaces as a whole; an empty one owns every key.
+  using OwnedKey = std::function<bool(std::wstring_view key)>;
+  // Replaces the `owned` keys of the first `section` (header spelling kept) with `entries`, put
+  // where the first of them stood, or appends the section. Comments, blank lines and keys the
+  // caller does not own stay, in their order.
+  void ReplaceSection(std::wstring_view section, const KeyValues& entries,
+                      const OwnedKey& owned = {});
 
   size_t LineCount() const { return lines_.size(); }
 
@@ -48,7 +54,7 @@ class IniDocument {
     uint32_t nameBegin = 0, nameLength = 0, valueBegin = 0, valueLength = 0;
   };
   struct SectionIndex {
-    size_t header;  // line of the first header with this name
+    size_t header;                                  // line of the first header with this name
     std::unordered_map<std::wstring, size_t> keys;  // folded key -> line of its first occurrence
   };
 

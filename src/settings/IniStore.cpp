@@ -2,6 +2,7 @@
 #include "settings/IniStore.h"
 
 #include <algorithm>
+#include <new>
 
 namespace parvox {
 namespace {
@@ -15,33 +16,33 @@ bool HasUtf16Bom(std::string_view bytes) {
 
 }  // namespace
 
-std::wstring IniStore::Decode(std::string_view bytes, Encoding& encoding) const {
+bool IniStore::Decode(std::string_view bytes, Encoding& encoding, std::wstring& text) const {
   if (!HasUtf16Bom(bytes)) {
     encoding = Encoding::kAnsi;
-    return codec_.Decode(bytes);
+    return codec_.Decode(bytes, text);
   }
   // A UTF-16LE byte-order mark makes the file Unicode, as the profile functions treat it.
   encoding = Encoding::kUtf16;
-  std::wstring text;
+  text.clear();
   text.reserve(bytes.size() / 2);
   for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
     unsigned low = static_cast<unsigned char>(bytes[i]);
     unsigned high = static_cast<unsigned char>(bytes[i + 1]);
     text.push_back(static_cast<wchar_t>(low | (high << 8)));
   }
-  return text;
+  return true;
 }
 
-std::string IniStore::Encode(const std::wstring& text, Encoding encoding) const {
-  if (encoding == Encoding::kAnsi) return codec_.Encode(text);
-  std::string bytes(reinterpret_cast<const char*>(kUtf16Bom), 2);
+bool IniStore::Encode(const std::wstring& text, Encoding encoding, std::string& bytes) const {
+  if (encoding == Encoding::kAnsi) return codec_.Encode(text, bytes);
+  bytes.assign(reinterpret_cast<const char*>(kUtf16Bom), 2);
   bytes.reserve(2 + text.size() * 2);
   for (wchar_t c : text) {
     unsigned unit = static_cast<unsigned>(c) & 0xFFFF;
     bytes.push_back(static_cast<char>(unit & 0xFF));
     bytes.push_back(static_cast<char>(unit >> 8));
   }
-  return bytes;
+  return true;
 }
 
 IniStore::Cached& IniStore::Load(const std::wstring& path) {
@@ -54,12 +55,20 @@ IniStore::Cached& IniStore::Load(const std::wstring& path) {
 
   Cached fresh;
   fresh.stamp = stamp;
-  if (stamp.unknown) {
+  if (stamp.unknown || stamp.size > kMaxSettingsFileBytes) {
     fresh.readable = false;
   } else if (stamp.exists) {
-    std::string bytes;
-    fresh.readable = files_.ReadAll(path, bytes);
-    if (fresh.readable) fresh.document = IniDocument::Parse(Decode(bytes, fresh.encoding));
+    // Memory running out while a large file is held counts as a failed read, like any other.
+    try {
+      std::string bytes;
+      std::wstring text;
+      fresh.readable = files_.ReadAll(path, bytes) && bytes.size() <= kMaxSettingsFileBytes &&
+                       Decode(bytes, fresh.encoding, text);
+      if (fresh.readable) fresh.document = IniDocument::Parse(text);
+    } catch (const std::bad_alloc&) {
+      fresh.readable = false;
+      fresh.document = IniDocument();
+    }
   }
   Cached& slot = cache_[path];
   slot = std::move(fresh);
@@ -79,8 +88,10 @@ bool IniStore::Modify(const std::wstring& path, Change change) {
   if (!cached.readable) return false;
   change(cached.document);
   std::wstring text = cached.document.Serialize();
-  std::string bytes = Encode(text, cached.encoding);
-  if (!files_.ReplaceAtomically(path, bytes)) {
+  std::string bytes;
+  FileStamp written;
+  // Text the code page could not take is never written as whatever the conversion left.
+  if (!Encode(text, cached.encoding, bytes) || !files_.ReplaceAtomically(path, bytes, written)) {
     cache_.erase(path);  // the change never reached the file; read it afresh next time
     return false;
   }
@@ -89,10 +100,14 @@ bool IniStore::Modify(const std::wstring& path, Change change) {
   bool ascii = std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
   if (!ascii && cached.encoding == Encoding::kAnsi) {
     Encoding encoding = cached.encoding;
-    std::wstring stored = Decode(bytes, encoding);
+    std::wstring stored;
+    if (!Decode(bytes, encoding, stored)) {
+      cache_.erase(path);  // read it afresh next time
+      return true;
+    }
     if (stored != text) cached.document = IniDocument::Parse(stored);
   }
-  cached.stamp = files_.Stamp(path);
+  cached.stamp = written;
   return true;
 }
 
@@ -106,8 +121,10 @@ bool IniStore::DeleteSection(const std::wstring& path, std::wstring_view section
 }
 
 bool IniStore::ReplaceSection(const std::wstring& path, std::wstring_view section,
-                              const IniDocument::KeyValues& entries) {
-  return Modify(path, [&](IniDocument& document) { document.ReplaceSection(section, entries); });
+                              const IniDocument::KeyValues& entries,
+                              const IniDocument::OwnedKey& owned) {
+  return Modify(path,
+                [&](IniDocument& document) { document.ReplaceSection(section, entries, owned); });
 }
 
 }  // namespace parvox

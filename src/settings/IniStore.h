@@ -29,17 +29,24 @@ class SettingsFileSystem {
   // The whole file; false when it cannot be read.
   virtual bool ReadAll(const std::wstring& path, std::string& bytes) = 0;
   // Writes a temporary file beside `path`, flushes it and puts it in place of `path` in one
-  // step. On failure the old file is untouched and no temporary file is left.
-  virtual bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) = 0;
+  // step. On failure the old file is untouched and no temporary file is left. `written` is the
+  // stamp of the file written, taken before it replaced `path`: a later writer's file, put in
+  // place before the caller could look, never passes for it.
+  virtual bool ReplaceAtomically(const std::wstring& path, std::string_view bytes,
+                                 FileStamp& written) = 0;
 };
 
-// Text in the ANSI code page, both ways.
+// Text in the ANSI code page, both ways; false when the platform could not convert it.
 class AnsiCodec {
  public:
   virtual ~AnsiCodec() = default;
-  virtual std::wstring Decode(std::string_view bytes) const = 0;
-  virtual std::string Encode(std::wstring_view text) const = 0;
+  virtual bool Decode(std::string_view bytes, std::wstring& text) const = 0;
+  virtual bool Encode(std::wstring_view text, std::string& bytes) const = 0;
 };
+
+// A settings file is a few kilobytes; one beyond this counts as unreadable rather than being
+// loaded into memory whole.
+inline constexpr uint64_t kMaxSettingsFileBytes = uint64_t{256} << 20;
 
 class IniStore {
  public:
@@ -49,7 +56,8 @@ class IniStore {
                     std::wstring_view defaultValue);
   // The file as parsed (empty when missing or unreadable); valid until the next call.
   const IniDocument& Document(const std::wstring& path) { return Load(path).document; }
-  // False when the file exists but could not be read, or could not even be looked at.
+  // False when the file exists but could not be read (or is too large to hold), or could not
+  // even be looked at.
   bool Readable(const std::wstring& path) { return Load(path).readable; }
 
   // Each returns false when the file was left as it was.
@@ -57,7 +65,8 @@ class IniStore {
              std::wstring_view value);
   bool DeleteSection(const std::wstring& path, std::wstring_view section);
   bool ReplaceSection(const std::wstring& path, std::wstring_view section,
-                      const IniDocument::KeyValues& entries);
+                      const IniDocument::KeyValues& entries,
+                      const IniDocument::OwnedKey& owned = {});
 
  private:
   enum class Encoding { kAnsi, kUtf16 };
@@ -71,8 +80,8 @@ class IniStore {
   Cached& Load(const std::wstring& path);
   template <typename Change>
   bool Modify(const std::wstring& path, Change change);
-  std::wstring Decode(std::string_view bytes, Encoding& encoding) const;
-  std::string Encode(const std::wstring& text, Encoding encoding) const;
+  bool Decode(std::string_view bytes, Encoding& encoding, std::wstring& text) const;
+  bool Encode(const std::wstring& text, Encoding encoding, std::string& bytes) const;
 
   SettingsFileSystem& files_;
   const AnsiCodec& codec_;

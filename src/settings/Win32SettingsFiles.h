@@ -1,6 +1,7 @@
 // The settings engine's file operations on the Win32 file API.
 #pragma once
 
+#include "settings/AnsiText.h"
 #include "settings/IniStore.h"
 
 namespace parvox {
@@ -9,13 +10,18 @@ class Win32SettingsFiles : public SettingsFileSystem {
  public:
   FileStamp Stamp(const std::wstring& path) override;
   bool ReadAll(const std::wstring& path, std::string& bytes) override;
-  bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override;
+  bool ReplaceAtomically(const std::wstring& path, std::string_view bytes,
+                         FileStamp& written) override;
 };
 
 class Win32AnsiCodec : public AnsiCodec {
  public:
-  std::wstring Decode(std::string_view bytes) const override;
-  std::string Encode(std::wstring_view text) const override;
+  explicit Win32AnsiCodec(unsigned codePage = AnsiCodePage());
+  bool Decode(std::string_view bytes, std::wstring& text) const override;
+  bool Encode(std::wstring_view text, std::string& bytes) const override;
+
+ private:
+  unsigned codePage_;
 };
 
 }  // namespace parvox

@@ -21,18 +21,20 @@ std::wstring ReadIniValue(const std::wstring& section, const std::wstring& key,
   return SettingsStore().Read(file, section, key, defaultValue);
 }
 
-void WriteIniValue(const std::wstring& section, const std::wstring& key,
-                   const std::wstring& value, const std::wstring& file) {
+void WriteIniValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                   const std::wstring& file) {
   SettingsStore().Write(file, section, key, value);
 }
 
-const IniDocument& ReadIniDocument(const std::wstring& file) { return SettingsStore().Document(file); }
+const IniDocument& ReadIniDocument(const std::wstring& file) {
+  return SettingsStore().Document(file);
+}
 
 bool IniFileReadable(const std::wstring& file) { return SettingsStore().Readable(file); }
 
 bool ReplaceIniSection(const std::wstring& section, const IniDocument::KeyValues& entries,
-                       const std::wstring& file) {
-  return SettingsStore().ReplaceSection(file, section, entries);
+                       const std::wstring& file, const IniDocument::OwnedKey& owned) {
+  return SettingsStore().ReplaceSection(file, section, entries, owned);
 }
 
 }  // namespace parvox

@@ -69,7 +69,8 @@ bool IsDirectoryWritable(std::wstring& folder) {
 bool CopyFileAtomically(const std::wstring& from, const std::wstring& to, std::wstring& error) {
   Win32SettingsFiles files;
   std::string bytes;
-  if (!files.ReadAll(from, bytes) || !files.ReplaceAtomically(to, bytes)) {
+  FileStamp written;
+  if (!files.ReadAll(from, bytes) || !files.ReplaceAtomically(to, bytes, written)) {
     error = LastErrorText();
     return false;
   }

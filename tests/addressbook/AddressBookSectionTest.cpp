@@ -45,5 +45,17 @@ TEST(AddressBookSection, LastPresentEntryWithinALimit) {
   EXPECT_EQ(LastPresentEntry(Keys({L"Total"}), 1000), 0);
 }
 
+TEST(AddressBookSection, SaveRewritesOnlyTheKeysItWrites) {
+  for (const wchar_t* owned : {L"Total", L" TOTAL ", L"Address[00001]", L"address[123456]"}) {
+    SCOPED_TRACE(testing::Message() << "owned key of length " << std::wstring(owned).size());
+    EXPECT_TRUE(IsAddressBookKey(owned));
+  }
+  for (const wchar_t* kept : {L"Totals", L"Address[12]", L"Address[000012]", L"Address[00000]",
+                              L"Address[]", L"Owner", L""}) {
+    SCOPED_TRACE(testing::Message() << "kept key of length " << std::wstring(kept).size());
+    EXPECT_FALSE(IsAddressBookKey(kept));
+  }
+}
+
 }  // namespace
 }  // namespace parvox

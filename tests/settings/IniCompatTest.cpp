@@ -20,8 +20,14 @@ std::string PlatformRead(const std::wstring& file, const std::string& section, c
   return buffer.substr(0, length);
 }
 
+std::wstring Wide(const std::string& bytes) {
+  std::wstring text;
+  EXPECT_TRUE(FromAnsi(bytes, text));
+  return text;
+}
+
 std::string OurRead(const std::wstring& file, const std::string& section, const std::string& key) {
-  return ToAnsi(ReadIniValue(FromAnsi(section), FromAnsi(key), FromAnsi(kDefault), file));
+  return ToAnsi(ReadIniValue(Wide(section), Wide(key), Wide(kDefault), file));
 }
 
 struct CompatCase {
@@ -87,7 +93,7 @@ TEST(IniCompat, PlatformReadsWhatOursWrites) {
                                 "", "a=b|c", "caf\xE9", "\t tab"};
   int i = 0;
   for (const std::string& value : values) {
-    WriteIniValue(L"Settings", L"Key" + std::to_wstring(++i), FromAnsi(value), file);
+    WriteIniValue(L"Settings", L"Key" + std::to_wstring(++i), Wide(value), file);
   }
   i = 0;
   for (const std::string& value : values) {

@@ -125,13 +125,39 @@ TEST(IniDocumentWrite, ReplaceSectionWholeKeepsTheRest) {
       L"[Settings]\r\nLast Selected=bob\r\n[addresses]\r\nTotal=5\r\nAddress[00005]=x\r\n;c\r\n"
       L"[Other]\r\nz=1\r\n");
   document.ReplaceSection(L"Addresses", {{L"Total", L"1"}, {L"Address[00001]", L"ADDRESS=a"}});
-  EXPECT_EQ(document.Serialize(),
-            L"[Settings]\r\nLast Selected=bob\r\n[addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=a\r\n"
-            L"[Other]\r\nz=1\r\n");
+  EXPECT_EQ(
+      document.Serialize(),
+      L"[Settings]\r\nLast Selected=bob\r\n[addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=a\r\n"
+      L";c\r\n[Other]\r\nz=1\r\n");
   document.ReplaceSection(L"New", {{L"k", L"v"}});
   std::wstring value;
   EXPECT_TRUE(document.Find(L"new", L"K", value));
   EXPECT_EQ(value, L"v");
+}
+
+TEST(IniDocumentWrite, ReplaceSectionKeepsCommentsBlanksAndKeysItDoesNotOwn) {
+  auto owned = [](std::wstring_view key) {
+    return key == L"Total" || key.substr(0, 8) == L"Address[";
+  };
+  struct Case {
+    const wchar_t* name;
+    std::wstring before, after;
+  } cases[] = {
+      {L"comment above, blank line below",
+       L"[A]\r\n; mine\r\nTotal=2\r\nAddress[1]=x\r\nAddress[2]=y\r\n\r\n[B]\r\n",
+       L"[A]\r\n; mine\r\nTotal=1\r\nAddress[1]=n\r\n\r\n[B]\r\n"},
+      {L"lines between entries follow the new ones",
+       L"[A]\r\nTotal=2\r\nAddress[1]=x\r\n;note\r\nOwner=me\r\nAddress[2]=y\r\n",
+       L"[A]\r\nTotal=1\r\nAddress[1]=n\r\n;note\r\nOwner=me\r\n"},
+      {L"no owned key yet: new ones after the others", L"[A]\r\nOwner=me\r\n",
+       L"[A]\r\nOwner=me\r\nTotal=1\r\nAddress[1]=n\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IniDocument document = IniDocument::Parse(c.before);
+    document.ReplaceSection(L"a", {{L"Total", L"1"}, {L"Address[1]", L"n"}}, owned);
+    EXPECT_EQ(document.Serialize(), c.after);
+  }
 }
 
 TEST(IniDocumentWrite, LargeSectionIsIndexed) {

@@ -1,8 +1,7 @@
 // Caching, change detection and failure behaviour of the settings store.
-#include "settings/IniStore.h"
-
 #include <gtest/gtest.h>
 
+#include "settings/IniStore.h"
 #include "support/MemoryFiles.h"
 
 namespace parvox {
@@ -28,7 +27,8 @@ TEST_F(IniStoreTest, FirstWriteCreatesTheFile) {
 
 TEST_F(IniStoreTest, ParsesOnceForManyReads) {
   std::string text = "[Addresses]\r\n";
-  for (int i = 1; i <= 500; ++i) text += "Address[" + std::to_string(i) + "]=v" + std::to_string(i) + "\r\n";
+  for (int i = 1; i <= 500; ++i)
+    text += "Address[" + std::to_string(i) + "]=v" + std::to_string(i) + "\r\n";
   files.Put(path, text);
   for (int i = 1; i <= 500; ++i) {
     ASSERT_EQ(store.Read(path, L"Addresses", L"Address[" + std::to_wstring(i) + L"]", L""),
@@ -61,6 +61,40 @@ TEST_F(IniStoreTest, FailedWriteLeavesFileAndReadsAsTheyWere) {
   EXPECT_FALSE(store.ReplaceSection(path, L"s", {}));
   EXPECT_EQ(files.Bytes(path), "[s]\r\nk=1\r\n");
   EXPECT_EQ(store.Read(path, L"s", L"k", L""), L"1");
+}
+
+TEST_F(IniStoreTest, FailedConversionWritesNothing) {
+  const std::string original =
+      "[Settings]\r\nInternal Send=1\r\n[Addresses]\r\nTotal=1\r\nAddress[00001]=a\r\n";
+  files.Put(path, original);
+  codec.failEncodes = true;
+  EXPECT_FALSE(store.Write(path, L"Settings", L"Last Selected", L"a"));
+  EXPECT_FALSE(store.ReplaceSection(path, L"Addresses", {{L"Total", L"0"}}));
+  EXPECT_FALSE(store.DeleteSection(path, L"Settings"));
+  EXPECT_EQ(files.writes, 0);
+  EXPECT_EQ(files.Bytes(path), original);
+  EXPECT_EQ(store.Read(path, L"Addresses", L"Total", L""), L"1");
+}
+
+TEST_F(IniStoreTest, FileBeyondTheSizeBoundIsUnreadableAndNeverWritten) {
+  files.Put(path, "[Settings]\r\nInternal Send=1\r\n");
+  files.claimedSize = kMaxSettingsFileBytes + 1;
+  EXPECT_EQ(store.Read(path, L"Settings", L"Internal Send", L"0"), L"0");
+  EXPECT_FALSE(store.Readable(path));
+  EXPECT_FALSE(store.Write(path, L"Settings", L"Last Selected", L"a"));
+  EXPECT_EQ(files.reads + files.writes, 0);
+}
+
+TEST_F(IniStoreTest, SecondWriterRightAfterOurReplaceIsNotTakenForUs) {
+  files.Put(path, "[s]\r\nk=1\r\n");
+  files.afterReplace = [&](const std::wstring& written) {
+    files.afterReplace = nullptr;
+    files.Put(written, "[s]\r\nk=theirs\r\n");
+  };
+  ASSERT_TRUE(store.Write(path, L"s", L"j", L"2"));
+  EXPECT_EQ(store.Read(path, L"s", L"k", L""), L"theirs");
+  ASSERT_TRUE(store.Write(path, L"s", L"j", L"3"));
+  EXPECT_EQ(files.Bytes(path), "[s]\r\nk=theirs\r\nj=3\r\n");
 }
 
 TEST_F(IniStoreTest, UnreadableFileIsNeverOverwritten) {
@@ -114,8 +148,10 @@ TEST_F(IniStoreTest, LongValuesComeBackWhole) {
 }
 
 TEST_F(IniStoreTest, ReplaceSectionKeepsOtherSections) {
-  files.Put(path, "[Settings]\r\nLast Selected=a|b\r\n[Addresses]\r\nTotal=5\r\nAddress[00005]=x\r\n");
-  ASSERT_TRUE(store.ReplaceSection(path, L"Addresses", {{L"Total", L"1"}, {L"Address[00001]", L"r"}}));
+  files.Put(path,
+            "[Settings]\r\nLast Selected=a|b\r\n[Addresses]\r\nTotal=5\r\nAddress[00005]=x\r\n");
+  ASSERT_TRUE(
+      store.ReplaceSection(path, L"Addresses", {{L"Total", L"1"}, {L"Address[00001]", L"r"}}));
   EXPECT_EQ(files.Bytes(path),
             "[Settings]\r\nLast Selected=a|b\r\n[Addresses]\r\nTotal=1\r\nAddress[00001]=r\r\n");
   EXPECT_EQ(store.Document(path).ReadSection(L"addresses").size(), 2u);

@@ -3,25 +3,28 @@
 
 namespace parvox::test {
 
-std::wstring Latin1Codec::Decode(std::string_view bytes) const {
-  std::wstring text;
+bool Latin1Codec::Decode(std::string_view bytes, std::wstring& text) const {
+  text.clear();
   text.reserve(bytes.size());
   for (char c : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
-  return text;
+  return true;
 }
 
-std::string Latin1Codec::Encode(std::wstring_view text) const {
-  std::string bytes;
+bool Latin1Codec::Encode(std::wstring_view text, std::string& bytes) const {
+  bytes.clear();
+  if (failEncodes) return false;
   bytes.reserve(text.size());
-  for (wchar_t c : text) bytes.push_back(static_cast<unsigned>(c) <= 0xFF ? static_cast<char>(c) : '?');
-  return bytes;
+  for (wchar_t c : text)
+    bytes.push_back(static_cast<unsigned>(c) <= 0xFF ? static_cast<char>(c) : '?');
+  return true;
 }
 
 FileStamp MemoryFiles::Stamp(const std::wstring& path) {
   if (failStamps) return {false, 0, 0, true};
   auto found = files_.find(path);
   if (found == files_.end()) return {};
-  return {true, found->second.bytes.size(), found->second.writeTime};
+  return {true, claimedSize != 0 ? claimedSize : found->second.bytes.size(),
+          found->second.writeTime};
 }
 
 bool MemoryFiles::ReadAll(const std::wstring& path, std::string& bytes) {
@@ -32,10 +35,13 @@ bool MemoryFiles::ReadAll(const std::wstring& path, std::string& bytes) {
   return true;
 }
 
-bool MemoryFiles::ReplaceAtomically(const std::wstring& path, std::string_view bytes) {
+bool MemoryFiles::ReplaceAtomically(const std::wstring& path, std::string_view bytes,
+                                    FileStamp& written) {
   if (failWrites) return false;
   ++writes;
   files_[path] = {std::string(bytes), ++clock_};
+  written = {true, bytes.size(), clock_};
+  if (afterReplace) afterReplace(path);
   return true;
 }
 

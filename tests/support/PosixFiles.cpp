@@ -17,7 +17,8 @@ FileStamp PosixFiles::Stamp(const std::wstring& path) {
   struct stat info {};
   if (stat(Narrow(path).c_str(), &info) != 0) return {};
   return {true, static_cast<uint64_t>(info.st_size),
-          static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec)};
+          static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+              static_cast<uint64_t>(info.st_mtim.tv_nsec)};
 }
 
 bool PosixFiles::ReadAll(const std::wstring& path, std::string& bytes) {
@@ -29,7 +30,8 @@ bool PosixFiles::ReadAll(const std::wstring& path, std::string& bytes) {
   return true;
 }
 
-bool PosixFiles::ReplaceAtomically(const std::wstring& path, std::string_view bytes) {
+bool PosixFiles::ReplaceAtomically(const std::wstring& path, std::string_view bytes,
+                                   FileStamp& written) {
   std::string target = Narrow(path);
   std::string temporary = target + ".~" + std::to_string(getpid()) + ".tmp";
   int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
@@ -42,6 +44,10 @@ bool PosixFiles::ReplaceAtomically(const std::wstring& path, std::string_view by
   }
   ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
+  if (ok) {
+    written = Stamp(std::wstring(temporary.begin(), temporary.end()));
+    ok = written.exists;
+  }
   if (ok && rename(temporary.c_str(), target.c_str()) == 0) return true;
   unlink(temporary.c_str());
   return false;

@@ -9,7 +9,8 @@ class PosixFiles : public SettingsFileSystem {
  public:
   FileStamp Stamp(const std::wstring& path) override;
   bool ReadAll(const std::wstring& path, std::string& bytes) override;
-  bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override;
+  bool ReplaceAtomically(const std::wstring& path, std::string_view bytes,
+                         FileStamp& written) override;
 };
 
 std::string Narrow(const std::wstring& path);
