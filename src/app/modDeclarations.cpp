@@ -28,6 +28,7 @@ void LoadSettings(const std::wstring& modulePath) {
   app.startMinimised = LeadingNumberFlag(read(L"Start Minimised", L"0"));
   app.escapeMinimises = LeadingNumberFlag(read(L"Escape Minimises", L"1"));
   app.internalSend = LeadingNumberFlag(read(L"Internal Send", L"0"));
+  app.receiveMessages = LeadingNumberFlag(read(L"Receive Messages", L"1"));
 
   app.editIsNewEntry = false;
   app.editAddress.clear();
@@ -38,8 +39,8 @@ std::wstring CurrentModulePath() {
   // Long paths: grow the buffer until the whole path fits.
   std::wstring modulePath(MAX_PATH, L'\0');
   for (;;) {
-    DWORD length = GetModuleFileNameW(nullptr, modulePath.data(),
-                                      static_cast<DWORD>(modulePath.size()));
+    DWORD length =
+        GetModuleFileNameW(nullptr, modulePath.data(), static_cast<DWORD>(modulePath.size()));
     if (length < modulePath.size()) {
       modulePath.resize(length);
       break;
