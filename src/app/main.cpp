@@ -1,7 +1,9 @@
 // Entry point: start-up is the creation of the main window.
+#include <windows.h>
+
+// The control and COM headers build on windows.h.
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include "app/MessageLoop.h"
 #include "app/modDeclarations.h"

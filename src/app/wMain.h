@@ -2,8 +2,10 @@
 // destroying it is shutdown.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+
+// The control headers build on windows.h.
+#include <commctrl.h>
 
 #include <map>
 #include <memory>

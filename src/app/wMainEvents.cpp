@@ -1,6 +1,8 @@
 // The main window's menus, key commands, message editor and notification-area behaviour.
-#include <commctrl.h>
 #include <windows.h>
+
+// The control headers build on windows.h.
+#include <commctrl.h>
 
 #include <utility>
 #include <vector>
