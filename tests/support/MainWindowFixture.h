@@ -2,8 +2,9 @@
 // boxes answered by the test.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -15,8 +16,6 @@
 
 namespace parvox::test {
 
-// Runs what is queued, and what the program's wait sources (its receiver) have ready, until
-// nothing is left.
 void PumpMessages();
 std::wstring WindowText(HWND window);
 // Clicks a button of a dialog as the user would (BM_CLICK).
