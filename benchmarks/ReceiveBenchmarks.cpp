@@ -107,8 +107,15 @@ void MeasureFlood(Table& table, HANDLE slot, HWND main) {
   });
   double allLogged = Seconds(start);
   writer.join();
+  // The prober's last question must be answered too, or joining it would wait on ourselves.
   flooding = false;
-  prober.join();
+  std::atomic<bool> proberDone{false};
+  std::thread waiter([&] {
+    prober.join();
+    proberDone = true;
+  });
+  PumpUntil([&] { return proberDone.load(); });
+  waiter.join();
   table.Add("flood of 10000 datagrams: all logged", complete ? allLogged * 1000.0 : -1, "ms");
   table.Add("flood of 10000 datagrams: longest time the window did not answer", longestSilence,
             "ms");
