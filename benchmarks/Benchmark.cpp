@@ -109,6 +109,7 @@ int wmain(int argc, wchar_t** argv) {
   parvox::bench::Table table;
   parvox::bench::RunBookBenchmarks(table);
   parvox::bench::RunSendBenchmarks(table);
+  parvox::bench::RunReceiveBenchmarks(table);
   table.Print();
   return 0;
 }

@@ -1,6 +1,7 @@
 // Entry point: start-up is the creation of the main window.
 #include <windows.h>
 
+// The control and COM headers build on windows.h.
 #include <commctrl.h>
 #include <ole2.h>
 

@@ -1,0 +1,19 @@
+// Handles the window thread waits for besides window messages (a receiver's queue of arrived
+// datagrams, for example), each with what to do when it is signalled. The system's wait thread
+// watches them and posts one message per signal, so every message loop (the main one, a modal
+// dialog's, a message box's) runs the handlers, and nothing polls while all is quiet.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace parvox {
+
+// `onSignalled` runs on the window thread (the one that adds the first source) after `handle`
+// is signalled; it must reset or re-arm what signalled it, or it runs again.
+bool AddWaitSource(HANDLE handle, std::function<void()> onSignalled);
+// After this returns, the handler of `handle` never runs again.
+void RemoveWaitSource(HANDLE handle);
+
+}  // namespace parvox
