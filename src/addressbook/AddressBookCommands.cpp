@@ -1,11 +1,12 @@
 // Add, edit, remove, sort and tick the entries of the address list.
 #include "addressbook/AddressBookCommands.h"
 
+#include <commctrl.h>
 #include <windows.h>
 
-#include <commctrl.h>
-
+#include <algorithm>
 #include <unordered_map>
+#include <vector>
 
 #include "addressbook/AddressList.h"
 #include "addressbook/modFileIO.h"
@@ -31,8 +32,9 @@ int CALLBACK CompareColumnText(LPARAM first, LPARAM second, LPARAM context) {
   const auto& texts = *reinterpret_cast<const ColumnTexts*>(context);
   const std::wstring& a = texts.at(first);
   const std::wstring& b = texts.at(second);
-  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                        static_cast<int>(b.size())) - CSTR_EQUAL;
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
+                        b.c_str(), static_cast<int>(b.size())) -
+         CSTR_EQUAL;
 }
 
 }  // namespace
@@ -43,6 +45,35 @@ void AddEntry(wMain& main) {
   app.editAddress = L"New User " + std::to_wstring(RowCount(main.AddressList()));
   app.editDescription.clear();
   OpenEditor(main);
+}
+
+void AddEntryFor(wMain& main, const std::wstring& address) {
+  HWND list = main.AddressList();
+  int rows = RowCount(list);
+  AppState& app = App();
+  app.editIsNewEntry = true;
+  app.editAddress = address;
+  app.editDescription.clear();
+  OpenEditor(main);
+  if (RowCount(list) <= rows) return;  // cancelled
+  CheckAllEntries(main, false);
+  SetItemChecked(list, RowCount(list) - 1, true);
+}
+
+int TickOnlyAddress(HWND list, const std::wstring& address) {
+  std::vector<bool> matches;
+  for (int row = 0, rows = RowCount(list); row < rows; ++row) {
+    std::wstring text = RowText(list, row);
+    matches.push_back(CompareStringOrdinal(text.c_str(), static_cast<int>(text.size()),
+                                           address.c_str(), static_cast<int>(address.size()),
+                                           TRUE) == CSTR_EQUAL);
+  }
+  int count = static_cast<int>(std::count(matches.begin(), matches.end(), true));
+  // Without a match the ticks stay as they were: the user may still cancel adding the entry.
+  if (count == 0) return 0;
+  for (int row = 0; row < static_cast<int>(matches.size()); ++row)
+    SetItemChecked(list, row, matches[row]);
+  return count;
 }
 
 void EditEntry(wMain& main) {
@@ -71,8 +102,8 @@ void RemoveCheckedEntries(wMain& main) {
     main.SetStatusText(L"No entries have been selected (checkmarked) for removal.");
     return;
   }
-  if (ShowMessageBox(main.Handle(), L"All checked entries will be removed - continue?", L"Remove selected entries..",
-                     MB_YESNO | MB_ICONQUESTION) != IDYES) {
+  if (ShowMessageBox(main.Handle(), L"All checked entries will be removed - continue?",
+                     L"Remove selected entries..", MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;
   }
   // From the last row to the first, so the rows still to visit keep their numbers.
@@ -87,8 +118,10 @@ void SortByColumn(wMain& main, int column) {
   HWND list = main.AddressList();
   if (RowCount(list) == 0) return;
   ColumnTexts texts;
-  for (int row = 0, rows = RowCount(list); row < rows; ++row) texts[RowParam(list, row)] = RowText(list, row, column);
-  SendMessageW(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&texts), reinterpret_cast<LPARAM>(CompareColumnText));
+  for (int row = 0, rows = RowCount(list); row < rows; ++row)
+    texts[RowParam(list, row)] = RowText(list, row, column);
+  SendMessageW(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&texts),
+               reinterpret_cast<LPARAM>(CompareColumnText));
   SaveAddressBook(main);
 }
 

@@ -2,6 +2,7 @@
 #include "app/MessageLoop.h"
 
 #include "log/modLog.h"
+#include "receiving/MessageInbox.h"
 
 namespace parvox {
 
@@ -9,6 +10,8 @@ void DispatchProgramMessage(HWND mainWindow, MSG& message) {
   HWND log = LogWindowHandle();
   if (log != nullptr && IsDialogMessageW(log, &message)) return;
   if (mainWindow != nullptr && IsDialogMessageW(mainWindow, &message)) return;
+  HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  if (root != nullptr && IsReceivedMessageWindow(root) && IsDialogMessageW(root, &message)) return;
   TranslateMessage(&message);
   DispatchMessageW(&message);
 }

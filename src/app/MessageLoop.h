@@ -6,8 +6,9 @@
 
 namespace parvox {
 
-// The modeless log window, then the main window, get their keyboard navigation (Tab, Escape,
-// Enter, arrow keys) first; anything else is translated and dispatched.
+// The modeless log window, the main window and the windows of received messages get their
+// keyboard navigation (Tab, Escape, Enter, arrow keys) first; anything else is translated and
+// dispatched.
 void DispatchProgramMessage(HWND mainWindow, MSG& message);
 
 }  // namespace parvox

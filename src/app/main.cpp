@@ -1,12 +1,14 @@
 // Entry point: start-up is the creation of the main window.
 #include <windows.h>
 
+// The control and COM headers build on windows.h.
 #include <commctrl.h>
 #include <ole2.h>
 
 #include "app/MessageLoop.h"
 #include "app/modDeclarations.h"
 #include "app/wMain.h"
+#include "components/WaitSources.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -16,7 +18,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   parvox::wMain mainWindow;
   if (!mainWindow.Create(commandLine, parvox::CurrentModulePath())) return 1;
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+  while (parvox::NextMessage(message)) {
     parvox::DispatchProgramMessage(mainWindow.Handle(), message);
   }
   return static_cast<int>(message.wParam);

@@ -30,6 +30,7 @@ void LoadSettings(const std::wstring& modulePath) {
   app.internalSend = LeadingNumberFlag(read(L"Internal Send", L"0"));
   // Asked after the reads, so that both describe the same attempt.
   app.settingsRead = IniFileReadable(app.settingsFilePath);
+  app.receiveMessages = LeadingNumberFlag(read(L"Receive Messages", L"1"));
 
   app.editIsNewEntry = false;
   app.editAddress.clear();
@@ -40,8 +41,8 @@ std::wstring CurrentModulePath() {
   // Long paths: grow the buffer until the whole path fits.
   std::wstring modulePath(MAX_PATH, L'\0');
   for (;;) {
-    DWORD length = GetModuleFileNameW(nullptr, modulePath.data(),
-                                      static_cast<DWORD>(modulePath.size()));
+    DWORD length =
+        GetModuleFileNameW(nullptr, modulePath.data(), static_cast<DWORD>(modulePath.size()));
     if (length < modulePath.size()) {
       modulePath.resize(length);
       break;

@@ -1,4 +1,4 @@
-// Process-wide state: the file paths, the four option flags and the entry-editor hand-over.
+// Process-wide state: the file paths, the five option flags and the entry-editor hand-over.
 #pragma once
 
 #include <string>
@@ -16,6 +16,7 @@ struct AppState {
   // False when the settings file could not be read at start-up: the flags above are then the
   // defaults, and saving them would replace what the file holds.
   bool settingsRead = true;
+  bool receiveMessages = true;
   bool editIsNewEntry = false;
   std::wstring editAddress;
   std::wstring editDescription;
@@ -25,7 +26,7 @@ AppState& App();
 
 inline constexpr wchar_t kSettingsSection[] = L"Settings";
 
-// Builds the paths from the executable's full path and reads the four flags.
+// Builds the paths from the executable's full path and reads the five flags.
 void LoadSettings(const std::wstring& modulePath);
 // The full path of the running executable.
 std::wstring CurrentModulePath();

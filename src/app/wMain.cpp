@@ -25,6 +25,8 @@ constexpr wchar_t kMainClass[] = L"ParvoxMain";
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kNameColumnTwips = 1750;
 constexpr int kDescriptionColumnTwips = 2100;
+// Posted by a pop-up's Reply, so the reply runs after the pop-up has closed.
+constexpr UINT kReplyMessage = WM_APP + 2;
 
 std::wstring GroupedNumber(size_t value) {
   wchar_t decimal[8] = L".", thousand[8] = L",", grouping[16] = L"3;0";
@@ -119,15 +121,16 @@ HWND wMain::CreateControl(const ControlSpec& spec) {
                                 y, width, height, parent, menu, instance, nullptr);
       break;
     case ControlKind::kTextBox:
-      control = CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, L"",
-                                child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                    ES_WANTRETURN,
-                                x, y, width, height, parent, menu, instance, nullptr);
+      control = CreateWindowExW(
+          WS_EX_CLIENTEDGE, WC_EDITW, L"",
+          child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, x, y,
+          width, height, parent, menu, instance, nullptr);
       break;
     case ControlKind::kListView:
-      control = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                                child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                                x, y, width, height, parent, menu, instance, nullptr);
+      control =
+          CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                          child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+                          x, y, width, height, parent, menu, instance, nullptr);
       break;
   }
   // No typing limit: the edit's default would silently stop a long message at 32,767 characters.
@@ -141,15 +144,17 @@ void wMain::CreateControls() {
   std::vector<const ControlSpec*> ordered;
   for (const ControlSpec& spec : MainControls()) ordered.push_back(&spec);
   // Creation order is the tab order.
-  std::stable_sort(ordered.begin(), ordered.end(),
-                   [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+  std::stable_sort(ordered.begin(), ordered.end(), [](const ControlSpec* a, const ControlSpec* b) {
+    return a->tabIndex < b->tabIndex;
+  });
   for (const ControlSpec* spec : ordered) {
     if (HWND control = CreateControl(*spec)) controls_[spec->id] = control;
   }
   // Frames go beneath everything, or they would hide the controls drawn inside them.
   for (const ControlSpec* spec : ordered) {
     if (spec->kind == ControlKind::kFrame) {
-      SetWindowPos(Control(spec->id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      SetWindowPos(Control(spec->id), HWND_BOTTOM, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
 
@@ -166,7 +171,8 @@ void wMain::CreateControls() {
     column.pszText = const_cast<wchar_t*>(columns[i].title);
     column.cx = TwipsToPixels(columns[i].twips, dpi_);
     column.iSubItem = i;
-    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
+                 reinterpret_cast<LPARAM>(&column));
   }
 }
 
@@ -219,9 +225,26 @@ bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePa
   // Minimised before it is first shown: the resize rule then hides it to the tray at once.
   bool startHidden = CommandLineAsksToMinimise(commandLine) || App().startMinimised;
   LoadLogWindow();
+  inbox_ = std::make_unique<MessageInbox>(*this);
+  ApplyReceiveOption();
   ShowWindow(Handle(), startHidden ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
   if (!startHidden) SetFocus(Control(kIdTxtMsg));
   return true;
+}
+
+void wMain::ApplyReceiveOption() {
+  if (!App().receiveMessages) {
+    slotReceiver_.reset();
+    return;
+  }
+  if (Receiving()) return;
+  slotReceiver_ = std::make_unique<MessengerSlotReceiver>(*inbox_);
+  if (!slotReceiver_->Start()) slotReceiver_.reset();
+}
+
+void wMain::ReplyTo(const std::wstring& address) {
+  pendingReply_ = address;
+  PostMessageW(Handle(), kReplyMessage, 0, 0);
 }
 
 void wMain::SetStatusText(const std::wstring& text) { status_.SetText(text); }
@@ -230,7 +253,8 @@ void wMain::SaveViewState() {
   HWND list = AddressList();
   const std::wstring& file = App().settingsFilePath;
   auto columnTwips = [&](int column) {
-    return TwipsText(PixelsToTwips(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)), dpi_));
+    return TwipsText(
+        PixelsToTwips(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)), dpi_));
   };
   // With the book not loaded whole the ticks of the missing entries would be lost, and after a
   // file that could not be read the widths are only the defaults: nothing is stored then.
@@ -278,7 +302,8 @@ void wMain::OnActivate(bool active, bool minimised) {
     return;
   }
   if (minimised) return;
-  SetFocus(lastFocus_ != nullptr && IsChild(Handle(), lastFocus_) ? lastFocus_ : Control(kIdTxtMsg));
+  SetFocus(lastFocus_ != nullptr && IsChild(Handle(), lastFocus_) ? lastFocus_
+                                                                  : Control(kIdTxtMsg));
 }
 
 LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -314,9 +339,15 @@ LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         RemoveTrayIcon(Handle(), imgSystemTray_);
       }
       return 0;
+    case kReplyMessage:
+      OnReply();
+      return 0;
     case WM_DESTROY:
       // The program must end and leave no icon behind whatever storing the view state met.
       TrySaveViewState();
+      // Nothing more is received, and the pop-ups go with the program.
+      slotReceiver_.reset();
+      inbox_.reset();
       UnloadLogWindow();
       RemoveTrayIcon(Handle(), imgSystemTray_);
       PostQuitMessage(0);

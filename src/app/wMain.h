@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+// The control headers build on windows.h.
 #include <commctrl.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "addressbook/modFileIO.h"
@@ -16,10 +18,12 @@
 #include "app/modSystemTray.h"
 #include "components/UniqueHandle.h"
 #include "components/Window.h"
+#include "receiving/MessageInbox.h"
+#include "receiving/MessengerSlotReceiver.h"
 
 namespace parvox {
 
-class wMain : public Window, public AddressBookHost {
+class wMain : public Window, public AddressBookHost, public MessageReplyHost {
  public:
   ~wMain() override;
 
@@ -50,6 +54,12 @@ class wMain : public Window, public AddressBookHost {
   const std::wstring& Tag() const { return tag_; }
   // The key handling of txtMsg, the list and four of the buttons (on key release).
   void KeyCommands(WPARAM key);
+  // Starts or stops receiving to match the "Receive Messages" option.
+  void ApplyReceiveOption();
+  bool Receiving() const { return slotReceiver_ != nullptr && slotReceiver_->Running(); }
+  MessageInbox& Inbox() { return *inbox_; }
+  // A pop-up's Reply: done once the pop-up has gone (see OnReply).
+  void ReplyTo(const std::wstring& address) override;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -72,7 +82,11 @@ class wMain : public Window, public AddressBookHost {
   void ShowFromTray();
   void HideToTray();
   void SubclassKeyControls();
-  static LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+  // Shows the window with exactly the entries of the address ticked and the message box
+  // focused; with no such entry, offers to add one.
+  void OnReply();
+  static LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam,
+                                           LPARAM lParam);
 
   int dpi_ = 96;
   bool codeFired_ = false;
@@ -84,12 +98,15 @@ class wMain : public Window, public AddressBookHost {
   std::map<MainControlId, HWND> controls_;
   std::map<HWND, WNDPROC> originalProcedures_;  // of the subclassed key controls
   std::map<MenuId, HMENU> menus_;  // the pop-ups: kMContext, kMSelection, kMSysTray, kMMenu
-  HMENU menuBar_ = nullptr;         // never shown; owns the pop-ups
+  HMENU menuBar_ = nullptr;        // never shown; owns the pop-ups
   TrayImage imgSystemTray_;
   IconHandle trayIcon_;
   std::wstring tag_;
   UINT taskbarCreatedMessage_ = 0;
   HWND lastFocus_ = nullptr;  // the control that gets the keyboard back on activation
+  std::unique_ptr<MessageInbox> inbox_;
+  std::unique_ptr<MessengerSlotReceiver> slotReceiver_;  // after the inbox it feeds
+  std::wstring pendingReply_;
 };
 
 // The help text shown in the message box at start-up.

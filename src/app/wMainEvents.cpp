@@ -1,15 +1,17 @@
 // The main window's menus, key commands, message editor and notification-area behaviour.
 #include <windows.h>
 
+// The control headers build on windows.h.
 #include <commctrl.h>
 
+#include <utility>
 #include <vector>
 
+#include "addressbook/AddressBookCommands.h"
 #include "addressbook/AddressList.h"
 #include "app/Seams.h"
 #include "app/Version.h"
 #include "app/modDeclarations.h"
-#include "addressbook/AddressBookCommands.h"
 #include "app/wMain.h"
 #include "log/modLog.h"
 #include "sending/SendCommand.h"
@@ -33,7 +35,8 @@ void wMain::CreateMenus() {
     if (std::wstring(spec.caption) == L"-") {
       AppendMenuW(parent, MF_SEPARATOR, static_cast<UINT_PTR>(spec.id), nullptr);
     } else if (menus_.count(spec.id) != 0) {
-      AppendMenuW(parent, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(menus_[spec.id]), spec.caption);
+      AppendMenuW(parent, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(menus_[spec.id]),
+                  spec.caption);
     } else {
       AppendMenuW(parent, flags | MF_STRING, static_cast<UINT_PTR>(spec.id), spec.caption);
     }
@@ -53,7 +56,8 @@ bool wMain::IsMenuEnabled(MenuId id) const {
       // A submenu entry is found by position in its parent.
       HMENU parent = Menu(spec.parent);
       for (int i = 0, n = GetMenuItemCount(parent); i < n; ++i) {
-        if (GetSubMenu(parent, i) == Menu(id)) state = GetMenuState(parent, static_cast<UINT>(i), MF_BYPOSITION);
+        if (GetSubMenu(parent, i) == Menu(id))
+          state = GetMenuState(parent, static_cast<UINT>(i), MF_BYPOSITION);
       }
     }
     return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
@@ -68,7 +72,8 @@ static void EnableMenuEntry(HMENU parent, HMENU submenu, UINT id, bool enabled) 
     return;
   }
   for (int i = 0, n = GetMenuItemCount(parent); i < n; ++i) {
-    if (GetSubMenu(parent, i) == submenu) EnableMenuItem(parent, static_cast<UINT>(i), MF_BYPOSITION | flags);
+    if (GetSubMenu(parent, i) == submenu)
+      EnableMenuItem(parent, static_cast<UINT>(i), MF_BYPOSITION | flags);
   }
 }
 
@@ -85,7 +90,9 @@ void wMain::SetShowHideMenus(bool showEnabled, bool hideEnabled) {
   EnableMenuEntry(Menu(kMSysTray), nullptr, kMHideWindow, hideEnabled);
 }
 
-void wMain::ShowAboutBox() { ShowMessageBox(Handle(), AboutText(), L"About..", MB_OK | MB_ICONINFORMATION); }
+void wMain::ShowAboutBox() {
+  ShowMessageBox(Handle(), AboutText(), L"About..", MB_OK | MB_ICONINFORMATION);
+}
 
 void wMain::OpenPopupMenu(MenuId id) {
   POINT pointer;
@@ -131,8 +138,10 @@ void wMain::KeyCommands(WPARAM key) {
 // up a window property on every message, which made filling a large list many times slower.
 LRESULT CALLBACK wMain::ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<wMain*>(GetWindowLongPtrW(GetParent(control), GWLP_USERDATA));
-  auto original = self != nullptr ? self->originalProcedures_.find(control) : decltype(self->originalProcedures_.end()){};
-  if (self == nullptr || original == self->originalProcedures_.end()) return DefWindowProcW(control, message, wParam, lParam);
+  auto original = self != nullptr ? self->originalProcedures_.find(control)
+                                  : decltype(self->originalProcedures_.end()){};
+  if (self == nullptr || original == self->originalProcedures_.end())
+    return DefWindowProcW(control, message, wParam, lParam);
   WNDPROC next = original->second;
   // Run through dialog navigation, a multi-line edit answers Escape by posting WM_CLOSE to its
   // parent, which would quit the program; Escape means only what KeyCommands makes of it.
@@ -154,7 +163,8 @@ LRESULT CALLBACK wMain::ControlProcedure(HWND control, UINT message, WPARAM wPar
 }
 
 void wMain::SubclassKeyControls() {
-  for (MainControlId id : {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
+  for (MainControlId id :
+       {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
     HWND control = Control(id);
     originalProcedures_[control] = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProcedure)));
@@ -198,6 +208,23 @@ void wMain::OnTrayEvent(LPARAM lParam) {
     case TrayAction::kNone:
       break;
   }
+}
+
+void wMain::OnReply() {
+  std::wstring address = std::exchange(pendingReply_, std::wstring());
+  if (!IsWindowEnabled(Handle())) {
+    // A dialog of ours is open: its work comes first, as with the notification icon.
+    SetForegroundWindow(GetLastActivePopup(Handle()));
+    return;
+  }
+  if (!IsWindowVisible(Handle()) || IsIconic(Handle())) {
+    tag_ = L"DONTHIDE";
+    ShowFromTray();
+  } else {
+    SetForegroundWindow(Handle());
+  }
+  if (TickOnlyAddress(AddressList(), address) == 0) AddEntryFor(*this, address);
+  SetFocus(Control(kIdTxtMsg));
 }
 
 void wMain::OnResize(WPARAM sizeType) {
@@ -260,6 +287,7 @@ void wMain::OnCommand(int id, int code) {
     case kMSettings: {
       wSettings settings;
       if (settings.Open(Handle())) settings.RunModal();
+      ApplyReceiveOption();
       break;
     }
     case kMLog:

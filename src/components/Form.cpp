@@ -6,6 +6,7 @@
 #include "app/MainLayout.h"
 #include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
+#include "components/WaitSources.h"
 #include "components/WindowPlacement.h"
 
 namespace parvox {
@@ -14,8 +15,8 @@ namespace {
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
 
 bool OnHeaderBand(FormKind kind) {
-  return kind == FormKind::kHeaderBand || kind == FormKind::kHeaderLabel || kind == FormKind::kHeaderTitle ||
-         kind == FormKind::kImage;
+  return kind == FormKind::kHeaderBand || kind == FormKind::kHeaderLabel ||
+         kind == FormKind::kHeaderTitle || kind == FormKind::kImage;
 }
 
 }  // namespace
@@ -38,8 +39,8 @@ bool Form::CreateForm(HWND owner, const wchar_t* className, const wchar_t* capti
                        frame.right - frame.left, frame.bottom - frame.top, owner)) {
     return false;
   }
-  toolTips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, Handle(),
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+  toolTips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                              Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
   for (const FormControl& control : controls) {
     HWND item = CreateItem(control);
     items_[control.id] = item;
@@ -49,7 +50,8 @@ bool Form::CreateForm(HWND owner, const wchar_t* className, const wchar_t* capti
   // Bands and frames go beneath everything, or they would hide what is drawn on them.
   for (const FormControl& control : controls) {
     if (control.kind == FormKind::kFrame || control.kind == FormKind::kHeaderBand) {
-      SetWindowPos(Item(control.id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      SetWindowPos(Item(control.id), HWND_BOTTOM, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
   return true;
@@ -93,6 +95,11 @@ HWND Form::CreateItem(const FormControl& control) {
       style |= WS_TABSTOP | ES_AUTOHSCROLL;
       exStyle = WS_EX_CLIENTEDGE;
       break;
+    case FormKind::kReadOnlyText:
+      windowClass = WC_EDITW;
+      style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
+      exStyle = WS_EX_CLIENTEDGE;
+      break;
     case FormKind::kButton:
       windowClass = WC_BUTTONW;
       style |= WS_TABSTOP | BS_PUSHBUTTON;
@@ -105,10 +112,13 @@ HWND Form::CreateItem(const FormControl& control) {
       rules_.push_back(std::make_unique<MultiRule>());
       return rules_.back()->Create(parent, control.id, x, y, width, height);
   }
-  HWND item = CreateWindowExW(exStyle, windowClass, control.caption, style, x, y, width, height, parent, id,
-                              instance, nullptr);
+  HWND item = CreateWindowExW(exStyle, windowClass, control.caption, style, x, y, width, height,
+                              parent, id, instance, nullptr);
+  // No length limit: the edit's default would cut a long text at 32,767 characters.
+  if (control.kind == FormKind::kReadOnlyText) SendMessageW(item, EM_SETLIMITTEXT, 0, 0);
   bool bold = control.kind == FormKind::kHeaderTitle || control.kind == FormKind::kOption;
-  SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(bold ? boldFont_.Get() : font_.Get()), FALSE);
+  SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(bold ? boldFont_.Get() : font_.Get()),
+               FALSE);
   return item;
 }
 
@@ -122,13 +132,15 @@ void Form::AddToolTip(HWND control, const wchar_t* text) {
   SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void Form::SetIcon(int id, HICON icon) { SendMessageW(Item(id), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0); }
+void Form::SetIcon(int id, HICON icon) {
+  SendMessageW(Item(id), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+}
 
 void Form::RunModal() {
   if (owner_ != nullptr) EnableWindow(owner_, FALSE);
   ShowWindow(Handle(), SW_SHOW);
-  MSG message;
-  while (Handle() != nullptr && GetMessageW(&message, nullptr, 0, 0) > 0) {
+  MSG message{};
+  while (Handle() != nullptr && NextMessage(message)) {
     if (IsDialogMessageW(Handle(), &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);

@@ -8,14 +8,15 @@ enum class FormKind {
   kHeaderLabel,  // text on the white band
   kHeaderTitle,  // bold text on the white band
   kLabel,
-  kImage,        // a 48 x 48 icon
+  kImage,  // a 48 x 48 icon
   kFrame,
-  kOption,       // bold option button
+  kOption,  // bold option button
   kCheckBox,
   kTextBox,
+  kReadOnlyText,  // multi-line, read-only, scrolls
   kButton,
   kDefaultButton,
-  kRule,         // separator rule
+  kRule,  // separator rule
 };
 
 struct FormControl {

@@ -8,6 +8,7 @@
 #include "addressbook/EntryRecord.h"
 #include "app/modDeclarations.h"
 #include "app/wMain.h"
+#include "components/SystemErrorText.h"
 #include "components/modListView.h"
 #include "log/modLog.h"
 #include "sending/SendText.h"
@@ -34,13 +35,21 @@ void ForEachTickedRow(wMain& main, SendOne sendOne) {
   main.SetStatusText(L"Message sent to the " + std::to_wstring(count) + L" selected recipient(s).");
 }
 
-std::wstring FailureLine(const std::wstring& address, const MailslotMessage& message) {
-  size_t bytes = ToAnsi(message.From).size() + ToAnsi(message.To).size() + ToAnsi(message.Text).size() + 4;
+size_t DatagramBytes(const MailslotMessage& message) {
+  return ToAnsi(message.From).size() + ToAnsi(message.To).size() + ToAnsi(message.Text).size() + 4;
+}
+
+std::wstring FailureLine(const std::wstring& address, const MailslotMessage& message,
+                         unsigned long error) {
+  size_t bytes = DatagramBytes(message);
   if (bytes > kMaxDatagramBytes) {
-    return L"Error sending message to " + address + L". The message is too long for the built-in protocol (" +
-           std::to_wstring(bytes) + L" bytes; at most " + std::to_wstring(kMaxDatagramBytes) + L").";
+    return L"Error sending message to " + address +
+           L". The message is too long for the built-in protocol (" + std::to_wstring(bytes) +
+           L" bytes; at most " + std::to_wstring(kMaxDatagramBytes) + L").";
   }
-  return L"Error sending message to " + address + L". They may not be online.";
+  std::wstring reason = SendFailureReason(error, SystemErrorText(error));
+  return L"Error sending message to " + address + L". They may not be online." +
+         (reason.empty() ? L"" : L" " + reason);
 }
 
 }  // namespace
@@ -89,9 +98,20 @@ void SendViaWindows(wMain& main) {
 }
 
 void SendViaBroadcast(wMain& main) {
-  ForEachTickedRow(main, [&](HWND, int, const std::wstring& address) {
+  ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
     MailslotMessage message{GetCurrentUserName(), address, main.MessageText()};
-    switch (SendMailslotMessage(kMessengerSlot, message)) {
+    std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
+    // Windows drops a longer broadcast without telling the sender: refuse it here and say why.
+    if (!message.Text.empty() && IsBroadcastRecipient(address, type) &&
+        DatagramBytes(message) > kMaxBroadcastDatagramBytes) {
+      AppendLog(true, L"Error sending message to " + address +
+                          L". The message is too long for a broadcast to a domain (" +
+                          std::to_wstring(DatagramBytes(message)) + L" bytes; at most " +
+                          std::to_wstring(kMaxBroadcastDatagramBytes) + L").");
+      return true;
+    }
+    unsigned long error = 0;
+    switch (SendMailslotMessage(kMessengerSlot, message, &error)) {
       case kMailslotSent:
         AppendLog(false, L"Message successfully sent to " + address + L".");
         break;
@@ -99,7 +119,7 @@ void SendViaBroadcast(wMain& main) {
         AppendLog(true, L"There was no message to send to " + address + L".");
         break;
       case kMailslotFailed:
-        AppendLog(true, FailureLine(address, message));
+        AppendLog(true, FailureLine(address, message, error));
         break;
       case kMailslotUnconvertible:
         AppendLog(true, L"Error sending message to " + address + kUnconvertible);

@@ -13,6 +13,31 @@ std::wstring MailslotPath(const std::wstring& to, const std::wstring& slot) {
   return L"\\\\" + to + L"\\mailslot\\" + slot;
 }
 
+bool IsBroadcastRecipient(const std::wstring& address, const std::wstring& type) {
+  return type != L"0" || address == L"*" || address.empty();
+}
+
+std::wstring SendFailureReason(unsigned long errorCode, std::wstring systemText) {
+  const std::wstring code = L" (error " + std::to_wstring(errorCode) + L").";
+  switch (errorCode) {
+    case 0:
+      return std::wstring();
+    case 3025:  // remote mailslots off, the default since Windows 11 24H2
+      return L"Remote mailslots are turned off on this computer" + code +
+             L" The policy \"Enable remote mailslots\" turns them back on.";
+    case 53:  // ERROR_BAD_NETPATH
+      return L"The network path was not found" + code;
+    case 5:  // ERROR_ACCESS_DENIED
+      return L"Access was denied" + code;
+    default:
+      break;
+  }
+  while (!systemText.empty() && (systemText.back() == L'.' || systemText.back() <= L' '))
+    systemText.pop_back();
+  if (systemText.empty()) return L"Error " + std::to_wstring(errorCode) + L".";
+  return systemText + code;
+}
+
 std::string AssembleDatagram(std::string_view from, std::string_view to, std::string_view text) {
   std::string datagram;
   datagram.reserve(from.size() + to.size() + text.size() + 4);

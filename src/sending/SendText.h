@@ -9,6 +9,8 @@ namespace parvox {
 
 // The datagram is assembled in a buffer of this many bytes; a longer one is never sent.
 inline constexpr size_t kMaxDatagramBytes = 65537;
+// Windows refuses a broadcast datagram (to a domain or "*") longer than this.
+inline constexpr size_t kMaxBroadcastDatagramBytes = 424;
 // The mailslot on which the messaging service of every recipient listens.
 inline constexpr wchar_t kMessengerSlot[] = L"messngr";
 
@@ -22,6 +24,14 @@ std::wstring NetSendParameters(const std::wstring& address, const std::wstring& 
 
 // "\\" + To + "\mailslot\" + slot.
 std::wstring MailslotPath(const std::wstring& to, const std::wstring& slot);
+
+// True when the built-in send to this entry is a broadcast: a domain (any TYPE but "0", as the
+// NET path reads it), "*", or no address at all (which the sender turns into "*").
+bool IsBroadcastRecipient(const std::wstring& address, const std::wstring& type);
+
+// Why a mailslot write failed, as a sentence for the log, from the platform's error code and its
+// own description of it (used for the codes without a sentence of their own); empty for 0.
+std::wstring SendFailureReason(unsigned long errorCode, std::wstring systemText);
 
 // From NUL To NUL Text NUL NUL, from texts already in the ANSI code page.
 std::string AssembleDatagram(std::string_view from, std::string_view to, std::string_view text);

@@ -18,7 +18,11 @@ std::wstring GetCurrentUserName() {
   return name;
 }
 
-int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message) {
+int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message,
+                        unsigned long* errorCode) {
+  unsigned long ignored = 0;
+  unsigned long& error = errorCode != nullptr ? *errorCode : ignored;
+  error = 0;
   if (message.Text.empty()) return kMailslotNoText;
   if (message.To.empty()) message.To = L"*";
   if (message.From.empty()) message.From = GetCurrentUserName();
@@ -33,10 +37,14 @@ int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message) 
 
   FileHandle slot(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!slot.Valid()) return kMailslotFailed;
+  if (!slot.Valid()) {
+    error = GetLastError();
+    return kMailslotFailed;
+  }
   DWORD written = 0;
   if (!WriteFile(slot.Get(), datagram.data(), static_cast<DWORD>(datagram.size()), &written,
                  nullptr)) {
+    error = GetLastError();
     return kMailslotFailed;
   }
   return written == datagram.size() ? kMailslotSent : kMailslotShortWrite;

@@ -21,7 +21,10 @@ enum MailslotResult : int {
 
 // Writes From NUL To NUL Text NUL NUL to "\\To\mailslot\slotName". Fills an empty To with "*"
 // and an empty From with the user name. A datagram over 65,537 bytes is not sent (result 3).
-int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message);
+// On a failed open or write, `errorCode` (when given) receives the platform's error code; it is
+// 0 for every other result.
+int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message,
+                        unsigned long* errorCode = nullptr);
 
 // The logged-on user's name.
 std::wstring GetCurrentUserName();

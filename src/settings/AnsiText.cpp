@@ -109,4 +109,11 @@ std::string ToAnsi(std::wstring_view text) {
   return ansi;
 }
 
+std::wstring FromAnsi(std::string_view bytes) {
+  std::wstring text;
+  if (FromAnsi(bytes, text)) return text;
+  for (char c : bytes) text.push_back(static_cast<unsigned char>(c) < 0x80 ? c : L'?');
+  return text;
+}
+
 }  // namespace parvox

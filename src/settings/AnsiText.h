@@ -18,5 +18,7 @@ bool FromAnsi(std::string_view bytes, std::wstring& out, unsigned codePage = Ans
 // For text that is only shown or names a fixed key: when the conversion fails, the ASCII
 // characters stay and every other character becomes "?".
 std::string ToAnsi(std::wstring_view text);
+// For text that comes in to be shown (a received message): the same fallback the other way.
+std::wstring FromAnsi(std::string_view bytes);
 
 }  // namespace parvox

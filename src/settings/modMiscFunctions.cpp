@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "components/SystemErrorText.h"
 #include "components/UniqueHandle.h"
 #include "settings/Win32SettingsFiles.h"
 
@@ -11,13 +12,8 @@ namespace {
 
 std::wstring LastErrorText() {
   DWORD code = GetLastError();
-  wchar_t* text = nullptr;
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring description = length > 0 ? std::wstring(text, length) : L"Error " + std::to_wstring(code) + L".";
-  LocalFree(text);
-  while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r')) description.pop_back();
-  return description;
+  std::wstring description = SystemErrorText(code);
+  return description.empty() ? L"Error " + std::to_wstring(code) + L"." : description;
 }
 
 }  // namespace
@@ -49,16 +45,19 @@ void DeleteFileUnlessSmaller(const std::wstring& path, std::int32_t minimumSize)
 bool IsDirectoryWritable(std::wstring& folder) {
   AddTrailingBackslash(folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring probe = folder + L"parvox-write-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                         std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt) + L".tmp";
-    FileHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::wstring probe = folder + L"parvox-write-test-" + std::to_wstring(GetCurrentProcessId()) +
+                         L"-" + std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt) +
+                         L".tmp";
+    FileHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
       return false;
     }
     static const char kLine[] = "This directory is writable.\r\n";
     DWORD written = 0;
-    bool ok = WriteFile(file.Get(), kLine, sizeof kLine - 1, &written, nullptr) && written == sizeof kLine - 1;
+    bool ok = WriteFile(file.Get(), kLine, sizeof kLine - 1, &written, nullptr) &&
+              written == sizeof kLine - 1;
     file.Reset();
     DeleteFileW(probe.c_str());
     return ok;

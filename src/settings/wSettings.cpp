@@ -16,40 +16,57 @@ namespace {
 using K = FormKind;
 using S = wSettings;
 constexpr std::array kSettingsLayout = {
-    FormControl{S::kChkStartWithWindows, L"chkStartWithWindows", K::kCheckBox, L"Start with Windows.", 150, 1275,
-                1905, 255, L"Start Parvox with Windows at boot time"},
-    FormControl{S::kChkStartMinimised, L"chkStartMinimised", K::kCheckBox, L"Start minimised.", 150, 1530, 1575,
-                255, nullptr},
+    FormControl{S::kChkStartWithWindows, L"chkStartWithWindows", K::kCheckBox,
+                L"Start with Windows.", 150, 1275, 1905, 255,
+                L"Start Parvox with Windows at boot time"},
+    FormControl{S::kChkStartMinimised, L"chkStartMinimised", K::kCheckBox, L"Start minimised.", 150,
+                1530, 1575, 255, nullptr},
     FormControl{S::kChkEscapeMinimises, L"chkEscapeMinimises", K::kCheckBox,
                 L"Pressing Escape minimises window to tray.", 150, 1785, 3495, 255,
                 L"Pressing escape in the main window causes it to minimise to the system tray"},
-    FormControl{S::kChkInternalSend, L"chkInternalSend", K::kCheckBox, L"Use Internal Net Send functions.", 240,
-                3060, 5895, 255, nullptr},
-    FormControl{S::kCmdSave, L"cmdSave", K::kDefaultButton, L"Save", 3165, 4695, 1515, 435, nullptr},
-    FormControl{S::kCmdCancel, L"cmdCancel", K::kButton, L"Cancel", 4710, 4695, 1515, 435, nullptr},
-    FormControl{S::kLabHeaderBkg, L"labHeaderBkg", K::kHeaderBand, L"", -1020, -915, 8940, 2040, nullptr},
+    FormControl{S::kChkInternalSend, L"chkInternalSend", K::kCheckBox,
+                L"Use Internal Net Send functions.", 240, 3060, 5895, 255, nullptr},
+    FormControl{S::kChkReceiveMessages, L"chkReceiveMessages", K::kCheckBox,
+                L"Show messages sent to this computer.", 240, 4395, 5895, 255,
+                L"Receive the messages that others send to this computer and show each one in a "
+                L"small window"},
+    FormControl{S::kCmdSave, L"cmdSave", K::kDefaultButton, L"Save", 3165, 5025, 1515, 435,
+                nullptr},
+    FormControl{S::kCmdCancel, L"cmdCancel", K::kButton, L"Cancel", 4710, 5025, 1515, 435, nullptr},
+    FormControl{S::kLabHeaderBkg, L"labHeaderBkg", K::kHeaderBand, L"", -1020, -915, 8940, 2040,
+                nullptr},
     FormControl{S::kImgLogo, L"imgLogo", K::kImage, L"", 210, 210, 720, 720, nullptr},
-    FormControl{S::kLabTitle, L"labTitle", K::kHeaderTitle, L"Application Settings", 1155, 150, 4800, 195, nullptr},
+    FormControl{S::kLabTitle, L"labTitle", K::kHeaderTitle, L"Application Settings", 1155, 150,
+                4800, 195, nullptr},
     FormControl{S::kLabBody, L"labBody", K::kHeaderLabel,
-                L"This window contains various settings that you can change to tailor the application to your "
-                L"needs. Once you are satisfied with the changes, click on the Save button for them to take "
+                L"This window contains various settings that you can change to tailor the "
+                L"application to your "
+                L"needs. Once you are satisfied with the changes, click on the Save button for "
+                L"them to take "
                 L"immediate effect.",
                 1155, 345, 5070, 760, nullptr},
     FormControl{S::kMultiRule1, L"MultiRule1", K::kRule, L"", -1440, 1110, 8985, 60, nullptr},
-    FormControl{S::kFraNetwork, L"fraNetwork", K::kFrame, L"Network", 105, 2820, 6150, 1620, nullptr},
+    FormControl{S::kFraNetwork, L"fraNetwork", K::kFrame, L"Network", 105, 2820, 6150, 1950,
+                nullptr},
     FormControl{S::kLabNetwork, L"labNetwork", K::kLabel,
-                L"Enabling this will make Parvox use its own internal functions for sending a network message to "
-                L"other PCs and domains, completely bypassing the Windows Net Send command. The advantages of "
-                L"enabling this option are knowing if a message was sent successfully or not, and not having to "
+                L"Enabling this will make Parvox use its own internal functions for sending a "
+                L"network message to "
+                L"other PCs and domains, completely bypassing the Windows Net Send command. The "
+                L"advantages of "
+                L"enabling this option are knowing if a message was sent successfully or not, and "
+                L"not having to "
                 L"have the Messenger service running on this machine.",
                 240, 3345, 5895, 1020, nullptr},
-    FormControl{S::kMultiRule2, L"MultiRule2", K::kRule, L"", -345, 4545, 6840, 90, nullptr},
+    FormControl{S::kMultiRule2, L"MultiRule2", K::kRule, L"", -345, 4875, 6840, 90, nullptr},
 };
 
-constexpr int kOptionBoxes[] = {S::kChkStartWithWindows, S::kChkStartMinimised, S::kChkEscapeMinimises,
-                                S::kChkInternalSend};
-constexpr const wchar_t* kOptionKeys[] = {L"Start With Windows", L"Start Minimised", L"Escape Minimises",
-                                          L"Internal Send"};
+constexpr int kOptionBoxes[] = {S::kChkStartWithWindows, S::kChkStartMinimised,
+                                S::kChkEscapeMinimises, S::kChkInternalSend,
+                                S::kChkReceiveMessages};
+constexpr const wchar_t* kOptionKeys[] = {L"Start With Windows", L"Start Minimised",
+                                          L"Escape Minimises", L"Internal Send",
+                                          L"Receive Messages"};
+constexpr size_t kOptionCount = std::size(kOptionBoxes);
 
 bool* OptionFlag(AppState& app, int box) {
   switch (box) {
@@ -59,6 +76,8 @@ bool* OptionFlag(AppState& app, int box) {
       return &app.startMinimised;
     case S::kChkEscapeMinimises:
       return &app.escapeMinimises;
+    case S::kChkReceiveMessages:
+      return &app.receiveMessages;
     default:
       return &app.internalSend;
   }
@@ -69,11 +88,14 @@ bool* OptionFlag(AppState& app, int box) {
 int BoolToCheckValue(bool value) { return value ? 1 : 0; }
 
 bool wSettings::Open(HWND owner) {
-  if (!CreateForm(owner, L"ParvoxSettings", L"Settings", 6345, 5250, kSettingsLayout)) return false;
-  logo_.Reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0)));
+  if (!CreateForm(owner, L"ParvoxSettings", L"Settings", 6345, 5580, kSettingsLayout)) return false;
+  logo_.Reset(static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0)));
   SetIcon(kImgLogo, logo_.Get());
-  for (int box : {kChkStartWithWindows, kChkStartMinimised, kChkInternalSend, kChkEscapeMinimises}) {
-    CheckDlgButton(Handle(), box, BoolToCheckValue(*OptionFlag(App(), box)) ? BST_CHECKED : BST_UNCHECKED);
+  for (int box : {kChkStartWithWindows, kChkStartMinimised, kChkInternalSend, kChkEscapeMinimises,
+                  kChkReceiveMessages}) {
+    CheckDlgButton(Handle(), box,
+                   BoolToCheckValue(*OptionFlag(App(), box)) ? BST_CHECKED : BST_UNCHECKED);
   }
   SetFocus(Item(kChkStartWithWindows));
   return true;
@@ -89,12 +111,14 @@ void wSettings::Save() {
                    AppTitle(), MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  int values[4];
-  for (int i = 0; i < 4; ++i) values[i] = IsDlgButtonChecked(Handle(), kOptionBoxes[i]) == BST_CHECKED ? 1 : 0;
-  for (int i = 0; i < 4; ++i) {
-    WriteIniValue(kSettingsSection, kOptionKeys[i], std::to_wstring(values[i]), app.settingsFilePath);
+  int values[kOptionCount];
+  for (size_t i = 0; i < kOptionCount; ++i)
+    values[i] = IsDlgButtonChecked(Handle(), kOptionBoxes[i]) == BST_CHECKED ? 1 : 0;
+  for (size_t i = 0; i < kOptionCount; ++i) {
+    WriteIniValue(kSettingsSection, kOptionKeys[i], std::to_wstring(values[i]),
+                  app.settingsFilePath);
   }
-  for (int i = 0; i < 4; ++i) *OptionFlag(app, kOptionBoxes[i]) = values[i] != 0;
+  for (size_t i = 0; i < kOptionCount; ++i) *OptionFlag(app, kOptionBoxes[i]) = values[i] != 0;
   if (values[0] == 1) {
     SetRunValue(L"Parvox", app.executablePath);
   } else {

@@ -1,4 +1,4 @@
-// The settings dialog: the four options, saved to the settings file and applied at once.
+// The settings dialog: the five options, saved to the settings file and applied at once.
 #pragma once
 
 #include "components/Form.h"
@@ -8,8 +8,21 @@ namespace parvox {
 class wSettings : public Form {
  public:
   enum ItemId : int {
-    kChkStartWithWindows = 100, kChkStartMinimised, kChkEscapeMinimises, kChkInternalSend, kCmdSave, kCmdCancel,
-    kLabHeaderBkg, kImgLogo, kLabTitle, kLabBody, kMultiRule1, kFraNetwork, kLabNetwork, kMultiRule2,
+    kChkStartWithWindows = 100,
+    kChkStartMinimised,
+    kChkEscapeMinimises,
+    kChkInternalSend,
+    kCmdSave,
+    kCmdCancel,
+    kLabHeaderBkg,
+    kImgLogo,
+    kLabTitle,
+    kLabBody,
+    kMultiRule1,
+    kFraNetwork,
+    kLabNetwork,
+    kMultiRule2,
+    kChkReceiveMessages,
   };
 
   bool Open(HWND owner);

@@ -1,9 +1,8 @@
 // Messages and addresses the send paths were not made for: very long, outside the ANSI code page,
 // or holding quotes and backslashes. Each is sent for real through the NET stand-in and the
 // messenger mailslot, and the outcome the user is told must match what the recipient got.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -43,8 +42,9 @@ std::wstring LongMessage(size_t length) {
 class HostileSendTest : public test::MainWindowTest {
  protected:
   void StartWithBook(bool internalSend) {
-    WriteSettings(std::string(kBook) + "[Settings]\r\nInternal Send=" + (internalSend ? "1" : "0") +
-                  "\r\n");
+    // The test reads the slot itself, as the recipient would: Parvox must not receive here.
+    WriteSettings(std::string(kBook) + "[Settings]\r\nReceive Messages=0\r\nInternal Send=" +
+                  (internalSend ? "1" : "0") + "\r\n");
     Start();
   }
   void SendTo(std::initializer_list<int> rows, const std::wstring& message) {
@@ -120,12 +120,16 @@ TEST_F(HostileSendTest, BuiltInPath) {
 
   // No such machines: each fails and says so; none of them reaches this machine's slot.
   SendTo({1, 2, 3}, L"hi");
-  EXPECT_EQ(LogText(),
-            log +
-                L"Message successfully sent to ..\r\n"
-                L"Error sending message to say \"hi\". They may not be online.\r\n"
-                L"Error sending message to dom\\ain\\. They may not be online.\r\n"
-                L"Error sending message to .\\mailslot\\messngr. They may not be online.\r\n");
+  EXPECT_EQ(
+      LogText(),
+      log +
+          L"Message successfully sent to ..\r\n"
+          L"Error sending message to say \"hi\". They may not be online. Path not found (error "
+          L"3).\r\n"
+          L"Error sending message to dom\\ain\\. They may not be online. Path not found (error "
+          L"3).\r\n"
+          L"Error sending message to .\\mailslot\\messngr. They may not be online. File not found "
+          L"(error 2).\r\n");
   EXPECT_EQ(receiver.Waiting(), 0u);
   EXPECT_EQ(window->StatusText(), L"Message sent to the 3 selected recipient(s).");
   EXPECT_TRUE(shownBoxes.empty());

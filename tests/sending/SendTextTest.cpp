@@ -1,7 +1,7 @@
 // NET parameters, mailslot path and datagram bytes.
-#include "sending/SendText.h"
-
 #include <gtest/gtest.h>
+
+#include "sending/SendText.h"
 
 namespace parvox {
 namespace {
@@ -29,6 +29,35 @@ TEST(Mailslot, PathAndDatagram) {
   std::string datagram = AssembleDatagram("alice", "bob", "hi");
   EXPECT_EQ(datagram, std::string("alice\0bob\0hi\0\0", 14));
   EXPECT_EQ(AssembleDatagram("", "", "").size(), 4u);
+}
+
+TEST(SendFailureReason, NamedCodesThenTheSystemsOwnText) {
+  struct Case {
+    unsigned long code;
+    std::wstring systemText, expected;
+  } cases[] = {
+      {0, L"The operation completed successfully.\r\n", L""},
+      {3025, L"",
+       L"Remote mailslots are turned off on this computer (error 3025). The policy "
+       L"\"Enable remote mailslots\" turns them back on."},
+      {53, L"ignored", L"The network path was not found (error 53)."},
+      {5, L"ignored", L"Access was denied (error 5)."},
+      {2, L"The system cannot find the file specified.\r\n",
+       L"The system cannot find the file specified (error 2)."},
+      {1231, L"", L"Error 1231."},  // no description from the system
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    EXPECT_EQ(SendFailureReason(c.code, c.systemText), c.expected);
+  }
+}
+
+TEST(IsBroadcastRecipient, DomainsStarAndNoAddress) {
+  EXPECT_FALSE(IsBroadcastRecipient(L"bob", L"0"));
+  EXPECT_TRUE(IsBroadcastRecipient(L"WORKGROUP", L"1"));
+  EXPECT_TRUE(IsBroadcastRecipient(L"pc", L""));  // missing TYPE reads as a domain
+  EXPECT_TRUE(IsBroadcastRecipient(L"*", L"0"));
+  EXPECT_TRUE(IsBroadcastRecipient(L"", L"0"));
 }
 
 }  // namespace

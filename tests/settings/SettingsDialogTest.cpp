@@ -1,8 +1,7 @@
 // The settings dialog and the backup and restore commands, on the real windows, registry and
 // files; the folder browser is answered by the test.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "addressbook/AddressList.h"
 #include "addressbook/modFileIO.h"
@@ -25,7 +24,8 @@ constexpr wchar_t kSettingsClass[] = L"ParvoxSettings";
 bool RunValue(std::wstring& data) {
   wchar_t buffer[1024];
   DWORD size = sizeof buffer;
-  if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, L"Parvox", RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
+  if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, L"Parvox", RRF_RT_REG_SZ, nullptr, buffer,
+                   &size) != ERROR_SUCCESS) {
     return false;
   }
   data = buffer;
@@ -34,20 +34,26 @@ bool RunValue(std::wstring& data) {
 
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
-TEST_F(SettingsDialogTest, SaveWritesAllFourAndAppliesAtOnce) {
+TEST_F(SettingsDialogTest, SaveWritesAllFiveAndAppliesAtOnce) {
   WriteSettings("[Settings]\r\nEscape Minimises=0\r\n");
   Start();
   SetRunValue(L"Parvox", L"C:\\old.exe");
-  WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
-    EXPECT_EQ(test::WindowText(dialog), L"Settings");
-    for (int box : {wSettings::kChkStartWithWindows, wSettings::kChkStartMinimised, wSettings::kChkEscapeMinimises,
-                    wSettings::kChkInternalSend}) {
-      EXPECT_FALSE(Checked(dialog, box)) << box;
-    }
-    ClickItem(dialog, wSettings::kChkInternalSend);
-    ClickItem(dialog, wSettings::kCmdSave);
-  });
+  WithDialog(
+      kSettingsClass, [&] { Command(kMSettings); },
+      [&](HWND dialog) {
+        EXPECT_EQ(test::WindowText(dialog), L"Settings");
+        for (int box : {wSettings::kChkStartWithWindows, wSettings::kChkStartMinimised,
+                        wSettings::kChkEscapeMinimises, wSettings::kChkInternalSend}) {
+          EXPECT_FALSE(Checked(dialog, box)) << box;
+        }
+        EXPECT_TRUE(Checked(dialog, wSettings::kChkReceiveMessages)) << "receiving is on at first";
+        ClickItem(dialog, wSettings::kChkInternalSend);
+        ClickItem(dialog, wSettings::kChkReceiveMessages);
+        ClickItem(dialog, wSettings::kCmdSave);
+      });
   EXPECT_TRUE(App().internalSend) << "the very next send uses the built-in path";
+  EXPECT_FALSE(window->Receiving()) << "the slot is let go at once";
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Receive Messages", L"", SettingsFile()), L"0");
   EXPECT_EQ(ReadIniValue(L"Settings", L"Start With Windows", L"", SettingsFile()), L"0");
   EXPECT_EQ(ReadIniValue(L"Settings", L"Start Minimised", L"", SettingsFile()), L"0");
   EXPECT_EQ(ReadIniValue(L"Settings", L"Escape Minimises", L"", SettingsFile()), L"0");
@@ -58,11 +64,13 @@ TEST_F(SettingsDialogTest, SaveWritesAllFourAndAppliesAtOnce) {
 
 TEST_F(SettingsDialogTest, StartWithWindowsStoresTheQuotedPath) {
   Start();
-  WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
-    EXPECT_TRUE(Checked(dialog, wSettings::kChkEscapeMinimises));
-    ClickItem(dialog, wSettings::kChkStartWithWindows);
-    ClickItem(dialog, wSettings::kCmdSave);
-  });
+  WithDialog(
+      kSettingsClass, [&] { Command(kMSettings); },
+      [&](HWND dialog) {
+        EXPECT_TRUE(Checked(dialog, wSettings::kChkEscapeMinimises));
+        ClickItem(dialog, wSettings::kChkStartWithWindows);
+        ClickItem(dialog, wSettings::kCmdSave);
+      });
   std::wstring data;
   ASSERT_TRUE(RunValue(data));
   EXPECT_EQ(data, L"\"" + folder.File(L"parvox.exe") + L"\"");
@@ -74,15 +82,17 @@ TEST_F(SettingsDialogTest, CancelAndCloseWriteNothing) {
   Start();
   SetRunValue(L"Parvox", L"C:\\old.exe");  // "Start with Windows" is clear in the dialog
   for (bool byTitleBar : {false, true}) {
-    WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
-      ClickItem(dialog, wSettings::kChkInternalSend);
-      ClickItem(dialog, wSettings::kChkStartMinimised);
-      if (byTitleBar) {
-        SendMessageW(dialog, WM_CLOSE, 0, 0);
-      } else {
-        ClickItem(dialog, wSettings::kCmdCancel);
-      }
-    });
+    WithDialog(
+        kSettingsClass, [&] { Command(kMSettings); },
+        [&](HWND dialog) {
+          ClickItem(dialog, wSettings::kChkInternalSend);
+          ClickItem(dialog, wSettings::kChkStartMinimised);
+          if (byTitleBar) {
+            SendMessageW(dialog, WM_CLOSE, 0, 0);
+          } else {
+            ClickItem(dialog, wSettings::kCmdCancel);
+          }
+        });
   }
   EXPECT_FALSE(App().internalSend);
   EXPECT_FALSE(App().startMinimised);
@@ -143,7 +153,9 @@ class BackupRestoreTest : public test::MainWindowTest {
   test::TempFolder chosen;
 };
 
-const char kBook[] = "[Settings]\r\nInternal Send=0\r\n[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=x|TYPE=0\r\n";
+const char kBook[] =
+    "[Settings]\r\nInternal "
+    "Send=0\r\n[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=x|TYPE=0\r\n";
 
 TEST_F(BackupRestoreTest, CancelledBrowserChangesNothing) {
   WriteSettings(kBook);
@@ -162,11 +174,13 @@ TEST_F(BackupRestoreTest, BackupCopiesAndKeepsTheUsersFiles) {
   Start();
   test::WriteBytes(chosen.File(L"test.write"), "mine");
   test::WriteBytes(chosen.File(L"Address Book.ini"), "old backup");
-  pickedFolder = chosen.Path().substr(0, chosen.Path().size() - 1);  // the browser gives no trailing backslash
+  pickedFolder =
+      chosen.Path().substr(0, chosen.Path().size() - 1);  // the browser gives no trailing backslash
   Command(kMBackup);
   EXPECT_EQ(window->StatusText(), L"The settings file has been backed up successfully.");
   EXPECT_EQ(test::ReadBytes(chosen.File(L"Address Book.ini")), kBook);
-  EXPECT_EQ(test::ReadBytes(chosen.File(L"test.write")), "mine") << "a file of the user's own survives";
+  EXPECT_EQ(test::ReadBytes(chosen.File(L"test.write")), "mine")
+      << "a file of the user's own survives";
   EXPECT_EQ(test::CountFiles(chosen.Path()), 2) << "no probe or temporary file is left";
 }
 
@@ -189,7 +203,8 @@ TEST_F(BackupRestoreTest, BackupBeforeAnySettingsFileIsACriticalError) {
   EXPECT_EQ(window->StatusText(), L"Critical error while saving the settings file.");
   ASSERT_EQ(shownBoxes.size(), 1u);
   EXPECT_EQ(shownBoxes[0].text.rfind(L"Error during the backup process: \r\n\t", 0), 0u);
-  EXPECT_GT(shownBoxes[0].text.size(), std::wstring(L"Error during the backup process: \r\n\t").size());
+  EXPECT_GT(shownBoxes[0].text.size(),
+            std::wstring(L"Error during the backup process: \r\n\t").size());
   EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
   EXPECT_EQ(test::CountFiles(chosen.Path()), 0);
 }
@@ -201,7 +216,8 @@ TEST_F(BackupRestoreTest, RestoreFromAFolderWithoutABackup) {
   Command(kMRestore);
   EXPECT_EQ(window->StatusText(), L"Error reading the settings file. Aborted.");
   ASSERT_EQ(shownBoxes.size(), 1u);
-  EXPECT_EQ(shownBoxes[0].text, L"The selected directory does not contain an Address Book.ini file.");
+  EXPECT_EQ(shownBoxes[0].text,
+            L"The selected directory does not contain an Address Book.ini file.");
   EXPECT_EQ(shownBoxes[0].caption, L"Could not restore settings file!");
 }
 
@@ -209,7 +225,8 @@ TEST_F(BackupRestoreTest, RestoreAnsweredNoThenYes) {
   WriteSettings(kBook);
   Start();
   const std::string backup =
-      "[Settings]\r\nInternal Send=1\r\n[Addresses]\r\nTotal=2\r\nAddress[00001]=ADDRESS=b1|DESCRIPTION=|TYPE=0\r\n"
+      "[Settings]\r\nInternal "
+      "Send=1\r\n[Addresses]\r\nTotal=2\r\nAddress[00001]=ADDRESS=b1|DESCRIPTION=|TYPE=0\r\n"
       "Address[00002]=ADDRESS=b2|DESCRIPTION=|TYPE=1\r\n";
   test::WriteBytes(chosen.File(L"Address Book.ini"), backup);
   pickedFolder = chosen.Path();
@@ -219,7 +236,8 @@ TEST_F(BackupRestoreTest, RestoreAnsweredNoThenYes) {
   ASSERT_EQ(shownBoxes.size(), 1u);
   EXPECT_EQ(shownBoxes[0].caption, L"Restore Settings");
   EXPECT_EQ(shownBoxes[0].text,
-            L"Are you sure you want to restore this settings file? Your\r\ncurrent settings and address book "
+            L"Are you sure you want to restore this settings file? Your\r\ncurrent settings and "
+            L"address book "
             L"entries will\r\nbe overwritten.");
   EXPECT_EQ(test::ReadBytes(SettingsFile()), kBook);
   EXPECT_EQ(window->StatusText(), L"-");
@@ -238,15 +256,18 @@ TEST_F(BackupRestoreTest, RestoredBookThatDoesNotLoadSaysSoUntilAGoodOneIsRestor
   Start();
   pickedFolder = chosen.Path();
   answer = IDYES;
-  test::WriteBytes(chosen.File(L"Address Book.ini"),
-                   "[Addresses]\r\nTotal=5000\r\nAddress[00001]=ADDRESS=b1\r\nAddress[03000]=ADDRESS=far\r\n");
+  test::WriteBytes(
+      chosen.File(L"Address Book.ini"),
+      "[Addresses]\r\nTotal=5000\r\nAddress[00001]=ADDRESS=b1\r\nAddress[03000]=ADDRESS=far\r\n");
   Command(kMRestore);
-  EXPECT_EQ(window->StatusText().rfind(L"Error loading address book: ", 0), 0u) << "not reported as restored";
+  EXPECT_EQ(window->StatusText().rfind(L"Error loading address book: ", 0), 0u)
+      << "not reported as restored";
   shownBoxes.clear();
   SaveAddressBook(*window);
   ASSERT_EQ(shownBoxes.size(), 1u) << "a save would drop the entry that was not loaded";
 
-  const std::string good = "[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=b1|DESCRIPTION=|TYPE=0\r\n";
+  const std::string good =
+      "[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=b1|DESCRIPTION=|TYPE=0\r\n";
   test::WriteBytes(chosen.File(L"Address Book.ini"), good);
   Command(kMRestore);
   EXPECT_EQ(window->StatusText(), L"The settings file has been restored successfully.");

@@ -2,9 +2,8 @@
 // boxes answered by the test.
 #pragma once
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <functional>
 #include <memory>
@@ -16,6 +15,8 @@
 
 namespace parvox::test {
 
+// Runs what is queued, and what the program's wait sources (its receiver) have ready, until
+// nothing is left.
 void PumpMessages();
 std::wstring WindowText(HWND window);
 // Clicks a button of a dialog as the user would (BM_CLICK).

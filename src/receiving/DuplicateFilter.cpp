@@ -1,0 +1,62 @@
+// Repeats within the window are recognised by a key per message.
+#include "receiving/DuplicateFilter.h"
+
+#include <string_view>
+
+namespace parvox {
+namespace {
+
+constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+
+void Mix(std::uint64_t& hash, std::wstring_view text) {
+  for (wchar_t c : text) {
+    auto unit = static_cast<std::uint32_t>(c);
+    for (int shift = 0; shift < 32; shift += 8) {
+      hash ^= (unit >> shift) & 0xFF;
+      hash *= kFnvPrime;
+    }
+  }
+  // A separator that no character produces, so "ab"+"c" and "a"+"bc" differ.
+  for (int i = 0; i < 4; ++i) {
+    hash ^= 0xFF;
+    hash *= kFnvPrime;
+  }
+}
+
+}  // namespace
+
+std::uint64_t DuplicateKey(const IncomingMessage& message) {
+  if (message.messageId) return *message.messageId;
+  std::uint64_t hash = kFnvOffset;
+  Mix(hash, message.from);
+  Mix(hash, message.to);
+  Mix(hash, message.text);
+  return hash;
+}
+
+DuplicateFilter::DuplicateFilter(std::uint64_t windowMs, std::size_t capacity)
+    : windowMs_(windowMs), capacity_(capacity == 0 ? 1 : capacity) {}
+
+void DuplicateFilter::Forget(std::uint64_t nowMs) {
+  while (!order_.empty() &&
+         (nowMs - order_.front().atMs >= windowMs_ || order_.size() > capacity_)) {
+    auto found = lastSeen_.find(order_.front().key);
+    // The key may have been let through again since: only its latest sighting counts.
+    if (found != lastSeen_.end() && found->second == order_.front().atMs) lastSeen_.erase(found);
+    order_.pop_front();
+  }
+}
+
+bool DuplicateFilter::IsRepeat(const IncomingMessage& message, std::uint64_t nowMs) {
+  Forget(nowMs);
+  std::uint64_t key = DuplicateKey(message);
+  auto found = lastSeen_.find(key);
+  if (found != lastSeen_.end() && nowMs - found->second < windowMs_) return true;
+  lastSeen_[key] = nowMs;
+  order_.push_back({key, nowMs});
+  if (order_.size() > capacity_) Forget(nowMs);
+  return false;
+}
+
+}  // namespace parvox

@@ -1,0 +1,41 @@
+// The inbox's rule for repeats: classic senders write one copy of a message per network
+// transport, so the same message arriving again within a short time is shown once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <unordered_map>
+
+#include "receiving/IncomingMessage.h"
+
+namespace parvox {
+
+class DuplicateFilter {
+ public:
+  // Messages are remembered for `windowMs`; at most `capacity` at a time (the oldest goes
+  // first), so a flood of different messages keeps the memory bounded.
+  explicit DuplicateFilter(std::uint64_t windowMs = 2000, std::size_t capacity = 16384);
+
+  // True when the same message (the same id, or without one the same From, To and Text) was
+  // let through less than the window before `nowMs`; otherwise remembers it and returns false.
+  bool IsRepeat(const IncomingMessage& message, std::uint64_t nowMs);
+
+ private:
+  struct Seen {
+    std::uint64_t key;
+    std::uint64_t atMs;
+  };
+  void Forget(std::uint64_t nowMs);
+
+  std::uint64_t windowMs_;
+  std::size_t capacity_;
+  std::deque<Seen> order_;  // oldest first
+  std::unordered_map<std::uint64_t, std::uint64_t> lastSeen_;
+};
+
+// The key a message is remembered by: its id, or a 64-bit FNV-1a hash of From, To and Text.
+// Only the key is kept, never the text, so a long message costs no more than a short one.
+std::uint64_t DuplicateKey(const IncomingMessage& message);
+
+}  // namespace parvox

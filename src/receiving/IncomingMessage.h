@@ -1,0 +1,23 @@
+// A message that arrived for this computer, in the one shape every transport hands to the inbox.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace parvox {
+
+// What carried a message to this computer.
+enum class MessageRoute { kMailslot };
+
+struct IncomingMessage {
+  std::wstring from;
+  std::wstring to;
+  std::wstring text;
+  MessageRoute route = MessageRoute::kMailslot;
+  // Set by a transport whose datagrams carry the sender's own identity for a message: the same
+  // id arriving by several routes is one message. The classic datagram has none.
+  std::optional<std::uint64_t> messageId;
+};
+
+}  // namespace parvox

@@ -1,0 +1,82 @@
+// Filtering, logging and showing received messages.
+#include "receiving/MessageInbox.h"
+
+#include <algorithm>
+
+#include "log/modLog.h"
+#include "receiving/ReceivedText.h"
+
+namespace parvox {
+namespace {
+
+std::wstring DateText(const SYSTEMTIME& time) {
+  wchar_t text[128] = L"";
+  GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text, 128);
+  return text;
+}
+
+std::wstring TimeText(const SYSTEMTIME& time) {
+  wchar_t text[128] = L"";
+  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, text, 128);
+  return text;
+}
+
+}  // namespace
+
+void MessageInbox::Receive(IncomingMessage message) {
+  // Names show on one line; nothing in any field can act as anything but text.
+  message.from = SingleLineText(message.from);
+  message.to = SingleLineText(message.to);
+  message.text = PlainText(message.text);
+  if (repeats_.IsRepeat(message, GetTickCount64())) return;
+
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::wstring header = ReceivedHeader(message.from, message.to, DateText(now), TimeText(now));
+  AppendLog(false, ReceivedLogLine(header, message.text));
+
+  if (OpenPopups() >= kMaxOpenPopups) {
+    CountNotShown();
+    return;
+  }
+  auto popup = std::make_unique<MessagePopup>();
+  int cascade = static_cast<int>(popups_.size());
+  if (popup->Open(message, header, cascade,
+                  [this](const std::wstring& from) { host_.ReplyTo(from); })) {
+    popups_.push_back(std::move(popup));
+  }
+}
+
+void MessageInbox::ForgetClosedPopups() {
+  // A pop-up's object outlives its window until here; this never runs inside a pop-up's own
+  // handlers, which only close the window.
+  popups_.erase(std::remove_if(popups_.begin(), popups_.end(),
+                               [](const std::unique_ptr<MessagePopup>& popup) {
+                                 return popup->Handle() == nullptr;
+                               }),
+                popups_.end());
+}
+
+std::size_t MessageInbox::OpenPopups() {
+  ForgetClosedPopups();
+  return popups_.size();
+}
+
+HWND MessageInbox::NoticeWindow() const { return notice_ ? notice_->Handle() : nullptr; }
+
+void MessageInbox::CountNotShown() {
+  if (NoticeWindow() == nullptr) {
+    notShown_ = 0;
+    notice_ = std::make_unique<MoreMessagesNotice>();
+    if (!notice_->Open(static_cast<int>(kMaxOpenPopups))) return;
+  }
+  notice_->SetCount(++notShown_);
+}
+
+bool IsReceivedMessageWindow(HWND window) {
+  wchar_t name[32] = L"";
+  GetClassNameW(window, name, 32);
+  return wcscmp(name, L"ParvoxMessage") == 0 || wcscmp(name, L"ParvoxMoreMessages") == 0;
+}
+
+}  // namespace parvox

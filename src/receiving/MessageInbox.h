@@ -1,0 +1,56 @@
+// Where every received message goes, whatever carried it: repeats are dropped, each message
+// gets its line in the log, and up to ten at a time pop up; one notice counts the rest.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "receiving/DuplicateFilter.h"
+#include "receiving/IncomingMessage.h"
+#include "receiving/MessagePopup.h"
+#include "receiving/MoreMessagesNotice.h"
+
+namespace parvox {
+
+// What a pop-up's Reply asks of the program's main window.
+class MessageReplyHost {
+ public:
+  // Answer `address`; the pop-up closes itself right after this returns.
+  virtual void ReplyTo(const std::wstring& address) = 0;
+
+ protected:
+  ~MessageReplyHost() = default;
+};
+
+class MessageInbox {
+ public:
+  static constexpr std::size_t kMaxOpenPopups = 10;
+
+  explicit MessageInbox(MessageReplyHost& host) : host_(host) {}
+  MessageInbox(const MessageInbox&) = delete;
+  MessageInbox& operator=(const MessageInbox&) = delete;
+
+  void Receive(IncomingMessage message);
+  std::size_t OpenPopups();
+  // The notice's window, or nullptr when it is not open.
+  HWND NoticeWindow() const;
+
+ private:
+  void ForgetClosedPopups();
+  void CountNotShown();
+
+  MessageReplyHost& host_;
+  DuplicateFilter repeats_;
+  std::vector<std::unique_ptr<MessagePopup>> popups_;
+  std::unique_ptr<MoreMessagesNotice> notice_;
+  std::size_t notShown_ = 0;
+};
+
+// True for the windows of received messages, which the message loop gives dialog keys to.
+bool IsReceivedMessageWindow(HWND window);
+
+}  // namespace parvox

@@ -1,0 +1,133 @@
+// The messenger slot's reader thread and the window thread's side of its queue.
+#include "receiving/MessengerSlotReceiver.h"
+
+#include <vector>
+
+#include "components/SystemErrorText.h"
+#include "components/WaitSources.h"
+#include "log/modLog.h"
+#include "receiving/ReceivedText.h"
+#include "sending/SendText.h"
+#include "settings/AnsiText.h"
+
+namespace parvox {
+namespace {
+
+constexpr wchar_t kSlotPath[] = L"\\\\.\\mailslot\\messngr";
+// As long as the longest datagram the built-in sender writes: a longer one is refused to its
+// writer, so a read never meets a datagram bigger than its buffer.
+constexpr DWORD kMaxDatagram = static_cast<DWORD>(kMaxDatagramBytes);
+// While this much waits for the window thread, the reader leaves the rest in the slot.
+constexpr std::size_t kMaxQueuedBytes = 1 << 20;
+// Datagrams handled before the window gets its turn again.
+constexpr std::size_t kBatch = 32;
+constexpr int kMaxFailuresInARow = 16;
+
+}  // namespace
+
+bool MessengerSlotReceiver::Start() {
+  if (Running()) return true;
+  slot_.Reset(CreateMailslotW(kSlotPath, kMaxDatagram, MAILSLOT_WAIT_FOREVER, nullptr));
+  if (slot_.Get() == INVALID_HANDLE_VALUE) slot_.Reset(nullptr);
+  if (!Running()) {
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS) {
+      AppendLog(
+          false,
+          L"Messages sent to this computer cannot be shown here: another program already receives "
+          L"them (the Messenger service, or Parvox running a second time).");
+    } else {
+      AppendLog(false,
+                L"Messages sent to this computer cannot be shown here: " + SystemErrorText(error));
+    }
+    return false;
+  }
+  arrived_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!arrived_.Valid() || !AddWaitSource(arrived_.Get(), [this] { OnArrived(); })) {
+    AppendLog(false, L"Messages sent to this computer cannot be shown here: " +
+                         SystemErrorText(GetLastError()));
+    arrived_.Reset();
+    slot_.Reset(nullptr);
+    return false;
+  }
+  stopping_ = false;
+  readError_ = 0;
+  reader_ = std::thread([this] { ReadUntilStopped(); });
+  return true;
+}
+
+void MessengerSlotReceiver::Stop() {
+  if (!Running()) return;
+  RemoveWaitSource(arrived_.Get());
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    stopping_ = true;
+  }
+  roomInQueue_.notify_all();
+  // The reader sleeps in its read: one byte of our own wakes it to see that it must stop.
+  FileHandle wake(
+      CreateFileW(kSlotPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  DWORD written = 0;
+  if (wake.Valid()) WriteFile(wake.Get(), "", 1, &written, nullptr);
+  if (reader_.joinable()) reader_.join();
+  slot_.Reset(nullptr);
+  arrived_.Reset();
+  queue_.clear();
+  queuedBytes_ = 0;
+}
+
+void MessengerSlotReceiver::ReadUntilStopped() {
+  std::string buffer(kMaxDatagram, '\0');
+  int failures = 0;
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> guard(lock_);
+      roomInQueue_.wait(guard, [this] { return stopping_ || queuedBytes_ < kMaxQueuedBytes; });
+      if (stopping_) return;
+    }
+    DWORD read = 0;
+    BOOL ok = ReadFile(slot_.Get(), buffer.data(), kMaxDatagram, &read, nullptr);
+    DWORD error = ok ? 0 : GetLastError();
+    std::lock_guard<std::mutex> guard(lock_);
+    if (stopping_) return;
+    if (!ok) {
+      // One bad datagram (Wine fails the read after one longer than the slot's limit) is
+      // skipped; a slot that keeps failing is given up.
+      if (++failures < kMaxFailuresInARow) continue;
+      readError_ = error == 0 ? ERROR_GEN_FAILURE : error;
+      SetEvent(arrived_.Get());
+      return;
+    }
+    failures = 0;
+    queue_.emplace_back(buffer.data(), read);
+    queuedBytes_ += read;
+    SetEvent(arrived_.Get());
+  }
+}
+
+void MessengerSlotReceiver::OnArrived() {
+  std::vector<std::string> batch;
+  DWORD error = 0;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    while (!queue_.empty() && batch.size() < kBatch) {
+      queuedBytes_ -= queue_.front().size();
+      batch.push_back(std::move(queue_.front()));
+      queue_.pop_front();
+    }
+    if (queue_.empty()) ResetEvent(arrived_.Get());
+    error = readError_;
+  }
+  roomInQueue_.notify_one();
+  for (const std::string& datagram : batch) {
+    DatagramFields fields = SplitMessengerDatagram(datagram);
+    inbox_.Receive(IncomingMessage{FromAnsi(fields.from), FromAnsi(fields.to),
+                                   FromAnsi(fields.text), MessageRoute::kMailslot, std::nullopt});
+  }
+  if (error != 0 && batch.empty()) {
+    Stop();
+    AppendLog(false, L"Parvox stopped receiving messages: " + SystemErrorText(error));
+  }
+}
+
+}  // namespace parvox

@@ -1,0 +1,35 @@
+// How received bytes become text that is safe to show: the classic datagram's fields, control
+// characters made visible, and the texts of the pop-up and the log.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace parvox {
+
+// The three fields of a classic datagram (From NUL To NUL Text NUL NUL), as views into it. Each
+// field ends at a NUL or at the end of the bytes; missing fields are empty and whatever follows
+// the third NUL is ignored. Nothing inside the data is taken for a length.
+struct DatagramFields {
+  std::string_view from;
+  std::string_view to;
+  std::string_view text;
+};
+DatagramFields SplitMessengerDatagram(std::string_view datagram);
+
+// Every control character except CR, LF and TAB becomes "?", and each line break (CR LF, a lone
+// CR or a lone LF) becomes CR LF, as a multi-line text box shows it.
+std::wstring PlainText(std::wstring_view text);
+// One line: control characters as in PlainText and every line break shown as " ¶ ".
+std::wstring SingleLineText(std::wstring_view text);
+
+// "Message from FROM to TO on DATE at TIME", with the date and time already formatted.
+std::wstring ReceivedHeader(std::wstring_view from, std::wstring_view to, std::wstring_view date,
+                            std::wstring_view time);
+// The log's line for a message: the header, ": " and the text on one line. A text over
+// kMaxLoggedChars is cut there and says how long it was, so a flood of long messages cannot
+// grow the log without bound while every message still gets its line.
+inline constexpr size_t kMaxLoggedChars = 2000;
+std::wstring ReceivedLogLine(std::wstring_view header, std::wstring_view text);
+
+}  // namespace parvox

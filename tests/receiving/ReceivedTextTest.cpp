@@ -1,0 +1,66 @@
+// Damaged and hostile datagrams, control characters, and the texts of a received message.
+#include <gtest/gtest.h>
+
+#include "receiving/ReceivedText.h"
+
+namespace parvox {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(SplitMessengerDatagram, ToleratesAnyBytes) {
+  struct Case {
+    const char* name;
+    std::string datagram, from, to, text;
+  } cases[] = {
+      {"classic", "alice\0bob\0hi\0\0"s, "alice", "bob", "hi"},
+      {"no trailing NULs", "alice\0bob\0hi"s, "alice", "bob", "hi"},
+      {"no NULs at all", "just bytes", "just bytes", "", ""},
+      {"one field", "alice\0"s, "alice", "", ""},
+      {"two fields", "alice\0bob"s, "alice", "bob", ""},
+      {"empty fields", "\0\0hi\0\0"s, "", "", "hi"},
+      {"empty datagram", "", "", "", ""},
+      {"64 KB of NULs", std::string(65536, '\0'), "", "", ""},
+      {"more after the text", "a\0b\0c\0d\0e"s, "a", "b", "c"},
+      {"invalid bytes kept for decoding", "\xFF\x81\0\xC3\0\x90x"s, "\xFF\x81", "\xC3", "\x90x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DatagramFields fields = SplitMessengerDatagram(c.datagram);
+    EXPECT_EQ(fields.from, c.from);
+    EXPECT_EQ(fields.to, c.to);
+    EXPECT_EQ(fields.text, c.text);
+  }
+}
+
+TEST(PlainText, ControlsBecomeQuestionMarksAndLineBreaksCrLf) {
+  struct Case {
+    std::wstring text, plain, singleLine;
+  } cases[] = {
+      {L"a\tb", L"a\tb", L"a\tb"},
+      {L"one\r\ntwo\nthree\rfour", L"one\r\ntwo\r\nthree\r\nfour",
+       L"one \u00B6 two \u00B6 three \u00B6 four"},
+      {L"\r\n\r\n", L"\r\n\r\n", L" \u00B6  \u00B6 "},
+      {L"bell\a esc\x1B[31m del\x7F c1\x85 nul", L"bell? esc?[31m del? c1? nul",
+       L"bell? esc?[31m del? c1? nul"},
+      {L"caf\u00E9 \u20AC \u4E2D", L"caf\u00E9 \u20AC \u4E2D", L"caf\u00E9 \u20AC \u4E2D"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.text.size() << " characters");
+    EXPECT_EQ(PlainText(c.text), c.plain);
+    EXPECT_EQ(SingleLineText(c.text), c.singleLine);
+  }
+}
+
+TEST(ReceivedLogLine, HeaderThenTextOnOneLineCutWhenLong) {
+  std::wstring header = ReceivedHeader(L"alice", L"BOB", L"3/14/2025", L"9:26:53 AM");
+  EXPECT_EQ(header, L"Message from alice to BOB on 3/14/2025 at 9:26:53 AM");
+  EXPECT_EQ(ReceivedLogLine(L"H", L"hi\r\nthere"), L"H: hi \u00B6 there");
+  std::wstring longest(kMaxLoggedChars, L'x');
+  EXPECT_EQ(ReceivedLogLine(L"H", longest), L"H: " + longest);
+  EXPECT_EQ(ReceivedLogLine(L"H", longest + L"yz"),
+            L"H: " + longest + L" ... (2002 characters in all)");
+}
+
+}  // namespace
+}  // namespace parvox
