@@ -39,6 +39,10 @@ NetworkSend::NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
     ownEndpoint_ = endpoint_->Open(0) == UdpEndpoint::OpenResult::kOpen;
   }
   broadcasts_ = BroadcastDestinations(ReadInterfaceTable());
+  // Read from the start: receipts come back while the walk goes on, and a full socket drops them.
+  if (ownEndpoint_ && AddWaitSource(endpoint_->Event(), [this] { OnOwnSocket(); })) {
+    waitingOn_.push_back(endpoint_->Event());
+  }
 }
 
 NetworkSend::~NetworkSend() {
@@ -92,6 +96,7 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
 }
 
 bool NetworkSend::StartWaiting() {
+  walking_ = false;
   if (AllAnswered()) return false;
   deadline_.Reset(CreateWaitableTimerW(nullptr, TRUE, nullptr));
   LARGE_INTEGER due;
@@ -102,9 +107,6 @@ bool NetworkSend::StartWaiting() {
   std::vector<std::pair<HANDLE, std::function<void()>>> sources = {
       {deadline_.Get(), [this] { Finish(this); }}};
   if (lookup_ != nullptr) sources.push_back({lookup_->Event(), [this] { OnLookups(); }});
-  if (ownEndpoint_) {
-    sources.push_back({endpoint_->Event(), [this] { OnOwnSocket(); }});
-  }
   for (auto& [handle, onSignalled] : sources) {
     if (!AddWaitSource(handle, std::move(onSignalled))) return false;
     waitingOn_.push_back(handle);
@@ -141,22 +143,33 @@ void NetworkSend::OnReceipt(const NetworkReceipt& receipt) {
 }
 
 bool NetworkSend::AllAnswered() const {
-  if (lookupsPending_ > 0) return false;
+  if (walking_ || lookupsPending_ > 0) return false;
   return std::none_of(recipients_.begin(), recipients_.end(), [](const Recipient& recipient) {
     return recipient.waitsForMore || (recipient.needsAnswer && !recipient.answered);
   });
 }
 
 void NetworkSend::LogOutcome() const {
+  // One append and at most one showing of the window for the whole send: a thousand of each
+  // would hold up the window.
+  std::wstring text;
+  bool anyError = false;
   for (const OutcomeLine& line : tracker_.Lines()) {
-    if (!line.text.empty()) AppendLog(line.isError, line.text);
+    if (!line.text.empty()) text += (text.empty() ? L"" : L"\r\n") + line.text;
+    anyError = anyError || line.isError;
   }
+  if (!text.empty()) AppendLog(false, text);
+  if (anyError) ShowLogWindow();
 }
 
-void WaitForReceipts(std::unique_ptr<NetworkSend> send) {
-  NetworkSend* waiting = send.get();
-  WaitingSends().push_back(std::move(send));
-  if (!waiting->StartWaiting()) Finish(waiting);
+NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
+                              const std::wstring& from, const std::wstring& text) {
+  WaitingSends().push_back(std::make_unique<NetworkSend>(std::move(endpoint), port, from, text));
+  return *WaitingSends().back();
+}
+
+void WaitForReceipts(NetworkSend& send) {
+  if (!send.StartWaiting()) Finish(&send);
 }
 
 void DeliverReceipt(const NetworkReceipt& receipt) {

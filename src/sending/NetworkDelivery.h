@@ -36,11 +36,13 @@ class NetworkSend {
   size_t AddRecipient(const std::wstring& address, bool domain);
   DeliveryTracker& Tracker() { return tracker_; }
 
-  // Waits on its events until the receipts are in or the time is up; false when it cannot wait.
+  // Ends the walk: waits on its events until the receipts are in or the time is up; false when
+  // it cannot wait or has nothing to wait for.
   bool StartWaiting();
   // Notes the receipt if it answers this send; the caller ends the send once AllAnswered().
   void OnReceipt(const NetworkReceipt& receipt);
-  // True once nothing more can arrive: every recipient was reached by unicast only and answered.
+  // True once nothing more can arrive: the walk is over and every recipient was reached by
+  // unicast only and answered.
   bool AllAnswered() const;
   // Logs each recipient's line; the log comes up when one of them got nothing at all.
   void LogOutcome() const;
@@ -57,6 +59,7 @@ class NetworkSend {
 
   std::shared_ptr<UdpEndpoint> endpoint_;
   bool ownEndpoint_ = false;
+  bool walking_ = true;  // recipients are still being added
   uint16_t port_;
   std::string from_, text_;
   std::vector<IpAddress> broadcasts_;
@@ -70,9 +73,12 @@ class NetworkSend {
   std::vector<HANDLE> waitingOn_;
 };
 
-// Hands a send over to wait for its receipts; its lines are logged when it ends (at once when it
-// cannot wait).
-void WaitForReceipts(std::unique_ptr<NetworkSend> send);
+// A new send, kept until it ends: receipts reach it while its recipients are still being added.
+NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
+                              const std::wstring& from, const std::wstring& text);
+// The walk is over: the send waits for its receipts, and its lines are logged when it ends (at
+// once when there is nothing to wait for).
+void WaitForReceipts(NetworkSend& send);
 // A receipt that arrived on the receiver's port, for whichever send it answers.
 void DeliverReceipt(const NetworkReceipt& receipt);
 bool ReceiptsPending();

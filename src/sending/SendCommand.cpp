@@ -11,6 +11,7 @@
 #include "app/modDeclarations.h"
 #include "app/wMain.h"
 #include "components/SystemErrorText.h"
+#include "components/WaitSources.h"
 #include "components/modListView.h"
 #include "log/modLog.h"
 #include "sending/DeliveryOutcome.h"
@@ -26,11 +27,30 @@ namespace {
 constexpr wchar_t kUnconvertible[] =
     L". The message could not be converted to the system's code page, so it was not sent.";
 
+// A long walk still answers other programs, repaints and takes the receipts that are coming
+// in, so none is dropped by a full socket; the user's input waits until the walk is done.
+constexpr ULONGLONG kAnswerEveryMs = 20;
+
+void KeepAnswering() {
+  while (ServiceWaitSources()) {
+  }
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
+    DispatchMessageW(&message);
+  }
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 template <typename SendOne>
 void ForEachTickedRow(wMain& main, SendOne sendOne) {
   HWND list = main.AddressList();
   long count = 0;
+  ULONGLONG answered = GetTickCount64();
   for (int row = 0, rows = RowCount(list); row < rows; ++row) {
+    if (GetTickCount64() - answered >= kAnswerEveryMs) {
+      KeepAnswering();
+      answered = GetTickCount64();
+    }
     if (!IsItemChecked(list, row)) continue;
     std::wstring address = RowText(list, row);
     main.SetStatusText(L"Sending message to " + address + L" ...");
@@ -114,13 +134,13 @@ void SendViaWindows(wMain& main) {
 }
 
 void SendViaBroadcast(wMain& main) {
-  auto network = std::make_unique<NetworkSend>(main.NetworkEndpoint(), App().networkPort,
-                                               GetCurrentUserName(), main.MessageText());
-  DeliveryTracker& tracker = network->Tracker();
+  NetworkSend& network = StartNetworkSend(main.NetworkEndpoint(), App().networkPort,
+                                          GetCurrentUserName(), main.MessageText());
+  DeliveryTracker& tracker = network.Tracker();
   ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
     MailslotMessage message{GetCurrentUserName(), address, main.MessageText()};
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
-    size_t recipient = network->AddRecipient(address, IsBroadcastRecipient(address, type));
+    size_t recipient = network.AddRecipient(address, IsBroadcastRecipient(address, type));
     // Windows drops a longer broadcast without telling the sender: refuse it here and say why.
     if (!message.Text.empty() && IsBroadcastRecipient(address, type) &&
         DatagramBytes(message) > kMaxBroadcastDatagramBytes) {
@@ -143,7 +163,7 @@ void SendViaBroadcast(wMain& main) {
     return true;  // every recipient was tried, and the log says how each went
   });
   // The lines are logged once the receipts are in.
-  WaitForReceipts(std::move(network));
+  WaitForReceipts(network);
 }
 
 }  // namespace parvox
