@@ -10,6 +10,7 @@ the output folder."""
 import argparse
 import os
 import shutil
+import socket
 import sys
 import tempfile
 import time
@@ -68,6 +69,7 @@ class Journey:
         self.output = args.output
         self.display = self.wine = self.input = self.probe = None
         self.program = self.receiver = None
+        self.others = []  # the copies of the two-program step
         self.timings = []
         # Evidence of an earlier failure would mislead.
         shutil.rmtree(self.output, ignore_errors=True)
@@ -505,6 +507,60 @@ class Journey:
         expect("the book after closing", ini_section(self.settings_bytes(), "Addresses"),
                ini_section(saved, "Addresses"))
 
+    def step_two_programs(self):
+        """Two copies of Parvox, each in a folder of its own with its own UDP port, exchange a
+        message over loopback and the sender logs the receipt."""
+        ports = []
+        for _ in range(2):
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+                probe.bind(("127.0.0.1", 0))
+                ports.append(probe.getsockname()[1])
+        sender_port, receiver_port = ports
+        recipient = f"127.0.0.1:{receiver_port}"
+        books = (
+            f"[Settings]\r\nNetwork Port={receiver_port}\r\n",
+            f"[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS={recipient}|DESCRIPTION=the other"
+            f"|TYPE=0\r\n[Settings]\r\nInternal Send=1\r\nNetwork Port={sender_port}\r\n"
+            f"Last Selected={recipient}\r\n")
+        pids = []
+        for name, book in zip(("receiver", "sender"), books):
+            folder = os.path.join(self.folder, name)
+            os.makedirs(folder)
+            shutil.copy(self.exe, folder)
+            with open(os.path.join(folder, SETTINGS_FILE), "wb") as f:
+                f.write(book.encode("cp1252"))
+            self.others.append(self.wine.start(os.path.join(folder, "parvox.exe"), cwd=folder))
+
+            def new_main():
+                return next((w for w in self.desktop().windows
+                             if w.cls == "ParvoxMain" and w.visible and w.pid not in pids), None)
+            pids.append(wait_until(f"the {name}'s main window", new_main, timeout=60).pid)
+        receiver_pid, sender_pid = pids
+
+        sender = self.desktop().find(cls="ParvoxMain", pid=sender_pid)
+        self.click_control(sender, MESSAGE)
+        self.input.key("ctrl+Home", "ctrl+shift+End")  # the help text goes with the first key
+        self.input.type(MESSAGE_TEXT)
+        wait_equal("the sender's message",
+                   lambda: self.desktop().find(cls="ParvoxMain", pid=sender_pid)
+                   .child(control_id=MESSAGE).text, MESSAGE_TEXT)
+        self.click_control(sender, SEND)
+
+        user = self.probe.user_name()
+        popup = wait_until("the receiver's pop-up",
+                           lambda: self.desktop().find(cls="ParvoxMessage", pid=receiver_pid))
+        expect("the pop-up's caption", popup.text, f"Message from {user}")
+
+        def sender_log():
+            log = self.desktop().find(cls="ParvoxLog", pid=sender_pid)
+            return log.child(control_id=LOG_TEXT).text if log else ""
+        wait_until("the receipt in the sender's log", lambda: "Message delivered" in sender_log())
+        last = sender_log().split("\r\n")[-2]
+        if not (last.startswith(f"Message delivered to {user} (") and last.endswith(").")):
+            raise Failure(f"the sender's line: {last!r}")
+        log = self.desktop().find(cls="ParvoxLog", pid=sender_pid)
+        expect("the sender's log window, all delivered", log.visible, False)
+
     # ---- running ---------------------------------------------------------------------------
 
     def run(self):
@@ -516,6 +572,7 @@ class Journey:
             ("sort, remove, notification area", self.step_sort_remove_tray),
             ("restart: ticks, options, MINIMIZE", self.step_restart),
             ("backup and restore", self.step_backup_restore),
+            ("two programs exchange a message and its receipt", self.step_two_programs),
         ]
         for number, (name, step) in enumerate(steps, 1):
             started = time.monotonic()
@@ -551,7 +608,7 @@ class Journey:
             self.probe.close()
         if self.wine is not None:
             self.wine.server("-k")
-        for process in (self.program, self.receiver):
+        for process in (self.program, self.receiver, *self.others):
             if process is not None and process.poll() is None:
                 process.kill()
         if self.display is not None:
