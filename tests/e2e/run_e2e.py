@@ -31,6 +31,7 @@ BACKUP_FOLDER = "Parvox Backups"
 LIST, ADD, EDIT, REMOVE, MENU, MESSAGE, SEND = 1001, 1003, 1004, 1005, 1006, 1008, 1010
 EDIT_ADDRESS, EDIT_DESCRIPTION, EDIT_USER, EDIT_DOMAIN = 113, 116, 107, 108
 SETTINGS_BOXES = (100, 101, 102, 103)  # with Windows, minimised, Escape minimises, internal send
+RECEIVE_BOX = 114
 LOG_TEXT, LOG_CLOSE = 2006, 2009
 
 USER_ENTRY = (".", "This machine")
@@ -345,9 +346,6 @@ class Journey:
         self.document("main-window.png", self.main())
 
     def step_built_in_send(self):
-        self.receiver = self.wine.start(self.args.receiver, Wine.windows_path(self.slot))
-        ready = os.path.join(self.slot, "ready")
-        wait_until("the mailslot receiver", lambda: os.path.exists(ready), timeout=60)
         self.open_main_menu(1)  # Settings
         settings = self.wait_dialog("ParvoxSettings", "Settings")
         expect("options at first", self.option_boxes(), (0, 0, 1, 0))
@@ -357,16 +355,23 @@ class Journey:
         self.tab_to(settings.child(control_id=SETTINGS_BOXES[3]).hwnd,
                     "\"Use Internal Net Send functions.\"")
         self.input.key("space")
+        # Parvox stops receiving, so that the mailslot receiver below can have the slot.
+        self.tab_to(settings.child(control_id=RECEIVE_BOX).hwnd,
+                    "\"Show messages sent to this computer.\"")
+        self.input.key("space")
         wait_equal("the options ticked", self.option_boxes, (1, 0, 1, 1))
         self.document("settings.png", self.dialog("ParvoxSettings"))
         self.input.key("Return")  # Save
         self.wait_gone("ParvoxSettings")
         options = [("Start With Windows", "1"), ("Start Minimised", "0"), ("Escape Minimises", "1"),
-                   ("Internal Send", "1")]
+                   ("Internal Send", "1"), ("Receive Messages", "0")]
         self.wait_settings("the options in the settings file",
                            lambda d: all(p in ini_section(d, "Settings") for p in options))
         expect("the Run value", self.wine.reg_query(RUN_KEY, "Parvox"),
                f'"{Wine.windows_path(self.exe)}"')
+        self.receiver = self.wine.start(self.args.receiver, Wine.windows_path(self.slot))
+        ready = os.path.join(self.slot, "ready")
+        wait_until("the mailslot receiver", lambda: os.path.exists(ready), timeout=60)
 
         self.click_control(self.main(), SEND)
         log = self.wait_dialog("ParvoxLog", "Log")  # a failure brings the log up
@@ -375,7 +380,8 @@ class Journey:
             return self.dialog("ParvoxLog", "Log").child(control_id=LOG_TEXT).text
         wait_equal("the log", log_text,
                    "Message successfully sent to ..\r\n"
-                   "Error sending message to WORKGROUP. They may not be online.\r\n")
+                   "Error sending message to WORKGROUP. They may not be online. Path not found (error"
+                   " 3).\r\n")
         self.wait_status("Message sent to the 2 selected recipient(s).")
         datagram = (self.probe.user_name().encode("cp1252") + b"\0.\0"
                     + MESSAGE_TEXT.encode("cp1252") + b"\0\0")
