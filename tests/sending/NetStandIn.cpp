@@ -11,8 +11,7 @@ int main() {
   if (length == 0 || length >= MAX_PATH) return 1;
   FILETIME created, exited, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  unsigned long long stamp =
-      (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+  unsigned long long stamp = (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
   char name[64];
   std::snprintf(name, sizeof name, "\\%020llu-%08lu.txt", stamp, GetCurrentProcessId());
   // Written under a temporary name and renamed, so a reader never sees half a record.
