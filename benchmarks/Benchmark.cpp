@@ -111,6 +111,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc != 2 || std::wstring(argv[1]) != L"network") {
     parvox::bench::RunBookBenchmarks(table);
     parvox::bench::RunSendBenchmarks(table);
+    parvox::bench::RunReceiveBenchmarks(table);
   }
   parvox::bench::RunNetworkBenchmarks(table);
   table.Print();

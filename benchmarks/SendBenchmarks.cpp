@@ -17,9 +17,13 @@ namespace {
 constexpr int kRecipients = 1000;
 
 std::string LocalBook(int entries) {
-  std::string book = "[Addresses]\r\nTotal=" + std::to_string(entries) + "\r\n";
+  // The benchmark reads the slot itself, as the recipients would.
+  std::string book =
+      "[Settings]\r\nReceive Messages=0\r\n[Addresses]\r\nTotal=" + std::to_string(entries) +
+      "\r\n";
   for (int i = 1; i <= entries; ++i) {
-    book += "Address[" + std::to_string(100000 + i).substr(1) + "]=ADDRESS=.|DESCRIPTION=this machine|TYPE=0\r\n";
+    book += "Address[" + std::to_string(100000 + i).substr(1) +
+            "]=ADDRESS=.|DESCRIPTION=this machine|TYPE=0\r\n";
   }
   return book;
 }
@@ -51,7 +55,8 @@ void RunSendBenchmarks(Table& table) {
     std::string buffer(70000, '\0');
     while (!stop) {
       DWORD read = 0;
-      if (ReadFile(slot, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) ++delivered;
+      if (ReadFile(slot, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+        ++delivered;
     }
   });
   auto window = StartTicked(folder);
@@ -72,7 +77,8 @@ void RunSendBenchmarks(Table& table) {
   window = StartTicked(folder);
   start = Now();
   SendViaWindows(*window);
-  table.Add("NET SEND path, per recipient (1000 recipients)", Seconds(start) * 1000.0 / kRecipients, "ms");
+  table.Add("NET SEND path, per recipient (1000 recipients)", Seconds(start) * 1000.0 / kRecipients,
+            "ms");
   Close(window);
 }
 

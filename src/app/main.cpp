@@ -8,7 +8,6 @@
 #include "app/MessageLoop.h"
 #include "app/modDeclarations.h"
 #include "app/wMain.h"
-#include "components/WaitSources.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -18,7 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   parvox::wMain mainWindow;
   if (!mainWindow.Create(commandLine, parvox::CurrentModulePath())) return 1;
   MSG message;
-  while (parvox::NextMessage(message)) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     parvox::DispatchProgramMessage(mainWindow.Handle(), message);
   }
   return static_cast<int>(message.wParam);

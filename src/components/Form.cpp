@@ -6,7 +6,6 @@
 #include "app/MainLayout.h"
 #include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
-#include "components/WaitSources.h"
 #include "components/WindowPlacement.h"
 
 namespace parvox {
@@ -140,7 +139,7 @@ void Form::RunModal() {
   if (owner_ != nullptr) EnableWindow(owner_, FALSE);
   ShowWindow(Handle(), SW_SHOW);
   MSG message{};
-  while (Handle() != nullptr && NextMessage(message)) {
+  while (Handle() != nullptr && GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (IsDialogMessageW(Handle(), &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);

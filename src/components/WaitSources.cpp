@@ -1,63 +1,113 @@
-// One list of wait sources for the window thread.
+// Wait sources through the system's thread-pool waits and one message-only window.
 #include "components/WaitSources.h"
 
-#include <algorithm>
-#include <vector>
+#include <cstdint>
+#include <map>
 
 namespace parvox {
 namespace {
 
+constexpr UINT kSignalled = WM_APP + 10;
+constexpr wchar_t kNotifyClass[] = L"ParvoxWaitSources";
+
 struct WaitSource {
-  HANDLE handle;
+  HANDLE handle = nullptr;
   std::function<void()> onSignalled;
+  HANDLE wait = nullptr;  // the pending thread-pool wait, once armed
 };
 
-std::vector<WaitSource>& Sources() {
-  static std::vector<WaitSource> sources;
+// By id rather than handle: a message posted for a source removed since is simply not found.
+std::map<std::uintptr_t, WaitSource>& Sources() {
+  static std::map<std::uintptr_t, WaitSource> sources;
   return sources;
 }
 
-std::vector<HANDLE> Handles() {
-  std::vector<HANDLE> handles;
-  for (const WaitSource& source : Sources()) handles.push_back(source.handle);
-  return handles;
+HWND& NotifyWindow() {
+  static HWND window = nullptr;
+  return window;
+}
+
+void CALLBACK OnPoolSignal(void* id, BOOLEAN) {
+  PostMessageW(NotifyWindow(), kSignalled, reinterpret_cast<WPARAM>(id), 0);
+}
+
+bool Arm(std::uintptr_t id, WaitSource& source) {
+  return RegisterWaitForSingleObject(&source.wait, source.handle, OnPoolSignal,
+                                     reinterpret_cast<void*>(id), INFINITE,
+                                     WT_EXECUTEONLYONCE) != FALSE;
+}
+
+void Disarm(WaitSource& source, HANDLE completion) {
+  if (source.wait != nullptr) UnregisterWaitEx(source.wait, completion);
+  source.wait = nullptr;
+}
+
+LRESULT CALLBACK NotifyProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kSignalled) return DefWindowProcW(window, message, wParam, lParam);
+  auto id = static_cast<std::uintptr_t>(wParam);
+  auto found = Sources().find(id);
+  if (found == Sources().end()) return 0;
+  // The one-shot wait has fired; release it without waiting (this is not its callback).
+  Disarm(found->second, nullptr);
+  // A copy: the handler may add or remove sources, its own included.
+  std::function<void()> handler = found->second.onSignalled;
+  try {
+    handler();
+  } catch (...) {
+    // A failing handler must not unwind through the message loop.
+  }
+  found = Sources().find(id);
+  if (found != Sources().end() && found->second.wait == nullptr) Arm(id, found->second);
+  return 0;
+}
+
+bool CreateNotifyWindow() {
+  if (NotifyWindow() != nullptr) return true;
+  WNDCLASSEXW windowClass{sizeof windowClass};
+  windowClass.lpfnWndProc = NotifyProcedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kNotifyClass;
+  RegisterClassExW(&windowClass);
+  NotifyWindow() = CreateWindowExW(0, kNotifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+  return NotifyWindow() != nullptr;
 }
 
 }  // namespace
 
 bool AddWaitSource(HANDLE handle, std::function<void()> onSignalled) {
-  if (handle == nullptr || Sources().size() >= MAXIMUM_WAIT_OBJECTS - 1) return false;
-  Sources().push_back({handle, std::move(onSignalled)});
-  return true;
+  static std::uintptr_t lastId = 0;
+  if (handle == nullptr || !CreateNotifyWindow()) return false;
+  std::uintptr_t id = ++lastId;
+  WaitSource& source = Sources()[id];
+  source.handle = handle;
+  source.onSignalled = std::move(onSignalled);
+  if (Arm(id, source)) return true;
+  Sources().erase(id);
+  return false;
 }
 
 void RemoveWaitSource(HANDLE handle) {
-  auto& sources = Sources();
-  sources.erase(std::remove_if(sources.begin(), sources.end(),
-                               [&](const WaitSource& source) { return source.handle == handle; }),
-                sources.end());
+  for (auto it = Sources().begin(); it != Sources().end();) {
+    if (it->second.handle == handle) {
+      // Waits for a callback that is running, so none can post after this returns.
+      Disarm(it->second, INVALID_HANDLE_VALUE);
+      it = Sources().erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 bool ServiceWaitSources() {
-  std::vector<HANDLE> handles = Handles();
-  if (handles.empty()) return false;
-  DWORD result =
-      WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, 0);
-  if (result >= WAIT_OBJECT_0 + handles.size()) return false;
-  // A copy: the handler may add or remove sources, its own included.
-  std::function<void()> handler = Sources()[result - WAIT_OBJECT_0].onSignalled;
-  handler();
-  return true;
-}
-
-bool NextMessage(MSG& message) {
-  for (;;) {
-    ServiceWaitSources();
-    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return message.message != WM_QUIT;
-    std::vector<HANDLE> handles = Handles();
-    MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(), INFINITE,
-                                QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  if (NotifyWindow() == nullptr) return false;
+  bool ran = false;
+  MSG message;
+  while (PeekMessageW(&message, NotifyWindow(), kSignalled, kSignalled, PM_REMOVE)) {
+    DispatchMessageW(&message);
+    ran = true;
   }
+  return ran;
 }
 
 }  // namespace parvox

@@ -1,6 +1,7 @@
-// The handles the message loops wait for besides window messages (a receiver's queue of
-// arrived datagrams, for example), each with what to do when it is signalled. The main loop and
-// every modal loop share one list, so what arrives is handled while a dialog is open too.
+// Handles the window thread waits for besides window messages (a receiver's queue of arrived
+// datagrams, for example), each with what to do when it is signalled. The system's wait thread
+// watches them and posts one message per signal, so every message loop (the main one, a modal
+// dialog's, a message box's) runs the handlers, and nothing polls while all is quiet.
 #pragma once
 
 #include <windows.h>
@@ -9,14 +10,13 @@
 
 namespace parvox {
 
-// `onSignalled` runs on the window thread whenever `handle` is found signalled; it must reset
-// or re-arm what signalled it. At most MAXIMUM_WAIT_OBJECTS - 1 handles.
+// `onSignalled` runs on the window thread (the one that adds the first source) after `handle`
+// is signalled; it must reset or re-arm what signalled it, or it runs again.
 bool AddWaitSource(HANDLE handle, std::function<void()> onSignalled);
+// After this returns, the handler of `handle` never runs again.
 void RemoveWaitSource(HANDLE handle);
-// Runs the handler of one signalled handle, if any, without waiting; true when one ran.
+// Runs the handlers of the sources already signalled, without waiting, so that a long task on
+// the window thread can keep receiving; true when one ran.
 bool ServiceWaitSources();
-// GetMessageW that also serves the wait sources while it waits; false on WM_QUIT. A signalled
-// handle and a queued message take turns, so neither can starve the other.
-bool NextMessage(MSG& message);
 
 }  // namespace parvox

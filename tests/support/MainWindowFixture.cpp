@@ -5,7 +5,6 @@
 
 #include "app/MessageLoop.h"
 #include "app/Seams.h"
-#include "components/WaitSources.h"
 #include "network/UdpEndpoint.h"
 #include "sending/NetworkDelivery.h"
 
@@ -27,15 +26,11 @@ uint16_t FreeUdpPort() {
 }
 
 void PumpMessages() {
-  for (bool busy = true; busy;) {
-    busy = ServiceWaitSources();
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      busy = true;
-      if (message.message == WM_QUIT) continue;
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
   }
 }
 
@@ -83,13 +78,10 @@ void MainWindowTest::WithDialog(const wchar_t* dialogClass, const std::function<
 }
 
 void MainWindowTest::Click(MainControlId id) {
-  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-               reinterpret_cast<LPARAM>(window->Control(id)));
+  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window->Control(id)));
 }
 
-void MainWindowTest::Command(int menuId) {
-  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(menuId, 0), 0);
-}
+void MainWindowTest::Command(int menuId) { SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(menuId, 0), 0); }
 
 void MainWindowTest::SetUp() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
@@ -141,8 +133,7 @@ void MainWindowTest::PressKey(HWND control, WORD key, bool ctrl, bool shift, boo
     // What the key-down led to (a typed character, a posted close) runs through the loop too.
     MSG queued;
     while (PeekMessageW(&queued, nullptr, 0, 0, PM_REMOVE)) {
-      if (queued.message != WM_QUIT)
-        DispatchProgramMessage(IsWindow(main) ? main : nullptr, queued);
+      if (queued.message != WM_QUIT) DispatchProgramMessage(IsWindow(main) ? main : nullptr, queued);
     }
   };
   route(MSG{control, WM_KEYDOWN, key, 0x00000001});

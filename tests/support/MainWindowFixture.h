@@ -2,8 +2,9 @@
 // boxes answered by the test.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
@@ -16,8 +17,6 @@
 
 namespace parvox::test {
 
-// Runs what is queued, and what the program's wait sources (its receiver) have ready, until
-// nothing is left.
 void PumpMessages();
 // Pumps until the built-in sends have their receipts in (or their time is up) and have logged.
 void WaitForReceipts();
