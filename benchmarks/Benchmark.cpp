@@ -107,9 +107,13 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   parvox::bench::Table table;
-  parvox::bench::RunBookBenchmarks(table);
-  parvox::bench::RunSendBenchmarks(table);
-  parvox::bench::RunReceiveBenchmarks(table);
+  // "network" runs only the network path's rows.
+  if (argc != 2 || std::wstring(argv[1]) != L"network") {
+    parvox::bench::RunBookBenchmarks(table);
+    parvox::bench::RunSendBenchmarks(table);
+    parvox::bench::RunReceiveBenchmarks(table);
+  }
+  parvox::bench::RunNetworkBenchmarks(table);
   table.Print();
   return 0;
 }

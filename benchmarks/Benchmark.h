@@ -55,6 +55,7 @@ ProcessFigures MeasureInChildProcesses(const std::wstring& what, const std::wstr
 
 void RunBookBenchmarks(Table& table);
 void RunSendBenchmarks(Table& table);
+void RunNetworkBenchmarks(Table& table);
 void RunReceiveBenchmarks(Table& table);
 
 }  // namespace parvox::bench

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "app/AppPaths.h"
+#include "network/NetworkAddress.h"
+#include "network/NetworkDatagram.h"
 #include "settings/NumericText.h"
 #include "settings/modINI.h"
 
@@ -31,6 +33,7 @@ void LoadSettings(const std::wstring& modulePath) {
   // Asked after the reads, so that both describe the same attempt.
   app.settingsRead = IniFileReadable(app.settingsFilePath);
   app.receiveMessages = LeadingNumberFlag(read(L"Receive Messages", L"1"));
+  app.networkPort = ParsePort(read(kNetworkPortKey, L"")).value_or(kDefaultNetworkPort);
 
   app.editIsNewEntry = false;
   app.editAddress.clear();

@@ -1,6 +1,7 @@
 // Process-wide state: the file paths, the five option flags and the entry-editor hand-over.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace parvox {
@@ -17,6 +18,7 @@ struct AppState {
   // defaults, and saving them would replace what the file holds.
   bool settingsRead = true;
   bool receiveMessages = true;
+  uint16_t networkPort = 42165;  // the UDP port Parvox programs talk on
   bool editIsNewEntry = false;
   std::wstring editAddress;
   std::wstring editDescription;

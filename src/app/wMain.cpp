@@ -16,6 +16,7 @@
 #include "components/modListView.h"
 #include "log/modLog.h"
 #include "resource.h"
+#include "sending/NetworkDelivery.h"
 #include "settings/modINI.h"
 
 namespace parvox {
@@ -235,11 +236,17 @@ bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePa
 void wMain::ApplyReceiveOption() {
   if (!App().receiveMessages) {
     slotReceiver_.reset();
+    networkReceiver_.reset();
     return;
   }
-  if (Receiving()) return;
-  slotReceiver_ = std::make_unique<MessengerSlotReceiver>(*inbox_);
-  if (!slotReceiver_->Start()) slotReceiver_.reset();
+  if (!Receiving()) {
+    slotReceiver_ = std::make_unique<MessengerSlotReceiver>(*inbox_);
+    if (!slotReceiver_->Start()) slotReceiver_.reset();
+  }
+  if (networkReceiver_ == nullptr) {
+    networkReceiver_ = std::make_unique<NetworkReceiver>(*inbox_, DeliverReceipt);
+    if (!networkReceiver_->Start(App().networkPort)) networkReceiver_.reset();
+  }
 }
 
 void wMain::ReplyTo(const std::wstring& address) {
@@ -345,7 +352,10 @@ LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       // The program must end and leave no icon behind whatever storing the view state met.
       TrySaveViewState();
-      // Nothing more is received, and the pop-ups go with the program.
+      // Sends still waiting for receipts log what they have; nothing more is received, and the
+      // pop-ups go with the program.
+      FinishWaitingSends();
+      networkReceiver_.reset();
       slotReceiver_.reset();
       inbox_.reset();
       UnloadLogWindow();

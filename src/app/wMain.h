@@ -20,6 +20,7 @@
 #include "components/Window.h"
 #include "receiving/MessageInbox.h"
 #include "receiving/MessengerSlotReceiver.h"
+#include "receiving/NetworkReceiver.h"
 
 namespace parvox {
 
@@ -58,6 +59,11 @@ class wMain : public Window, public AddressBookHost, public MessageReplyHost {
   void ApplyReceiveOption();
   bool Receiving() const { return slotReceiver_ != nullptr && slotReceiver_->Running(); }
   MessageInbox& Inbox() { return *inbox_; }
+  // The receiver's socket, which the built-in send uses so that receipts come back to it;
+  // nullptr while nothing is received over the network.
+  std::shared_ptr<UdpEndpoint> NetworkEndpoint() const {
+    return networkReceiver_ != nullptr ? networkReceiver_->Endpoint() : nullptr;
+  }
   // A pop-up's Reply: done once the pop-up has gone (see OnReply).
   void ReplyTo(const std::wstring& address) override;
 
@@ -106,6 +112,7 @@ class wMain : public Window, public AddressBookHost, public MessageReplyHost {
   HWND lastFocus_ = nullptr;  // the control that gets the keyboard back on activation
   std::unique_ptr<MessageInbox> inbox_;
   std::unique_ptr<MessengerSlotReceiver> slotReceiver_;  // after the inbox it feeds
+  std::unique_ptr<NetworkReceiver> networkReceiver_;     // likewise
   std::wstring pendingReply_;
 };
 

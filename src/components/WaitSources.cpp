@@ -99,4 +99,15 @@ void RemoveWaitSource(HANDLE handle) {
   }
 }
 
+bool ServiceWaitSources() {
+  if (NotifyWindow() == nullptr) return false;
+  bool ran = false;
+  MSG message;
+  while (PeekMessageW(&message, NotifyWindow(), kSignalled, kSignalled, PM_REMOVE)) {
+    DispatchMessageW(&message);
+    ran = true;
+  }
+  return ran;
+}
+
 }  // namespace parvox

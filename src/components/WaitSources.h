@@ -15,5 +15,8 @@ namespace parvox {
 bool AddWaitSource(HANDLE handle, std::function<void()> onSignalled);
 // After this returns, the handler of `handle` never runs again.
 void RemoveWaitSource(HANDLE handle);
+// Runs the handlers of the sources already signalled, without waiting, so that a long task on
+// the window thread can keep receiving; true when one ran.
+bool ServiceWaitSources();
 
 }  // namespace parvox

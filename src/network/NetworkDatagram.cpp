@@ -85,9 +85,15 @@ DecodedDatagram DecodeNetworkDatagram(std::string_view bytes) {
 }
 
 uint64_t NewMessageId() {
-  static std::random_device source;
+  // Seeded once from the system's entropy: asking it for every recipient costs more than the
+  // recipient's whole send.
+  thread_local std::mt19937_64 generator = [] {
+    std::random_device source;
+    std::seed_seq seed{source(), source(), source(), source()};
+    return std::mt19937_64(seed);
+  }();
   uint64_t id = 0;
-  while (id == 0) id = static_cast<uint64_t>(source()) << 32 | source();
+  while (id == 0) id = generator();
   return id;
 }
 

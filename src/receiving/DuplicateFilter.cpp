@@ -26,8 +26,7 @@ void Mix(std::uint64_t& hash, std::wstring_view text) {
 
 }  // namespace
 
-std::uint64_t DuplicateKey(const IncomingMessage& message) {
-  if (message.messageId) return *message.messageId;
+std::uint64_t ContentKey(const IncomingMessage& message) {
   std::uint64_t hash = kFnvOffset;
   Mix(hash, message.from);
   Mix(hash, message.to);
@@ -50,11 +49,20 @@ void DuplicateFilter::Forget(std::uint64_t nowMs) {
 
 bool DuplicateFilter::IsRepeat(const IncomingMessage& message, std::uint64_t nowMs) {
   Forget(nowMs);
-  std::uint64_t key = DuplicateKey(message);
-  auto found = lastSeen_.find(key);
-  if (found != lastSeen_.end() && nowMs - found->second < windowMs_) return true;
-  lastSeen_[key] = nowMs;
-  order_.push_back({key, nowMs});
+  // The content finds the copy that came by the mailslot, which carries no id; the id finds the
+  // copy sent to another of this computer's names.
+  std::uint64_t keys[2] = {ContentKey(message), message.messageId.value_or(0)};
+  size_t count = message.messageId ? 2 : 1;
+  bool repeat = false;
+  for (size_t i = 0; i < count; ++i) {
+    auto found = lastSeen_.find(keys[i]);
+    repeat = repeat || (found != lastSeen_.end() && nowMs - found->second < windowMs_);
+  }
+  if (repeat) return true;
+  for (size_t i = 0; i < count; ++i) {
+    lastSeen_[keys[i]] = nowMs;
+    order_.push_back({keys[i], nowMs});
+  }
   if (order_.size() > capacity_) Forget(nowMs);
   return false;
 }

@@ -18,7 +18,8 @@ class DuplicateFilter {
   explicit DuplicateFilter(std::uint64_t windowMs = 2000, std::size_t capacity = 16384);
 
   // True when the same message (the same id, or without one the same From, To and Text) was
-  // let through less than the window before `nowMs`; otherwise remembers it and returns false.
+  // let through less than the window before `nowMs` (a message with an id is also a repeat of
+  // one with the same From, To and Text); otherwise remembers it and returns false.
   bool IsRepeat(const IncomingMessage& message, std::uint64_t nowMs);
 
  private:
@@ -34,8 +35,8 @@ class DuplicateFilter {
   std::unordered_map<std::uint64_t, std::uint64_t> lastSeen_;
 };
 
-// The key a message is remembered by: its id, or a 64-bit FNV-1a hash of From, To and Text.
-// Only the key is kept, never the text, so a long message costs no more than a short one.
-std::uint64_t DuplicateKey(const IncomingMessage& message);
+// The key of a message's From, To and Text: a 64-bit FNV-1a hash. Only keys are kept, never the
+// text, so a long message costs no more than a short one.
+std::uint64_t ContentKey(const IncomingMessage& message);
 
 }  // namespace parvox

@@ -8,7 +8,7 @@
 namespace parvox {
 
 // What carried a message to this computer.
-enum class MessageRoute { kMailslot };
+enum class MessageRoute { kMailslot, kNetwork };
 
 struct IncomingMessage {
   std::wstring from;

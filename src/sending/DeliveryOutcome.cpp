@@ -7,7 +7,7 @@
 
 namespace parvox {
 size_t DeliveryTracker::AddRecipient(std::wstring address, uint64_t messageId) {
-  recipients_.push_back(Recipient{std::move(address), false, {}, {}});
+  recipients_.push_back(Recipient{std::move(address), false, {}, {}, std::nullopt});
   byId_[messageId] = recipients_.size() - 1;
   return recipients_.size() - 1;
 }
@@ -16,6 +16,10 @@ void DeliveryTracker::SetMailslotResult(size_t recipient, bool sent, std::wstrin
   if (recipient >= recipients_.size()) return;
   recipients_[recipient].mailslotSent = sent;
   recipients_[recipient].failureReason = std::move(failureReason);
+}
+
+void DeliveryTracker::SetMailslotLine(size_t recipient, OutcomeLine line) {
+  if (recipient < recipients_.size()) recipients_[recipient].mailslotLine = std::move(line);
 }
 
 bool DeliveryTracker::AddReceipt(uint64_t messageId, DeliveryReceipt receipt) {
@@ -49,6 +53,7 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
     for (size_t i = 0; i < receipts.size(); ++i) text += (i > 0 ? L", " : L"") + who(receipts[i]);
     return {text + L".", false};
   }
+  if (recipient.mailslotLine) return *recipient.mailslotLine;
   if (recipient.mailslotSent) return {L"Message successfully sent to " + address + L".", false};
   std::wstring text = L"Error sending message to " + address + L". They may not be online.";
   if (!recipient.failureReason.empty()) text += L" " + recipient.failureReason;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,6 +31,9 @@ class DeliveryTracker {
   size_t AddRecipient(std::wstring address, uint64_t messageId);
   // `failureReason` is appended to the error sentence when nothing else reached the recipient.
   void SetMailslotResult(size_t recipient, bool sent, std::wstring failureReason);
+  // For a mailslot outcome the send words itself (nothing written, a text it refused): the line
+  // the recipient gets unless a receipt came back. An empty text logs nothing.
+  void SetMailslotLine(size_t recipient, OutcomeLine line);
   // False for an id this send did not use. A computer that answers twice counts once.
   bool AddReceipt(uint64_t messageId, DeliveryReceipt receipt);
   std::vector<OutcomeLine> Lines() const;
@@ -40,6 +44,7 @@ class DeliveryTracker {
     bool mailslotSent = false;
     std::wstring failureReason;
     std::vector<DeliveryReceipt> receipts;
+    std::optional<OutcomeLine> mailslotLine;
   };
   std::vector<Recipient> recipients_;
   std::unordered_map<uint64_t, size_t> byId_;

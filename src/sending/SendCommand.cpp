@@ -2,6 +2,8 @@
 // and end with the count of recipients the message was handed on for.
 #include "sending/SendCommand.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "addressbook/AddressList.h"
@@ -9,8 +11,11 @@
 #include "app/modDeclarations.h"
 #include "app/wMain.h"
 #include "components/SystemErrorText.h"
+#include "components/WaitSources.h"
 #include "components/modListView.h"
 #include "log/modLog.h"
+#include "sending/DeliveryOutcome.h"
+#include "sending/NetworkDelivery.h"
 #include "sending/SendText.h"
 #include "sending/modAPI.h"
 #include "sending/modMailSlots.h"
@@ -22,11 +27,30 @@ namespace {
 constexpr wchar_t kUnconvertible[] =
     L". The message could not be converted to the system's code page, so it was not sent.";
 
+// A long walk still answers other programs, repaints and takes the receipts that are coming
+// in, so none is dropped by a full socket; the user's input waits until the walk is done.
+constexpr ULONGLONG kAnswerEveryMs = 20;
+
+void KeepAnswering() {
+  while (ServiceWaitSources()) {
+  }
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
+    DispatchMessageW(&message);
+  }
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 template <typename SendOne>
 void ForEachTickedRow(wMain& main, SendOne sendOne) {
   HWND list = main.AddressList();
   long count = 0;
+  ULONGLONG answered = GetTickCount64();
   for (int row = 0, rows = RowCount(list); row < rows; ++row) {
+    if (GetTickCount64() - answered >= kAnswerEveryMs) {
+      KeepAnswering();
+      answered = GetTickCount64();
+    }
     if (!IsItemChecked(list, row)) continue;
     std::wstring address = RowText(list, row);
     main.SetStatusText(L"Sending message to " + address + L" ...");
@@ -39,17 +63,29 @@ size_t DatagramBytes(const MailslotMessage& message) {
   return ToAnsi(message.From).size() + ToAnsi(message.To).size() + ToAnsi(message.Text).size() + 4;
 }
 
-std::wstring FailureLine(const std::wstring& address, const MailslotMessage& message,
-                         unsigned long error) {
-  size_t bytes = DatagramBytes(message);
-  if (bytes > kMaxDatagramBytes) {
-    return L"Error sending message to " + address +
-           L". The message is too long for the built-in protocol (" + std::to_wstring(bytes) +
-           L" bytes; at most " + std::to_wstring(kMaxDatagramBytes) + L").";
+// The line of a mailslot outcome the tracker does not word itself; nothing for a plain success
+// or failure.
+std::optional<OutcomeLine> MailslotOnlyLine(const std::wstring& address,
+                                            const MailslotMessage& message, int result) {
+  switch (result) {
+    case kMailslotNoText:
+      return OutcomeLine{L"There was no message to send to " + address + L".", true};
+    case kMailslotFailed:
+      if (size_t bytes = DatagramBytes(message); bytes > kMaxDatagramBytes) {
+        return OutcomeLine{L"Error sending message to " + address +
+                               L". The message is too long for the built-in protocol (" +
+                               std::to_wstring(bytes) + L" bytes; at most " +
+                               std::to_wstring(kMaxDatagramBytes) + L").",
+                           true};
+      }
+      return std::nullopt;
+    case kMailslotUnconvertible:
+      return OutcomeLine{L"Error sending message to " + address + kUnconvertible, true};
+    case kMailslotSent:
+      return std::nullopt;
+    default:  // a short write is counted but not reported
+      return OutcomeLine{};
   }
-  std::wstring reason = SendFailureReason(error, SystemErrorText(error));
-  return L"Error sending message to " + address + L". They may not be online." +
-         (reason.empty() ? L"" : L" " + reason);
 }
 
 }  // namespace
@@ -98,37 +134,36 @@ void SendViaWindows(wMain& main) {
 }
 
 void SendViaBroadcast(wMain& main) {
+  NetworkSend& network = StartNetworkSend(main.NetworkEndpoint(), App().networkPort,
+                                          GetCurrentUserName(), main.MessageText());
+  DeliveryTracker& tracker = network.Tracker();
   ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
     MailslotMessage message{GetCurrentUserName(), address, main.MessageText()};
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
+    size_t recipient = network.AddRecipient(address, IsBroadcastRecipient(address, type));
     // Windows drops a longer broadcast without telling the sender: refuse it here and say why.
     if (!message.Text.empty() && IsBroadcastRecipient(address, type) &&
         DatagramBytes(message) > kMaxBroadcastDatagramBytes) {
-      AppendLog(true, L"Error sending message to " + address +
-                          L". The message is too long for a broadcast to a domain (" +
-                          std::to_wstring(DatagramBytes(message)) + L" bytes; at most " +
-                          std::to_wstring(kMaxBroadcastDatagramBytes) + L").");
+      tracker.SetMailslotLine(recipient,
+                              {L"Error sending message to " + address +
+                                   L". The message is too long for a broadcast to a domain (" +
+                                   std::to_wstring(DatagramBytes(message)) + L" bytes; at most " +
+                                   std::to_wstring(kMaxBroadcastDatagramBytes) + L").",
+                               true});
       return true;
     }
     unsigned long error = 0;
-    switch (SendMailslotMessage(kMessengerSlot, message, &error)) {
-      case kMailslotSent:
-        AppendLog(false, L"Message successfully sent to " + address + L".");
-        break;
-      case kMailslotNoText:
-        AppendLog(true, L"There was no message to send to " + address + L".");
-        break;
-      case kMailslotFailed:
-        AppendLog(true, FailureLine(address, message, error));
-        break;
-      case kMailslotUnconvertible:
-        AppendLog(true, L"Error sending message to " + address + kUnconvertible);
-        break;
-      default:  // a short write is counted but not reported
-        break;
+    int result = SendMailslotMessage(kMessengerSlot, message, &error);
+    if (std::optional<OutcomeLine> line = MailslotOnlyLine(address, message, result)) {
+      tracker.SetMailslotLine(recipient, std::move(*line));
+    } else {
+      tracker.SetMailslotResult(recipient, result == kMailslotSent,
+                                SendFailureReason(error, SystemErrorText(error)));
     }
     return true;  // every recipient was tried, and the log says how each went
   });
+  // The lines are logged once the receipts are in.
+  WaitForReceipts(network);
 }
 
 }  // namespace parvox

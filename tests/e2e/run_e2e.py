@@ -10,6 +10,7 @@ the output folder."""
 import argparse
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -85,6 +86,7 @@ class Journey:
         self.output = args.output
         self.display = self.wine = self.input = self.probe = None
         self.program = self.receiver = None
+        self.others = []  # the copies of the two-program step
         self.timings = []
         # Evidence of an earlier failure would mislead.
         shutil.rmtree(self.output, ignore_errors=True)
@@ -422,6 +424,10 @@ class Journey:
                            lambda d: ("Receive Messages", "1") in ini_section(d, "Settings"))
 
         # Sent to "." with the built-in sender, the message comes back through the real slot.
+        # WORKGROUP stays out of it: this computer is in that workgroup, so its broadcast would
+        # pop up here too.
+        self.toggle_row("WORKGROUP")
+        self.wait_rows([(".", True), ("WORKGROUP", False)])
         user = self.probe.user_name()
         self.click_control(self.main(), SEND)
         popup = self.wait_dialog("ParvoxMessage", f"Message from {user}")
@@ -429,12 +435,6 @@ class Journey:
         header = popup.child(control_id=POPUP_HEADER).text
         if not header.startswith(f"Message from {user} to . on "):
             raise Failure(f"the pop-up's first line reads {header!r}")
-        log = self.wait_dialog("ParvoxLog", "Log")  # WORKGROUP failed again
-        wait_until("the received message in the log",
-                   lambda: f"{header}: {MESSAGE_TEXT}\r\n" in log.child(control_id=LOG_TEXT).text)
-        # Without a window manager Wine stacks the log, which came up last, over the pop-up.
-        self.click_control(self.dialog("ParvoxLog", "Log"), LOG_CLOSE)
-        self.wait_gone("ParvoxLog", "Log")
         # Without a window manager Wine neither restacks nor shows on the root window a window
         # that came up without taking the keyboard: raise it as a window manager would, and take
         # its picture from the window itself.
@@ -445,6 +445,16 @@ class Journey:
                               os.path.join(self.args.docs, "popup.png"))
         self.click_control(popup, POPUP_OK)
         self.wait_gone("ParvoxMessage")
+        # Every recipient got it, so the log stays hidden until asked for.
+        self.wait_status("Message sent to the 1 selected recipient(s).")
+        self.open_main_menu(2)  # Log
+        log = self.wait_dialog("ParvoxLog", "Log")
+        wait_until("the received message in the log",
+                   lambda: f"{header}: {MESSAGE_TEXT}\r\n" in log.child(control_id=LOG_TEXT).text)
+        self.click_control(self.dialog("ParvoxLog", "Log"), LOG_CLOSE)
+        self.wait_gone("ParvoxLog", "Log")
+        self.toggle_row("WORKGROUP")
+        self.wait_rows([(".", True), ("WORKGROUP", True)])
 
     def step_sort_remove_tray(self):
         name_header, description_header = self.headers()
@@ -567,6 +577,60 @@ class Journey:
         expect("the book after closing", ini_section(self.settings_bytes(), "Addresses"),
                ini_section(saved, "Addresses"))
 
+    def step_two_programs(self):
+        """Two copies of Parvox, each in a folder of its own with its own UDP port, exchange a
+        message over loopback and the sender logs the receipt."""
+        ports = []
+        for _ in range(2):
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+                probe.bind(("127.0.0.1", 0))
+                ports.append(probe.getsockname()[1])
+        sender_port, receiver_port = ports
+        recipient = f"127.0.0.1:{receiver_port}"
+        books = (
+            f"[Settings]\r\nNetwork Port={receiver_port}\r\n",
+            f"[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS={recipient}|DESCRIPTION=the other"
+            f"|TYPE=0\r\n[Settings]\r\nInternal Send=1\r\nNetwork Port={sender_port}\r\n"
+            f"Last Selected={recipient}\r\n")
+        pids = []
+        for name, book in zip(("receiver", "sender"), books):
+            folder = os.path.join(self.folder, name)
+            os.makedirs(folder)
+            shutil.copy(self.exe, folder)
+            with open(os.path.join(folder, SETTINGS_FILE), "wb") as f:
+                f.write(book.encode("cp1252"))
+            self.others.append(self.wine.start(os.path.join(folder, "parvox.exe"), cwd=folder))
+
+            def new_main():
+                return next((w for w in self.desktop().windows
+                             if w.cls == "ParvoxMain" and w.visible and w.pid not in pids), None)
+            pids.append(wait_until(f"the {name}'s main window", new_main, timeout=60).pid)
+        receiver_pid, sender_pid = pids
+
+        sender = self.desktop().find(cls="ParvoxMain", pid=sender_pid)
+        self.click_control(sender, MESSAGE)
+        self.input.key("ctrl+Home", "ctrl+shift+End")  # the help text goes with the first key
+        self.input.type(MESSAGE_TEXT)
+        wait_equal("the sender's message",
+                   lambda: self.desktop().find(cls="ParvoxMain", pid=sender_pid)
+                   .child(control_id=MESSAGE).text, MESSAGE_TEXT)
+        self.click_control(sender, SEND)
+
+        user = self.probe.user_name()
+        popup = wait_until("the receiver's pop-up",
+                           lambda: self.desktop().find(cls="ParvoxMessage", pid=receiver_pid))
+        expect("the pop-up's caption", popup.text, f"Message from {user}")
+
+        def sender_log():
+            log = self.desktop().find(cls="ParvoxLog", pid=sender_pid)
+            return log.child(control_id=LOG_TEXT).text if log else ""
+        wait_until("the receipt in the sender's log", lambda: "Message delivered" in sender_log())
+        last = sender_log().split("\r\n")[-2]
+        if not (last.startswith(f"Message delivered to {user} (") and last.endswith(").")):
+            raise Failure(f"the sender's line: {last!r}")
+        log = self.desktop().find(cls="ParvoxLog", pid=sender_pid)
+        expect("the sender's log window, all delivered", log.visible, False)
+
     # ---- running ---------------------------------------------------------------------------
 
     def run(self):
@@ -579,6 +643,7 @@ class Journey:
             ("sort, remove, notification area", self.step_sort_remove_tray),
             ("restart: ticks, options, MINIMIZE", self.step_restart),
             ("backup and restore", self.step_backup_restore),
+            ("two programs exchange a message and its receipt", self.step_two_programs),
         ]
         for number, (name, step) in enumerate(steps, 1):
             started = time.monotonic()
@@ -614,7 +679,7 @@ class Journey:
             self.probe.close()
         if self.wine is not None:
             self.wine.server("-k")
-        for process in (self.program, self.receiver):
+        for process in (self.program, self.receiver, *self.others):
             if process is not None and process.poll() is None:
                 process.kill()
         if self.display is not None:

@@ -41,11 +41,13 @@ TEST(DuplicateFilter, AnIdMakesOneMessageOfDifferentRoutes) {
   first.messageId = 42;
   IncomingMessage sameIdOtherTo = Message(L"alice", L"*", L"hi");
   sameIdOtherTo.messageId = 42;
-  IncomingMessage otherId = first;
+  IncomingMessage otherId = Message(L"alice", L"bob", L"hi again");
   otherId.messageId = 43;
+  IncomingMessage mailslotCopy = Message(L"alice", L"bob", L"hi");  // no id on that route
   EXPECT_FALSE(filter.IsRepeat(first, 0));
   EXPECT_TRUE(filter.IsRepeat(sameIdOtherTo, 5));
   EXPECT_FALSE(filter.IsRepeat(otherId, 6));
+  EXPECT_TRUE(filter.IsRepeat(mailslotCopy, 7));
 }
 
 TEST(DuplicateFilter, CapacityBoundsWhatIsRemembered) {

@@ -14,6 +14,12 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
   size_t gone = tracker.AddRecipient(L"ghost", 14);
   size_t quiet = tracker.AddRecipient(L"pc7", 15);
   tracker.AddRecipient(L"10.0.0.8", 16);
+  size_t refused = tracker.AddRecipient(L"ALL", 17);
+  size_t refusedButHeard = tracker.AddRecipient(L"ALL", 18);
+  size_t shortWrite = tracker.AddRecipient(L"pc5", 19);
+  tracker.SetMailslotLine(refused, {L"Error sending message to ALL. Too long.", true});
+  tracker.SetMailslotLine(refusedButHeard, {L"Error sending message to ALL. Too long.", true});
+  tracker.SetMailslotLine(shortWrite, {L"", false});
   tracker.SetMailslotResult(bob, false, L"The network path was not found.");
   tracker.SetMailslotResult(domain, true, L"");
   tracker.SetMailslotResult(machine, true, L"");
@@ -24,10 +30,11 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
   EXPECT_TRUE(tracker.AddReceipt(12, {L"PC2", L"alice"}));
   EXPECT_TRUE(tracker.AddReceipt(12, {L"pc2", L"alice"}));  // the same computer by another route
   EXPECT_TRUE(tracker.AddReceipt(16, {L"PC8", L""}));
+  EXPECT_TRUE(tracker.AddReceipt(18, {L"PC4", L"carol"}));
   EXPECT_FALSE(tracker.AddReceipt(99, {L"PC3", L"eve"}));  // not an id of this send
 
   std::vector<OutcomeLine> lines = tracker.Lines();
-  ASSERT_EQ(lines.size(), 6u);
+  ASSERT_EQ(lines.size(), 9u);
   struct Expected {
     const wchar_t* text;
     bool isError;
@@ -39,6 +46,9 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
        true},
       {L"Error sending message to pc7. They may not be online.", true},
       {L"Message delivered to 10.0.0.8 (PC8).", false},
+      {L"Error sending message to ALL. Too long.", true},
+      {L"Message delivered to carol (PC4).", false},
+      {L"", false},  // a short write is counted but not reported
   };
   for (size_t i = 0; i < lines.size(); ++i) {
     SCOPED_TRACE(i);

@@ -44,7 +44,8 @@ class HostileSendTest : public test::MainWindowTest {
   void StartWithBook(bool internalSend) {
     // The test reads the slot itself, as the recipient would: Parvox must not receive here.
     WriteSettings(std::string(kBook) + "[Settings]\r\nReceive Messages=0\r\nInternal Send=" +
-                  (internalSend ? "1" : "0") + "\r\n");
+                  (internalSend ? "1" : "0") +
+                  "\r\nNetwork Port=" + std::to_string(test::FreeUdpPort()) + "\r\n");
     Start();
   }
   void SendTo(std::initializer_list<int> rows, const std::wstring& message) {
@@ -53,6 +54,7 @@ class HostileSendTest : public test::MainWindowTest {
     // As the program's own text, not typed: an edit control takes at most 32,767 typed characters.
     SetWindowTextW(window->Control(kIdTxtMsg), message.c_str());
     SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0);
+    test::WaitForReceipts();
   }
 };
 
@@ -105,6 +107,8 @@ TEST_F(HostileSendTest, BuiltInPath) {
 
   SendTo({0}, LongMessage(100000));
   std::wstring log =
+      L"The message was not sent to . over the network. The message is too long for the network "
+      L"(100000 bytes; at most 60000).\r\n"
       L"Error sending message to .. The message is too long for the built-in protocol (";
   log += std::to_wstring(user.size() + 1 + 1 + 1 + 100000 + 2);
   log += L" bytes; at most 65537).\r\n";

@@ -35,7 +35,8 @@ class SendTest : public test::MainWindowTest {
   void StartWithBook(bool internalSend) {
     // The test reads the slot itself, as the recipient would: Parvox must not receive here.
     WriteSettings(std::string(kBook) + "[Settings]\r\nReceive Messages=0\r\nInternal Send=" +
-                  (internalSend ? "1" : "0") + "\r\n");
+                  (internalSend ? "1" : "0") +
+                  "\r\nNetwork Port=" + std::to_string(test::FreeUdpPort()) + "\r\n");
     Start();
   }
   void Tick(std::initializer_list<int> rows) {
@@ -43,6 +44,7 @@ class SendTest : public test::MainWindowTest {
   }
   void ClickSend() {
     SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0);
+    test::WaitForReceipts();
   }
 };
 

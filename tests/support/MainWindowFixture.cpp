@@ -5,11 +5,25 @@
 
 #include "app/MessageLoop.h"
 #include "app/Seams.h"
+#include "network/UdpEndpoint.h"
+#include "sending/NetworkDelivery.h"
 
 namespace parvox::test {
 
 std::vector<ShownMessageBox> MainWindowTest::shownBoxes;
 int MainWindowTest::answer = IDOK;
+
+void WaitForReceipts() {
+  for (PumpMessages(); ReceiptsPending(); PumpMessages()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+}
+
+uint16_t FreeUdpPort() {
+  UdpEndpoint probe;
+  probe.Open(0);
+  return probe.Port();
+}
 
 void PumpMessages() {
   MSG message;

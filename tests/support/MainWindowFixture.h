@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,11 @@
 namespace parvox::test {
 
 void PumpMessages();
+// Pumps until the built-in sends have their receipts in (or their time is up) and have logged.
+void WaitForReceipts();
+// A UDP port nothing listens on right now, for a test's `Network Port`: no other Parvox on this
+// machine then answers what the test sends.
+uint16_t FreeUdpPort();
 std::wstring WindowText(HWND window);
 // Clicks a button of a dialog as the user would (BM_CLICK).
 void ClickItem(HWND dialog, int id);

@@ -1,0 +1,194 @@
+// The network path: the cost of one recipient's datagrams, a message's round trip to its receipt
+// on loopback, and a send to 1,000 recipients with all their receipts.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "Benchmark.h"
+#include "app/modDeclarations.h"
+#include "app/wMain.h"
+#include "components/WaitSources.h"
+#include "components/modListView.h"
+#include "log/modLog.h"
+#include "network/NetworkDatagram.h"
+#include "network/UdpEndpoint.h"
+#include "sending/NetworkDelivery.h"
+#include "sending/SendCommand.h"
+#include "sending/modMailSlots.h"
+
+namespace parvox::bench {
+namespace {
+
+constexpr int kRecipients = 1000;
+const IpAddress kLoopback = Ipv4Address(0x7F000001);
+
+uint16_t FreePort() {
+  UdpEndpoint probe;
+  probe.Open(0);
+  return probe.Port();
+}
+
+// The window thread's turn: messages and the wait sources, as the program's loop serves them.
+void Serve() {
+  for (bool busy = true; busy;) {
+    busy = ServiceWaitSources();
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      busy = true;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+}
+
+std::string Settings(uint16_t port, bool internalSend) {
+  return "[Settings]\r\nNetwork Port=" + std::to_string(port) +
+         "\r\nInternal Send=" + (internalSend ? "1" : "0") + "\r\n";
+}
+
+// Asks the window something every few milliseconds from another thread and keeps the longest
+// wait for its answer.
+class ResponsivenessWatch {
+ public:
+  explicit ResponsivenessWatch(HWND window)
+      : thread_([this, window] {
+          while (!stop_) {
+            LARGE_INTEGER start = Now();
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+            longest_ = std::max(longest_.load(), Seconds(start));
+            Sleep(5);
+          }
+        }) {}
+  double StopAndTakeLongestMs() {
+    stop_ = true;
+    thread_.join();
+    return longest_ * 1000.0;
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<double> longest_{0};
+  std::thread thread_;
+};
+
+void PerRecipient(Table& table) {
+  const uint16_t port = FreePort();
+  for (bool domain : {false, true}) {
+    NetworkSend send(nullptr, port, L"benchmark", L"Benchmark message to every recipient.");
+    LARGE_INTEGER start = Now();
+    for (int i = 0; i < kRecipients; ++i)
+      send.AddRecipient(domain ? L"WORKGROUP" : L"127.0.0.1", domain);
+    std::string name = domain ? "network path per recipient, domain (subnet broadcasts)"
+                              : "network path per recipient, IP address (no name resolution)";
+    table.Add(name, Seconds(start) * 1000.0 / kRecipients, "ms");
+    table.Goal(name, 0.1);
+  }
+}
+
+void MessageToReceipt(Table& table, const std::wstring& folder) {
+  const uint16_t port = FreePort();
+  WriteFileBytes(folder + L"Address Book.ini", Settings(port, false));
+  auto window = std::make_unique<wMain>();
+  window->Create(L"", folder + L"parvox.exe");
+  UdpEndpoint peer;
+  peer.Open(0);
+  std::vector<double> times;
+  for (int round = 0; round < 5; ++round) {
+    // A fresh receiver each 20 messages: its per-source limit is not what is measured here.
+    App().receiveMessages = false;
+    window->ApplyReceiveOption();
+    App().receiveMessages = true;
+    window->ApplyReceiveOption();
+    for (int i = 0; i < 20; ++i) {
+      std::string bytes;
+      uint64_t id = NewMessageId();
+      EncodeNetworkMessage({id, "benchmark", "*", "Round trip"}, bytes);
+      LARGE_INTEGER start = Now();
+      peer.SendTo({kLoopback, port}, bytes);
+      bool answered = false;
+      while (!answered && Seconds(start) < 5) {
+        Serve();
+        while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
+          DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
+          auto* receipt = std::get_if<NetworkReceipt>(&decoded);
+          answered = answered || (receipt != nullptr && receipt->id == id);
+        }
+        HANDLE arrived = peer.Event();
+        if (!answered) MsgWaitForMultipleObjects(1, &arrived, FALSE, 1, QS_ALLINPUT);
+      }
+      times.push_back(Seconds(start) * 1000.0);
+    }
+  }
+  std::sort(times.begin(), times.end());
+  table.Add("message to receipt on loopback (median of 100)", times[times.size() / 2], "ms");
+  table.Goal("message to receipt on loopback (median of 100)", 5);
+  DestroyWindow(window->Handle());
+  PumpMessages();
+}
+
+void ThousandRecipients(Table& table, const std::wstring& folder) {
+  // A plain socket plays the 1,000 answering programs: a real receiver would limit one source.
+  UdpEndpoint peer;
+  peer.Open(0);
+  AddWaitSource(peer.Event(), [&] {
+    while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
+      DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
+      if (auto* message = std::get_if<NetworkMessage>(&decoded)) {
+        peer.SendTo(datagram->source, EncodeNetworkReceipt({message->id, "PEER", "peer"}));
+      }
+    }
+  });
+  const std::string address = "127.0.0.1:" + std::to_string(peer.Port());
+  std::string book = "[Addresses]\r\nTotal=" + std::to_string(kRecipients) + "\r\n";
+  for (int i = 1; i <= kRecipients; ++i) {
+    book += "Address[" + std::to_string(100000 + i).substr(1) + "]=ADDRESS=" + address +
+            "|DESCRIPTION=peer|TYPE=0\r\n";
+  }
+  WriteFileBytes(folder + L"Address Book.ini", book + Settings(FreePort(), true));
+  auto window = std::make_unique<wMain>();
+  window->Create(L"", folder + L"parvox.exe");
+  for (int row = 0; row < kRecipients; ++row) SetItemChecked(window->AddressList(), row, true);
+  SetWindowTextW(window->Control(kIdTxtMsg), L"Benchmark message to every recipient.");
+  Serve();
+  const size_t logBefore = LogText().size();
+
+  ResponsivenessWatch watch(window->Handle());
+  LARGE_INTEGER start = Now();
+  PostMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0);
+  do {
+    Serve();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+  } while ((ReceiptsPending() || LogText().size() == logBefore) && Seconds(start) < 30);
+  double seconds = Seconds(start);
+  double longestMs = watch.StopAndTakeLongestMs();
+  std::wstring log = LogText().substr(logBefore);
+  size_t delivered = 0;
+  for (size_t at = log.find(L"Message delivered"); at != std::wstring::npos;
+       at = log.find(L"Message delivered", at + 1)) {
+    ++delivered;
+  }
+  table.Add("1000 recipients answered by one plain socket: send to last log line", seconds, "s");
+  table.Goal("1000 recipients answered by one plain socket: send to last log line", 3);
+  table.Add("1000 recipients: lines reading delivered", static_cast<double>(delivered), "count");
+  table.Add("1000 recipients: longest time the window did not answer", longestMs, "ms");
+  table.Goal("1000 recipients: longest time the window did not answer", 100);
+  RemoveWaitSource(peer.Event());
+  DestroyWindow(window->Handle());
+  PumpMessages();
+}
+
+}  // namespace
+
+void RunNetworkBenchmarks(Table& table) {
+  std::wstring folder = NewTempFolder();
+  PerRecipient(table);
+  MessageToReceipt(table, folder);
+  ThousandRecipients(table, folder);
+}
+
+}  // namespace parvox::bench

@@ -1,0 +1,195 @@
+// Sends over UDP and waits for the receipts through the message loop's wait sources, so the
+// window answers all along.
+#include "sending/NetworkDelivery.h"
+
+#include <algorithm>
+
+#include "components/WaitSources.h"
+#include "log/modLog.h"
+#include "network/LocalInterfaces.h"
+#include "network/NetworkAddress.h"
+#include "settings/AnsiText.h"
+
+namespace parvox {
+namespace {
+
+std::vector<std::unique_ptr<NetworkSend>>& WaitingSends() {
+  static std::vector<std::unique_ptr<NetworkSend>> sends;
+  return sends;
+}
+
+// Logs the send's lines and lets it go; nothing of it may be touched afterwards.
+void Finish(NetworkSend* send) {
+  auto& sends = WaitingSends();
+  auto found = std::find_if(sends.begin(), sends.end(),
+                            [&](const std::unique_ptr<NetworkSend>& s) { return s.get() == send; });
+  if (found == sends.end()) return;
+  std::unique_ptr<NetworkSend> ending = std::move(*found);
+  sends.erase(found);
+  ending->LogOutcome();
+}
+
+}  // namespace
+
+NetworkSend::NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
+                         const std::wstring& from, const std::wstring& text)
+    : endpoint_(std::move(endpoint)), port_(port), from_(ToAnsi(from)), text_(ToAnsi(text)) {
+  if (endpoint_ == nullptr) {
+    endpoint_ = std::make_shared<UdpEndpoint>();
+    ownEndpoint_ = endpoint_->Open(0) == UdpEndpoint::OpenResult::kOpen;
+  }
+  broadcasts_ = BroadcastDestinations(ReadInterfaceTable());
+  // Read from the start: receipts come back while the walk goes on, and a full socket drops them.
+  if (ownEndpoint_ && AddWaitSource(endpoint_->Event(), [this] { OnOwnSocket(); })) {
+    waitingOn_.push_back(endpoint_->Event());
+  }
+}
+
+NetworkSend::~NetworkSend() {
+  for (HANDLE handle : waitingOn_) RemoveWaitSource(handle);
+}
+
+size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
+  uint64_t id = NewMessageId();
+  size_t index = tracker_.AddRecipient(address, id);
+  byId_[id] = index;
+  recipients_.emplace_back();
+  datagrams_.emplace_back();
+  Recipient& recipient = recipients_.back();
+
+  RecipientAddress parsed;
+  if (domain) {
+    parsed.kind = RecipientAddress::Kind::kHostName;
+    parsed.to = address.empty() ? L"*" : address;
+    parsed.broadcast = true;
+  } else {
+    parsed = ParseRecipientAddress(address);
+    if (parsed.kind == RecipientAddress::Kind::kInvalid) return index;
+  }
+  recipient.port = parsed.port != 0 ? parsed.port : port_;
+
+  std::string& datagram = datagrams_.back();
+  EncodeError error = EncodeNetworkMessage({id, from_, ToAnsi(parsed.to), text_}, datagram);
+  if (error != EncodeError::kNone) {
+    AppendLog(false, L"The message was not sent to " + address + L" over the network. " +
+                         NetworkRefusalReason(error, text_.size()));
+    return index;
+  }
+  if (!endpoint_->IsOpen()) return index;
+  for (const IpAddress& destination : parsed.broadcast ? broadcasts_ : std::vector<IpAddress>{}) {
+    if (endpoint_->SendTo({destination, recipient.port}, datagram) == 0) {
+      recipient.waitsForMore = true;
+    }
+  }
+  if (domain) {
+    datagram.clear();
+  } else if (parsed.kind == RecipientAddress::Kind::kHostName) {
+    if (lookup_ == nullptr) lookup_ = std::make_unique<HostLookup>();
+    lookup_->Start(index, parsed.to);
+    ++lookupsPending_;
+    recipient.waitsForMore = true;
+  } else {
+    recipient.needsAnswer = endpoint_->SendTo({parsed.literal, recipient.port}, datagram) == 0;
+    datagram.clear();
+  }
+  return index;
+}
+
+bool NetworkSend::StartWaiting() {
+  walking_ = false;
+  if (AllAnswered()) return false;
+  deadline_.Reset(CreateWaitableTimerW(nullptr, TRUE, nullptr));
+  LARGE_INTEGER due;
+  due.QuadPart = -static_cast<LONGLONG>(kReceiptWaitMs) * 10000;  // relative, in 100 ns
+  if (!deadline_.Valid() || !SetWaitableTimer(deadline_.Get(), &due, 0, nullptr, nullptr, FALSE)) {
+    return false;
+  }
+  std::vector<std::pair<HANDLE, std::function<void()>>> sources = {
+      {deadline_.Get(), [this] { Finish(this); }}};
+  if (lookup_ != nullptr) sources.push_back({lookup_->Event(), [this] { OnLookups(); }});
+  for (auto& [handle, onSignalled] : sources) {
+    if (!AddWaitSource(handle, std::move(onSignalled))) return false;
+    waitingOn_.push_back(handle);
+  }
+  return true;
+}
+
+void NetworkSend::OnLookups() {
+  for (const HostLookup::Result& result : lookup_->TakeResults()) {
+    --lookupsPending_;
+    if (!result.address || result.ticket >= recipients_.size()) continue;
+    Recipient& recipient = recipients_[result.ticket];
+    if (endpoint_->SendTo({*result.address, recipient.port}, datagrams_[result.ticket]) == 0) {
+      recipient.needsAnswer = true;
+    }
+    datagrams_[result.ticket].clear();
+  }
+  if (AllAnswered()) Finish(this);
+}
+
+void NetworkSend::OnOwnSocket() {
+  while (std::optional<ReceivedDatagram> datagram = endpoint_->Receive()) {
+    DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
+    if (auto* receipt = std::get_if<NetworkReceipt>(&decoded)) OnReceipt(*receipt);
+  }
+  if (AllAnswered()) Finish(this);
+}
+
+void NetworkSend::OnReceipt(const NetworkReceipt& receipt) {
+  auto found = byId_.find(receipt.id);
+  if (found == byId_.end()) return;
+  tracker_.AddReceipt(receipt.id, {FromAnsi(receipt.computer), FromAnsi(receipt.user)});
+  recipients_[found->second].answered = true;
+}
+
+bool NetworkSend::AllAnswered() const {
+  if (walking_ || lookupsPending_ > 0) return false;
+  return std::none_of(recipients_.begin(), recipients_.end(), [](const Recipient& recipient) {
+    return recipient.waitsForMore || (recipient.needsAnswer && !recipient.answered);
+  });
+}
+
+void NetworkSend::LogOutcome() const {
+  // One append and at most one showing of the window for the whole send: a thousand of each
+  // would hold up the window.
+  std::wstring text;
+  bool anyError = false;
+  for (const OutcomeLine& line : tracker_.Lines()) {
+    if (!line.text.empty()) text += (text.empty() ? L"" : L"\r\n") + line.text;
+    anyError = anyError || line.isError;
+  }
+  if (!text.empty()) AppendLog(false, text);
+  if (anyError) ShowLogWindow();
+}
+
+NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
+                              const std::wstring& from, const std::wstring& text) {
+  WaitingSends().push_back(std::make_unique<NetworkSend>(std::move(endpoint), port, from, text));
+  return *WaitingSends().back();
+}
+
+void WaitForReceipts(NetworkSend& send) {
+  if (!send.StartWaiting()) Finish(&send);
+}
+
+void DeliverReceipt(const NetworkReceipt& receipt) {
+  // A copy of the list: a receipt may end the send it answers.
+  std::vector<NetworkSend*> sends;
+  for (const auto& send : WaitingSends()) sends.push_back(send.get());
+  for (NetworkSend* send : sends) {
+    auto& list = WaitingSends();
+    bool stillWaiting =
+        std::any_of(list.begin(), list.end(), [&](const auto& s) { return s.get() == send; });
+    if (!stillWaiting) continue;
+    send->OnReceipt(receipt);
+    if (send->AllAnswered()) Finish(send);
+  }
+}
+
+bool ReceiptsPending() { return !WaitingSends().empty(); }
+
+void FinishWaitingSends() {
+  while (!WaitingSends().empty()) Finish(WaitingSends().front().get());
+}
+
+}  // namespace parvox

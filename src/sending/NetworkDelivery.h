@@ -1,0 +1,88 @@
+// The built-in send's network half: each recipient's message goes out over UDP (unicast to an
+// address or a resolved host name, broadcast on this computer's subnets), then the send waits in
+// the background, up to 2 s, for the receipts, and logs one line per recipient when it ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "components/UniqueHandle.h"
+#include "network/HostLookup.h"
+#include "network/NetworkDatagram.h"
+#include "network/UdpEndpoint.h"
+#include "sending/DeliveryOutcome.h"
+
+namespace parvox {
+
+// How long a send waits for receipts, and for its host names to resolve.
+inline constexpr DWORD kReceiptWaitMs = kHostLookupTimeoutMs;
+
+class NetworkSend {
+ public:
+  // `endpoint` is the receiver's socket, or nullptr when this computer does not receive: the
+  // send then opens one of its own. `port` is the one recipients are taken to listen on.
+  NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port, const std::wstring& from,
+              const std::wstring& text);
+  ~NetworkSend();
+  NetworkSend(const NetworkSend&) = delete;
+  NetworkSend& operator=(const NetworkSend&) = delete;
+
+  // Sends the recipient's datagrams and returns its index in Tracker(). A domain gets only the
+  // broadcasts, with To = the domain.
+  size_t AddRecipient(const std::wstring& address, bool domain);
+  DeliveryTracker& Tracker() { return tracker_; }
+
+  // Ends the walk: waits on its events until the receipts are in or the time is up; false when
+  // it cannot wait or has nothing to wait for.
+  bool StartWaiting();
+  // Notes the receipt if it answers this send; the caller ends the send once AllAnswered().
+  void OnReceipt(const NetworkReceipt& receipt);
+  // True once nothing more can arrive: the walk is over and every recipient was reached by
+  // unicast only and answered.
+  bool AllAnswered() const;
+  // Logs each recipient's line; the log comes up when one of them got nothing at all.
+  void LogOutcome() const;
+
+ private:
+  struct Recipient {
+    uint16_t port = 0;
+    bool waitsForMore = false;  // a broadcast or a lookup may still bring receipts
+    bool needsAnswer = false;   // a unicast went out
+    bool answered = false;
+  };
+  void OnLookups();
+  void OnOwnSocket();
+
+  std::shared_ptr<UdpEndpoint> endpoint_;
+  bool ownEndpoint_ = false;
+  bool walking_ = true;  // recipients are still being added
+  uint16_t port_;
+  std::string from_, text_;
+  std::vector<IpAddress> broadcasts_;
+  std::unique_ptr<HostLookup> lookup_;
+  size_t lookupsPending_ = 0;
+  std::vector<Recipient> recipients_;
+  std::vector<std::string> datagrams_;  // by recipient, kept for the unicast after a lookup
+  std::unordered_map<uint64_t, size_t> byId_;
+  DeliveryTracker tracker_;
+  UniqueHandle<HANDLE, CloseFileHandle> deadline_;
+  std::vector<HANDLE> waitingOn_;
+};
+
+// A new send, kept until it ends: receipts reach it while its recipients are still being added.
+NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
+                              const std::wstring& from, const std::wstring& text);
+// The walk is over: the send waits for its receipts, and its lines are logged when it ends (at
+// once when there is nothing to wait for).
+void WaitForReceipts(NetworkSend& send);
+// A receipt that arrived on the receiver's port, for whichever send it answers.
+void DeliverReceipt(const NetworkReceipt& receipt);
+bool ReceiptsPending();
+// Ends every waiting send now, with what has arrived (the program is closing).
+void FinishWaitingSends();
+
+}  // namespace parvox
