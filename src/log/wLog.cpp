@@ -20,6 +20,7 @@ constexpr DWORD kLogStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
 constexpr int kLogoPixels = 48;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr UINT kTakePendingLines = WM_APP + 20;
 
 using GdiObject = UniqueHandle<HGDIOBJ, DeleteGdiObject>;
 
@@ -82,8 +83,8 @@ bool wLog::Create() {
   RegisterWindowClass(kLogClass, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP)),
                       GetSysColorBrush(COLOR_BTNFACE));
   RECT frame = CentredFrame(kLogClientWidthTwips, kLogClientHeightTwips, kLogStyle, 0, dpi_);
-  if (!CreateWindowFor(kLogClass, L"Log", kLogStyle, 0, frame.left, frame.top, frame.right - frame.left,
-                       frame.bottom - frame.top, nullptr)) {
+  if (!CreateWindowFor(kLogClass, L"Log", kLogStyle, 0, frame.left, frame.top,
+                       frame.right - frame.left, frame.bottom - frame.top, nullptr)) {
     return false;
   }
   CreateFonts();
@@ -200,17 +201,31 @@ void wLog::Layout() {
 }
 
 void wLog::Append(const std::wstring& text) {
-  HWND box = Control(LogControlId::kTxtLog);
-  std::wstring line = text + L"\r\n";
-  LRESULT end = GetWindowTextLengthW(box);
-  SendMessageW(box, EM_SETSEL, end, end);
-  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
-  SendMessageW(box, EM_SCROLLCARET, 0, 0);
+  // Each insertion into a long log costs the box about as much as its whole text, so the lines
+  // of one turn of the message loop go in together when the turn is over.
+  bool first = pending_.empty();
+  pending_ += text;
+  pending_ += L"\r\n";
+  if (first && !PostMessageW(Handle(), kTakePendingLines, 0, 0)) TakePendingLines();
 }
 
-void wLog::Clear() { SetWindowTextW(Control(LogControlId::kTxtLog), L""); }
+void wLog::TakePendingLines() {
+  if (pending_.empty()) return;
+  HWND box = Control(LogControlId::kTxtLog);
+  LRESULT end = GetWindowTextLengthW(box);
+  SendMessageW(box, EM_SETSEL, end, end);
+  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+  SendMessageW(box, EM_SCROLLCARET, 0, 0);
+  pending_.clear();
+}
 
-std::wstring wLog::Text() const {
+void wLog::Clear() {
+  pending_.clear();
+  SetWindowTextW(Control(LogControlId::kTxtLog), L"");
+}
+
+std::wstring wLog::Text() {
+  TakePendingLines();
   HWND box = Control(LogControlId::kTxtLog);
   std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(box)) + 1);
   int copied = GetWindowTextW(box, buffer.data(), static_cast<int>(buffer.size()));
@@ -218,6 +233,7 @@ std::wstring wLog::Text() const {
 }
 
 void wLog::Show() {
+  TakePendingLines();
   ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(Handle());
 }
@@ -269,6 +285,9 @@ void wLog::OnActivate(bool active) {
 
 LRESULT wLog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case kTakePendingLines:
+      TakePendingLines();
+      return 0;
     case WM_COMMAND:
       return OnCommand(LOWORD(wParam), HIWORD(wParam));
     case WM_CTLCOLORSTATIC:

@@ -21,10 +21,11 @@ class wLog : public Window {
   // Creates the window hidden, with an empty log and its controls laid out.
   bool Create();
 
-  // Adds `text` and a line break at the end, and scrolls to it.
+  // Adds `text` and a line break at the end, and scrolls to it; the text box takes the line
+  // once the current turn of the message loop is over (Text and Show see it at once).
   void Append(const std::wstring& text);
   void Clear();
-  std::wstring Text() const;
+  std::wstring Text();
   // Brings the window up, restored if it was minimised; it has no owner.
   void Show();
   void Hide();
@@ -43,6 +44,7 @@ class wLog : public Window {
   LRESULT OnCommand(WORD id, WORD code);
   LRESULT OnControlColour(HDC dc, HWND control);
   void OnActivate(bool active);
+  void TakePendingLines();
 
   using BitmapHandle = UniqueHandle<HBITMAP, DeleteGdiObject>;
 
@@ -56,6 +58,7 @@ class wLog : public Window {
   MultiRule ruleTop_;
   MultiRule ruleBottom_;
   std::map<LogControlId, HWND> controls_;
+  std::wstring pending_;  // appended lines the text box has not taken yet
 };
 
 }  // namespace parvox

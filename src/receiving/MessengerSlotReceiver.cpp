@@ -1,7 +1,8 @@
 // The messenger slot's reader thread and the window thread's side of its queue.
 #include "receiving/MessengerSlotReceiver.h"
 
-#include <vector>
+#include <chrono>
+#include <optional>
 
 #include "components/SystemErrorText.h"
 #include "components/WaitSources.h"
@@ -19,8 +20,9 @@ constexpr wchar_t kSlotPath[] = L"\\\\.\\mailslot\\messngr";
 constexpr DWORD kMaxDatagram = static_cast<DWORD>(kMaxDatagramBytes);
 // While this much waits for the window thread, the reader leaves the rest in the slot.
 constexpr std::size_t kMaxQueuedBytes = 1 << 20;
-// Datagrams handled before the window gets its turn again.
-constexpr std::size_t kBatch = 32;
+// How long one turn may handle datagrams before the window answers its other messages again:
+// by time, as one datagram may cost a pop-up window and another only a log line.
+constexpr auto kTurn = std::chrono::milliseconds(4);
 constexpr int kMaxFailuresInARow = 16;
 
 }  // namespace
@@ -99,34 +101,41 @@ void MessengerSlotReceiver::ReadUntilStopped() {
       return;
     }
     failures = 0;
+    // The event stays set until the window thread empties the queue: once per batch is enough.
+    if (queue_.empty()) SetEvent(arrived_.Get());
     queue_.emplace_back(buffer.data(), read);
     queuedBytes_ += read;
-    SetEvent(arrived_.Get());
   }
 }
 
 void MessengerSlotReceiver::OnArrived() {
-  std::vector<std::string> batch;
-  DWORD error = 0;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    while (!queue_.empty() && batch.size() < kBatch) {
-      queuedBytes_ -= queue_.front().size();
-      batch.push_back(std::move(queue_.front()));
-      queue_.pop_front();
+  for (auto end = std::chrono::steady_clock::now() + kTurn;;) {
+    std::optional<std::string> datagram;
+    DWORD error = 0;
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      if (queue_.empty()) {
+        ResetEvent(arrived_.Get());
+        error = readError_;
+      } else {
+        queuedBytes_ -= queue_.front().size();
+        datagram = std::move(queue_.front());
+        queue_.pop_front();
+      }
     }
-    if (queue_.empty()) ResetEvent(arrived_.Get());
-    error = readError_;
-  }
-  roomInQueue_.notify_one();
-  for (const std::string& datagram : batch) {
-    DatagramFields fields = SplitMessengerDatagram(datagram);
+    if (!datagram) {
+      if (error != 0) {
+        Stop();
+        AppendLog(false, L"Parvox stopped receiving messages: " + SystemErrorText(error));
+      }
+      return;
+    }
+    roomInQueue_.notify_one();
+    DatagramFields fields = SplitMessengerDatagram(*datagram);
     inbox_.Receive(IncomingMessage{FromAnsi(fields.from), FromAnsi(fields.to),
                                    FromAnsi(fields.text), MessageRoute::kMailslot, std::nullopt});
-  }
-  if (error != 0 && batch.empty()) {
-    Stop();
-    AppendLog(false, L"Parvox stopped receiving messages: " + SystemErrorText(error));
+    // What is still queued keeps the event set, so the wait source brings the next turn.
+    if (std::chrono::steady_clock::now() >= end) return;
   }
 }
 

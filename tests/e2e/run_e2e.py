@@ -37,6 +37,9 @@ SETTINGS_BOXES = (100, 101, 102, 103, 114)
 POPUP_TEXT, POPUP_OK, POPUP_HEADER = 100, 101, 103
 LOG_TEXT, LOG_CLOSE = 2006, 2009
 
+SLOT_TAKEN = ("Messages sent to this computer cannot be shown here: another program already "
+              "receives them (the Messenger service, or Parvox running a second time).\r\n")
+
 USER_ENTRY = (".", "This machine")
 DOMAIN_ENTRY = ("WORKGROUP", "Everyone = the whole workgroup")
 MESSAGE_TEXT = "Lunch is ready in the kitchen"
@@ -455,6 +458,28 @@ class Journey:
         self.wait_gone("ParvoxLog", "Log")
         self.toggle_row("WORKGROUP")
         self.wait_rows([(".", True), ("WORKGROUP", True)])
+        self.check_second_program_finds_slot_taken()
+
+    def check_second_program_finds_slot_taken(self):
+        first = self.main().pid
+        folder = tempfile.mkdtemp(prefix="parvox-e2e-second-")
+        shutil.copy(self.exe, folder)
+        with open(os.path.join(folder, SETTINGS_FILE), "wb") as f:
+            f.write(b"[Settings]\r\nReceive Messages=1\r\n")
+        second = self.wine.start(os.path.join(folder, "parvox.exe"), cwd=folder)
+
+        def second_log():
+            log = next((w for w in self.desktop().windows
+                        if w.cls == "ParvoxLog" and w.pid != first), None)
+            return log.child(control_id=LOG_TEXT).text if log else None
+        try:
+            # Its first line; the network port may be taken too, which another line says.
+            wait_until("the second Parvox's log",
+                       lambda: (second_log() or "").startswith(SLOT_TAKEN), timeout=60)
+        finally:
+            second.kill()
+            second.wait(timeout=30)
+            shutil.rmtree(folder, ignore_errors=True)
 
     def step_sort_remove_tray(self):
         name_header, description_header = self.headers()
