@@ -14,16 +14,25 @@ struct EntryKeyName {
   long long number = 0;    // saturates: a key with more digits than fit is beyond any load
 };
 
+// Whether `name`, its letters folded, begins with `folded`; builds no string, as a save asks
+// this of every line of a large section.
+bool FoldedStartsWith(std::wstring_view name, std::wstring_view folded) {
+  if (name.size() < folded.size()) return false;
+  for (size_t i = 0; i < folded.size(); ++i) {
+    if (FoldIniChar(name[i]) != folded[i]) return false;
+  }
+  return true;
+}
+
 EntryKeyName ReadEntryKeyName(std::wstring_view key) {
   constexpr std::wstring_view prefix = L"address[";
-  std::wstring folded = FoldIniName(key);
+  std::wstring_view trimmed = TrimIniName(key);
   EntryKeyName name;
-  if (folded.size() <= prefix.size() + 1 || folded.compare(0, prefix.size(), prefix) != 0 ||
-      folded.back() != L']') {
+  if (trimmed.size() <= prefix.size() + 1 || !FoldedStartsWith(trimmed, prefix) ||
+      trimmed.back() != L']') {
     return name;
   }
-  std::wstring_view digits =
-      std::wstring_view(folded).substr(prefix.size(), folded.size() - prefix.size() - 1);
+  std::wstring_view digits = trimmed.substr(prefix.size(), trimmed.size() - prefix.size() - 1);
   if (!std::all_of(digits.begin(), digits.end(),
                    [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
     return name;
@@ -43,7 +52,8 @@ EntryKeyName ReadEntryKeyName(std::wstring_view key) {
 std::wstring AddressKey(size_t index) { return L"Address[" + ZeroPadded(index, 5) + L"]"; }
 
 bool IsAddressBookKey(std::wstring_view key) {
-  if (FoldIniName(key) == L"total") return true;
+  std::wstring_view trimmed = TrimIniName(key);
+  if (trimmed.size() == 5 && FoldedStartsWith(trimmed, L"total")) return true;
   EntryKeyName name = ReadEntryKeyName(key);
   return name.isEntry && name.canonical;
 }

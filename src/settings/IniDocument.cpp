@@ -6,21 +6,7 @@ namespace {
 
 bool IsIniBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v'; }
 
-std::wstring_view Trim(std::wstring_view text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && IsIniBlank(text[begin])) ++begin;
-  while (end > begin && IsIniBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
 bool IsQuote(wchar_t c) { return c == L'"' || c == L'\''; }
-
-// Lower-cases ASCII and Latin-1 letters, the same on every platform the engine runs on.
-wchar_t FoldChar(wchar_t c) {
-  if (c >= L'A' && c <= L'Z') return static_cast<wchar_t>(c + 32);
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<wchar_t>(c + 32);
-  return c;
-}
 
 std::wstring MakeSectionLine(std::wstring_view section) {
   return L"[" + std::wstring(section) + L"]";
@@ -28,14 +14,27 @@ std::wstring MakeSectionLine(std::wstring_view section) {
 
 }  // namespace
 
+std::wstring_view TrimIniName(std::wstring_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && IsIniBlank(text[begin])) ++begin;
+  while (end > begin && IsIniBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+wchar_t FoldIniChar(wchar_t c) {
+  if (c >= L'A' && c <= L'Z') return static_cast<wchar_t>(c + 32);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<wchar_t>(c + 32);
+  return c;
+}
+
 std::wstring FoldIniName(std::wstring_view name) {
-  std::wstring folded(Trim(name));
-  for (wchar_t& c : folded) c = FoldChar(c);
+  std::wstring folded(TrimIniName(name));
+  for (wchar_t& c : folded) c = FoldIniChar(c);
   return folded;
 }
 
 std::wstring_view UnquoteIniValue(std::wstring_view raw) {
-  std::wstring_view value = Trim(raw);
+  std::wstring_view value = TrimIniName(raw);
   if (value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back()) {
     value = value.substr(1, value.size() - 2);
   }
@@ -61,15 +60,15 @@ IniDocument::Line IniDocument::ClassifyLine(std::wstring text) {
   if (first < view.size() && view[first] == L'[') {
     size_t close = view.find(L']', first + 1);
     size_t end = close == std::wstring_view::npos ? view.size() : close;
-    std::wstring_view name = Trim(view.substr(first + 1, end - first - 1));
+    std::wstring_view name = TrimIniName(view.substr(first + 1, end - first - 1));
     line.kind = Kind::kSection;
     line.nameBegin = static_cast<uint32_t>(name.data() - view.data());
     line.nameLength = static_cast<uint32_t>(name.size());
   } else if (first < view.size() && view[first] != L';') {
     size_t equals = view.find(L'=');
     if (equals != std::wstring_view::npos) {
-      std::wstring_view name = Trim(view.substr(0, equals));
-      std::wstring_view value = Trim(view.substr(equals + 1));
+      std::wstring_view name = TrimIniName(view.substr(0, equals));
+      std::wstring_view value = TrimIniName(view.substr(equals + 1));
       line.kind = Kind::kKey;
       line.nameBegin = static_cast<uint32_t>(name.data() - view.data());
       line.nameLength = static_cast<uint32_t>(name.size());

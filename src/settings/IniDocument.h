@@ -73,6 +73,9 @@ class IniDocument {
 
 // Folds a section or key name for comparison: blanks at the ends removed, letters lower-cased.
 std::wstring FoldIniName(std::wstring_view name);
+// The two steps of FoldIniName, for callers that compare without building a string.
+std::wstring_view TrimIniName(std::wstring_view name);
+wchar_t FoldIniChar(wchar_t c);
 
 // The value as the profile functions would read it from `raw`: edge blanks trimmed, then one
 // pair of matching outer quotes removed.
