@@ -23,10 +23,9 @@ NetRecorder::NetRecorder(const TempFolder& folder) : folder_(folder.Path()) {
 NetRecorder::~NetRecorder() { SetEnvironmentVariableW(L"PARVOX_NET_RECORD_DIR", nullptr); }
 
 std::vector<std::string> NetRecorder::WaitFor(size_t count, DWORD timeoutMs) {
-  std::vector<std::wstring> names;
   DWORD start = GetTickCount();
   for (;;) {
-    names.clear();
+    std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder_ + L"*.txt").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -34,14 +33,19 @@ std::vector<std::string> NetRecorder::WaitFor(size_t count, DWORD timeoutMs) {
       while (FindNextFileW(search, &found));
       FindClose(search);
     }
-    if (names.size() >= count || GetTickCount() - start >= timeoutMs) break;
+    std::sort(names.begin(), names.end());
+    // A record that reads empty is still held by the stand-in's rename on a busy machine.
+    std::vector<std::string> records;
+    for (const std::wstring& name : names) records.push_back(ReadBytes(folder_ + name));
+    bool allRead = std::none_of(records.begin(), records.end(),
+                                [](const std::string& record) { return record.empty(); });
+    if ((names.size() >= count && allRead) || GetTickCount() - start >= timeoutMs) {
+      std::vector<std::string> parameters;
+      for (const std::string& record : records) parameters.push_back(ParametersOf(record));
+      return parameters;
+    }
     Sleep(50);
   }
-  std::sort(names.begin(), names.end());
-  std::vector<std::string> parameters;
-  for (const std::wstring& name : names)
-    parameters.push_back(ParametersOf(ReadBytes(folder_ + name)));
-  return parameters;
 }
 
 MailslotReceiver::MailslotReceiver()
