@@ -32,19 +32,6 @@ uint16_t FreePort() {
   return probe.Port();
 }
 
-// The window thread's turn: messages and the wait sources, as the program's loop serves them.
-void Serve() {
-  for (bool busy = true; busy;) {
-    busy = ServiceWaitSources();
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      busy = true;
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-}
-
 std::string Settings(uint16_t port, bool internalSend) {
   return "[Settings]\r\nNetwork Port=" + std::to_string(port) +
          "\r\nInternal Send=" + (internalSend ? "1" : "0") + "\r\n";
@@ -112,7 +99,7 @@ void MessageToReceipt(Table& table, const std::wstring& folder) {
       peer.SendTo({kLoopback, port}, bytes);
       bool answered = false;
       while (!answered && Seconds(start) < 5) {
-        Serve();
+        PumpMessages();
         while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
           DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
           auto* receipt = std::get_if<NetworkReceipt>(&decoded);
@@ -154,14 +141,14 @@ void ThousandRecipients(Table& table, const std::wstring& folder) {
   window->Create(L"", folder + L"parvox.exe");
   for (int row = 0; row < kRecipients; ++row) SetItemChecked(window->AddressList(), row, true);
   SetWindowTextW(window->Control(kIdTxtMsg), L"Benchmark message to every recipient.");
-  Serve();
+  PumpMessages();
   const size_t logBefore = LogText().size();
 
   ResponsivenessWatch watch(window->Handle());
   LARGE_INTEGER start = Now();
   PostMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0);
   do {
-    Serve();
+    PumpMessages();
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
   } while ((ReceiptsPending() || LogText().size() == logBefore) && Seconds(start) < 30);
   double seconds = Seconds(start);

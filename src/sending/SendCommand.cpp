@@ -25,7 +25,17 @@ namespace parvox {
 namespace {
 
 constexpr wchar_t kUnconvertible[] =
-    L". The message could not be converted to the system's code page, so it was not sent.";
+    L"The message could not be converted to the system's code page, so it was not sent.";
+
+std::wstring ErrorLine(const std::wstring& address, const std::wstring& reason) {
+  return L"Error sending message to " + address + L". " + reason;
+}
+
+std::wstring TooLong(const std::wstring& path, size_t size, const std::wstring& unit,
+                     size_t limit) {
+  return L"The message is too long for " + path + L" (" + std::to_wstring(size) + L" " + unit +
+         L"; at most " + std::to_wstring(limit) + L").";
+}
 
 // A long walk still answers other programs, repaints and takes the receipts that are coming
 // in, so none is dropped by a full socket; the user's input waits until the walk is done.
@@ -72,15 +82,13 @@ std::optional<OutcomeLine> MailslotOnlyLine(const std::wstring& address,
       return OutcomeLine{L"There was no message to send to " + address + L".", true};
     case kMailslotFailed:
       if (size_t bytes = DatagramBytes(message); bytes > kMaxDatagramBytes) {
-        return OutcomeLine{L"Error sending message to " + address +
-                               L". The message is too long for the built-in protocol (" +
-                               std::to_wstring(bytes) + L" bytes; at most " +
-                               std::to_wstring(kMaxDatagramBytes) + L").",
+        return OutcomeLine{ErrorLine(address, TooLong(L"the built-in protocol", bytes, L"bytes",
+                                                      kMaxDatagramBytes)),
                            true};
       }
       return std::nullopt;
     case kMailslotUnconvertible:
-      return OutcomeLine{L"Error sending message to " + address + kUnconvertible, true};
+      return OutcomeLine{ErrorLine(address, kUnconvertible), true};
     case kMailslotSent:
       return std::nullopt;
     default:  // a short write is counted but not reported
@@ -111,22 +119,21 @@ void SendViaWindows(wMain& main) {
     // No user, machine or domain name holds a double quote; one from a hand-edited file would
     // close the quotes around the name and add arguments of its own to the NET command.
     if (address.find(L'"') != std::wstring::npos) {
-      AppendLog(true, L"Error sending message to " + address +
-                          L". A user, machine or domain name cannot contain a double quote (\").");
+      AppendLog(true, ErrorLine(address,
+                                L"A user, machine or domain name cannot contain a "
+                                L"double quote (\")."));
       return false;
     }
     std::wstring parameters = NetSendParameters(address, type, main.MessageText());
     // Windows refuses a longer command line (the shell then reports nothing) and Wine cuts it
     // short: either way the recipient would not get the message that was typed.
     if (parameters.size() > kMaxNetParameterChars) {
-      AppendLog(true, L"Error sending message to " + address +
-                          L". The message is too long for the NET command (" +
-                          std::to_wstring(parameters.size()) + L" characters; at most " +
-                          std::to_wstring(kMaxNetParameterChars) + L").");
+      AppendLog(true, ErrorLine(address, TooLong(L"the NET command", parameters.size(),
+                                                 L"characters", kMaxNetParameterChars)));
       return false;
     }
     if (!ShellOpen(L"NET", parameters, L"", main.Handle())) {
-      AppendLog(true, L"Error sending message to " + address + kUnconvertible);
+      AppendLog(true, ErrorLine(address, kUnconvertible));
       return false;
     }
     return true;
@@ -140,16 +147,15 @@ void SendViaBroadcast(wMain& main) {
   ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
     MailslotMessage message{GetCurrentUserName(), address, main.MessageText()};
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
-    size_t recipient = network.AddRecipient(address, IsBroadcastRecipient(address, type));
+    bool broadcast = IsBroadcastRecipient(address, type);
+    size_t recipient = network.AddRecipient(address, broadcast);
     // Windows drops a longer broadcast without telling the sender: refuse it here and say why.
-    if (!message.Text.empty() && IsBroadcastRecipient(address, type) &&
-        DatagramBytes(message) > kMaxBroadcastDatagramBytes) {
-      tracker.SetMailslotLine(recipient,
-                              {L"Error sending message to " + address +
-                                   L". The message is too long for a broadcast to a domain (" +
-                                   std::to_wstring(DatagramBytes(message)) + L" bytes; at most " +
-                                   std::to_wstring(kMaxBroadcastDatagramBytes) + L").",
-                               true});
+    if (size_t bytes = DatagramBytes(message);
+        !message.Text.empty() && broadcast && bytes > kMaxBroadcastDatagramBytes) {
+      tracker.SetMailslotLine(
+          recipient, {ErrorLine(address, TooLong(L"a broadcast to a domain", bytes, L"bytes",
+                                                 kMaxBroadcastDatagramBytes)),
+                      true});
       return true;
     }
     unsigned long error = 0;
