@@ -9,8 +9,8 @@
 
 #include "Benchmark.h"
 #include "addressbook/AddressList.h"
-#include "addressbook/modFileIO.h"
-#include "app/wMain.h"
+#include "addressbook/AddressBookStore.h"
+#include "app/MainWindow.h"
 #include "settings/AnsiText.h"
 
 namespace parvox::bench {
@@ -108,7 +108,7 @@ struct LoadSave {
 
 LoadSave OurLoadSave(const std::wstring& folder, int entries) {
   std::wstring exe = folder + L"parvox.exe";
-  auto window = std::make_unique<wMain>();
+  auto window = std::make_unique<MainWindow>();
   window->Create(L"", exe);  // starts with no book
   WriteFileBytes(folder + L"Address Book.ini", GenerateBook(entries));
   LARGE_INTEGER start = Now();
@@ -131,7 +131,7 @@ double LongSettingsShutdownSeconds(const std::wstring& folder) {
   bytes += "[Addresses]\r\nTotal=0\r\n";
   std::wstring file = folder + L"Address Book.ini";
   WriteFileBytes(file, bytes);
-  auto window = std::make_unique<wMain>();
+  auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
   PumpMessages();
   LARGE_INTEGER start = Now();
@@ -191,7 +191,7 @@ void RunBookBenchmarks(Table& table) {
   LoadSave small = OurLoadSave(folder, kSmall);
   std::wstring profileFile = folder + L"profile.ini";
   WriteFileBytes(profileFile, GenerateBook(kSmall));
-  auto window = std::make_unique<wMain>();
+  auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
   table.Add("baseline: per-key profile load, 4000 entries", ProfileLoadSeconds(profileFile, window->AddressList()), "s");
   table.Add("LoadAddressBook, 4000 entries", small.load, "s", "baseline: per-key profile load, 4000 entries");
@@ -237,7 +237,7 @@ ProcessFigures MeasureInThisProcess(const std::wstring& what, const std::wstring
     return figures;
   }
   LARGE_INTEGER start = Now();
-  auto window = std::make_unique<wMain>();
+  auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
   PumpMessages();
   figures.seconds = Seconds(start);

@@ -9,16 +9,16 @@
 #include <vector>
 
 #include "Benchmark.h"
-#include "app/modDeclarations.h"
-#include "app/wMain.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
 #include "components/WaitSources.h"
-#include "components/modListView.h"
-#include "log/modLog.h"
+#include "components/ListViewChecks.h"
+#include "log/Log.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "sending/NetworkDelivery.h"
 #include "sending/SendCommand.h"
-#include "sending/modMailSlots.h"
+#include "sending/MailslotSender.h"
 
 namespace parvox::bench {
 namespace {
@@ -80,7 +80,7 @@ void PerRecipient(Table& table) {
 void MessageToReceipt(Table& table, const std::wstring& folder) {
   const uint16_t port = FreePort();
   WriteFileBytes(folder + L"Address Book.ini", Settings(port, false));
-  auto window = std::make_unique<wMain>();
+  auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
   UdpEndpoint peer;
   peer.Open(0);
@@ -137,7 +137,7 @@ void ThousandRecipients(Table& table, const std::wstring& folder) {
             "|DESCRIPTION=peer|TYPE=0\r\n";
   }
   WriteFileBytes(folder + L"Address Book.ini", book + Settings(FreePort(), true));
-  auto window = std::make_unique<wMain>();
+  auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
   for (int row = 0; row < kRecipients; ++row) SetItemChecked(window->AddressList(), row, true);
   SetWindowTextW(window->Control(kIdTxtMsg), L"Benchmark message to every recipient.");

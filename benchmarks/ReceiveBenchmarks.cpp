@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Benchmark.h"
-#include "app/wMain.h"
-#include "log/modLog.h"
+#include "app/MainWindow.h"
+#include "log/Log.h"
 
 namespace parvox::bench {
 namespace {
@@ -130,7 +130,7 @@ void MeasureFlood(Table& table, HANDLE slot, HWND main) {
 void RunReceiveBenchmarks(Table& table) {
   std::wstring folder = NewTempFolder();
   WriteFileBytes(folder + L"Address Book.ini", "[Settings]\r\nReceive Messages=1\r\n");
-  auto window = std::make_unique<wMain>();
+  auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
   PumpMessages();
   HANDLE slot = OpenSlot();

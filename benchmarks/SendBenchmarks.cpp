@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "Benchmark.h"
-#include "app/modDeclarations.h"
-#include "app/wMain.h"
-#include "components/modListView.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "components/ListViewChecks.h"
 #include "sending/SendCommand.h"
 
 namespace parvox::bench {
@@ -28,16 +28,16 @@ std::string LocalBook(int entries) {
   return book;
 }
 
-std::unique_ptr<wMain> StartTicked(const std::wstring& folder) {
+std::unique_ptr<MainWindow> StartTicked(const std::wstring& folder) {
   WriteFileBytes(folder + L"Address Book.ini", LocalBook(kRecipients));
-  auto window = std::make_unique<wMain>();
+  auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
   for (int row = 0; row < kRecipients; ++row) SetItemChecked(window->AddressList(), row, true);
   SetWindowTextW(window->Control(kIdTxtMsg), L"Benchmark message to every recipient.");
   return window;
 }
 
-void Close(std::unique_ptr<wMain>& window) {
+void Close(std::unique_ptr<MainWindow>& window) {
   DestroyWindow(window->Handle());
   PumpMessages();
   window.reset();

@@ -9,18 +9,18 @@
 #include <vector>
 
 #include "addressbook/AddressList.h"
-#include "addressbook/modFileIO.h"
-#include "addressbook/wEdit.h"
+#include "addressbook/AddressBookStore.h"
+#include "addressbook/EntryEditor.h"
 #include "app/Seams.h"
-#include "app/modDeclarations.h"
-#include "app/wMain.h"
-#include "components/modListView.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "components/ListViewChecks.h"
 
 namespace parvox {
 namespace {
 
-void OpenEditor(wMain& main) {
-  wEdit editor(main);
+void OpenEditor(MainWindow& main) {
+  EntryEditor editor(main);
   if (editor.Open(main.Handle())) editor.RunModal();
 }
 
@@ -39,7 +39,7 @@ int CALLBACK CompareColumnText(LPARAM first, LPARAM second, LPARAM context) {
 
 }  // namespace
 
-void AddEntry(wMain& main) {
+void AddEntry(MainWindow& main) {
   AppState& app = App();
   app.editIsNewEntry = true;
   app.editAddress = L"New User " + std::to_wstring(RowCount(main.AddressList()));
@@ -47,7 +47,7 @@ void AddEntry(wMain& main) {
   OpenEditor(main);
 }
 
-void AddEntryFor(wMain& main, const std::wstring& address) {
+void AddEntryFor(MainWindow& main, const std::wstring& address) {
   HWND list = main.AddressList();
   int rows = RowCount(list);
   AppState& app = App();
@@ -76,7 +76,7 @@ int TickOnlyAddress(HWND list, const std::wstring& address) {
   return count;
 }
 
-void EditEntry(wMain& main) {
+void EditEntry(MainWindow& main) {
   HWND list = main.AddressList();
   if (RowCount(list) == 0) {
     main.SetStatusText(L"No entry to edit...");
@@ -91,7 +91,7 @@ void EditEntry(wMain& main) {
   OpenEditor(main);
 }
 
-void RemoveCheckedEntries(wMain& main) {
+void RemoveCheckedEntries(MainWindow& main) {
   HWND list = main.AddressList();
   int rows = RowCount(list);
   if (rows == 0) {
@@ -114,7 +114,7 @@ void RemoveCheckedEntries(wMain& main) {
   main.UpdateEntryCommands();
 }
 
-void SortByColumn(wMain& main, int column) {
+void SortByColumn(MainWindow& main, int column) {
   HWND list = main.AddressList();
   if (RowCount(list) == 0) return;
   ColumnTexts texts;
@@ -125,11 +125,11 @@ void SortByColumn(wMain& main, int column) {
   SaveAddressBook(main);
 }
 
-void CheckAllEntries(wMain& main, bool checked) {
+void CheckAllEntries(MainWindow& main, bool checked) {
   HWND list = main.AddressList();
   for (int row = 0, rows = RowCount(list); row < rows; ++row) SetItemChecked(list, row, checked);
 }
 
-void InvertEntryChecks(wMain& main) { InvertCheckedItems(main.AddressList()); }
+void InvertEntryChecks(MainWindow& main) { InvertCheckedItems(main.AddressList()); }
 
 }  // namespace parvox

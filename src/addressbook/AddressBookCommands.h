@@ -7,19 +7,19 @@
 
 namespace parvox {
 
-class wMain;
+class MainWindow;
 
-void AddEntry(wMain& main);
+void AddEntry(MainWindow& main);
 // Opens the editor in add mode with `address` proposed; when the entry is added, it is the only
 // one ticked.
-void AddEntryFor(wMain& main, const std::wstring& address);
+void AddEntryFor(MainWindow& main, const std::wstring& address);
 // Ticks exactly the rows whose address equals `address`, letter case ignored, and returns how
 // many; with none, every tick stays as it was.
 int TickOnlyAddress(HWND list, const std::wstring& address);
-void EditEntry(wMain& main);
-void RemoveCheckedEntries(wMain& main);
-void SortByColumn(wMain& main, int column);
-void CheckAllEntries(wMain& main, bool checked);
-void InvertEntryChecks(wMain& main);
+void EditEntry(MainWindow& main);
+void RemoveCheckedEntries(MainWindow& main);
+void SortByColumn(MainWindow& main, int column);
+void CheckAllEntries(MainWindow& main, bool checked);
+void InvertEntryChecks(MainWindow& main);
 
 }  // namespace parvox

@@ -1,7 +1,7 @@
 // The program's message loop step.
 #include "app/MessageLoop.h"
 
-#include "log/modLog.h"
+#include "log/Log.h"
 #include "receiving/MessageInbox.h"
 
 namespace parvox {

@@ -1,7 +1,7 @@
 // Replaceable user prompts.
 #include "app/Seams.h"
 
-#include "settings/modCommonDialogs.h"
+#include "settings/FolderBrowser.h"
 
 namespace parvox {
 namespace {

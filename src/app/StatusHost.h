@@ -1,5 +1,5 @@
 // The borderless box along the bottom of the main window that shows the status line; a
-// cNoStatusBar paints it. Its window text is always the status text, so screen readers and
+// StatusBar paints it. Its window text is always the status text, so screen readers and
 // automation can read it.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "components/Window.h"
-#include "components/cNoStatusBar.h"
+#include "components/StatusBar.h"
 
 namespace parvox {
 
@@ -18,14 +18,14 @@ class StatusHost : public Window {
   HWND Create(HWND parent, int x, int y, int width, int height, HFONT font, HIMAGELIST images);
   void SetText(const std::wstring& text);
   std::wstring Text() const;
-  const cNoStatusBar& Bar() const { return bar_; }
+  const StatusBar& Bar() const { return bar_; }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   std::unique_ptr<WindowSurface> surface_;
-  cNoStatusBar bar_;
+  StatusBar bar_;
 };
 
 }  // namespace parvox

@@ -6,15 +6,15 @@
 #include <ole2.h>
 
 #include "app/MessageLoop.h"
-#include "app/modDeclarations.h"
-#include "app/wMain.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   // The folder browser's new dialog style needs COM on this thread.
   OleInitialize(nullptr);
-  parvox::wMain mainWindow;
+  parvox::MainWindow mainWindow;
   if (!mainWindow.Create(commandLine, parvox::CurrentModulePath())) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

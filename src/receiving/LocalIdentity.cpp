@@ -6,7 +6,7 @@
 // lm.h needs the base types first.
 #include <lm.h>
 
-#include "sending/modMailSlots.h"
+#include "sending/MailslotSender.h"
 
 namespace parvox {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "log/modLog.h"
+#include "log/Log.h"
 #include "receiving/ReceivedText.h"
 
 namespace parvox {

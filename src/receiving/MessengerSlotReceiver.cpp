@@ -6,7 +6,7 @@
 
 #include "components/SystemErrorText.h"
 #include "components/WaitSources.h"
-#include "log/modLog.h"
+#include "log/Log.h"
 #include "receiving/ReceivedText.h"
 #include "sending/SendText.h"
 #include "settings/AnsiText.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "log/modLog.h"
+#include "log/Log.h"
 #include "receiving/PopupPlacement.h"
 
 namespace parvox {

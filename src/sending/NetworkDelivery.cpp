@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "components/WaitSources.h"
-#include "log/modLog.h"
+#include "log/Log.h"
 #include "network/LocalInterfaces.h"
 #include "network/NetworkAddress.h"
 #include "settings/AnsiText.h"

@@ -8,17 +8,17 @@
 
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryRecord.h"
-#include "app/modDeclarations.h"
-#include "app/wMain.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
 #include "components/SystemErrorText.h"
 #include "components/WaitSources.h"
-#include "components/modListView.h"
-#include "log/modLog.h"
+#include "components/ListViewChecks.h"
+#include "log/Log.h"
 #include "sending/DeliveryOutcome.h"
 #include "sending/NetworkDelivery.h"
 #include "sending/SendText.h"
-#include "sending/modAPI.h"
-#include "sending/modMailSlots.h"
+#include "sending/ShellCommand.h"
+#include "sending/MailslotSender.h"
 #include "settings/AnsiText.h"
 
 namespace parvox {
@@ -52,7 +52,7 @@ void KeepAnswering() {
 }
 
 template <typename SendOne>
-void ForEachTickedRow(wMain& main, SendOne sendOne) {
+void ForEachTickedRow(MainWindow& main, SendOne sendOne) {
   HWND list = main.AddressList();
   long count = 0;
   ULONGLONG answered = GetTickCount64();
@@ -98,7 +98,7 @@ std::optional<OutcomeLine> MailslotOnlyLine(const std::wstring& address,
 
 }  // namespace
 
-void SendCommand(wMain& main) {
+void SendCommand(MainWindow& main) {
   HWND list = main.AddressList();
   if (RowCount(list) == 0) {
     main.SetStatusText(L"You need to have at least one entry in your address book.");
@@ -113,7 +113,7 @@ void SendCommand(wMain& main) {
   }
 }
 
-void SendViaWindows(wMain& main) {
+void SendViaWindows(MainWindow& main) {
   ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
     // No user, machine or domain name holds a double quote; one from a hand-edited file would
@@ -140,7 +140,7 @@ void SendViaWindows(wMain& main) {
   });
 }
 
-void SendViaBroadcast(wMain& main) {
+void SendViaBroadcast(MainWindow& main) {
   NetworkSend& network = StartNetworkSend(main.NetworkEndpoint(), App().networkPort,
                                           GetCurrentUserName(), main.MessageText());
   DeliveryTracker& tracker = network.Tracker();

@@ -4,11 +4,11 @@
 
 namespace parvox {
 
-class wMain;
+class MainWindow;
 
 // Checks that there is something to send and someone to send it to, then sends.
-void SendCommand(wMain& main);
-void SendViaWindows(wMain& main);
-void SendViaBroadcast(wMain& main);
+void SendCommand(MainWindow& main);
+void SendViaWindows(MainWindow& main);
+void SendViaBroadcast(MainWindow& main);
 
 }  // namespace parvox

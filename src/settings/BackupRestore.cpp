@@ -4,12 +4,12 @@
 
 #include <windows.h>
 
-#include "addressbook/modFileIO.h"
+#include "addressbook/AddressBookStore.h"
 #include "app/Seams.h"
 #include "app/Version.h"
-#include "app/modDeclarations.h"
-#include "app/wMain.h"
-#include "settings/modMiscFunctions.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "settings/FileUtilities.h"
 
 namespace parvox {
 namespace {
@@ -18,7 +18,7 @@ constexpr wchar_t kBackupName[] = L"Address Book.ini";
 
 }  // namespace
 
-void BackupCommand(wMain& main) {
+void BackupCommand(MainWindow& main) {
   std::wstring folder =
       BrowseForFolder(main.Handle(), L"", L"Select the directory you would like to back-up your settings to.");
   if (folder.empty()) return;
@@ -37,7 +37,7 @@ void BackupCommand(wMain& main) {
   main.SetStatusText(L"The settings file has been backed up successfully.");
 }
 
-void RestoreCommand(wMain& main) {
+void RestoreCommand(MainWindow& main) {
   std::wstring folder =
       BrowseForFolder(main.Handle(), L"", L"Select the directory you would like to restore your settings from.");
   if (folder.empty()) return;

@@ -3,9 +3,9 @@
 
 namespace parvox {
 
-class wMain;
+class MainWindow;
 
-void BackupCommand(wMain& main);
-void RestoreCommand(wMain& main);
+void BackupCommand(MainWindow& main);
+void RestoreCommand(MainWindow& main);
 
 }  // namespace parvox

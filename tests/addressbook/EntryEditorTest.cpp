@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "addressbook/AddressList.h"
-#include "addressbook/wEdit.h"
-#include "components/modListView.h"
-#include "settings/modINI.h"
+#include "addressbook/EntryEditor.h"
+#include "components/ListViewChecks.h"
+#include "settings/SettingsFile.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
@@ -58,12 +58,12 @@ TEST_F(EntryEditorTest, AddProposesTheNextNewUserAndCancelChangesNothing) {
   Start();
   WithDialog(kEditClass, [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
     EXPECT_EQ(WindowText(dialog), L"Add a new entry..");
-    EXPECT_EQ(WindowText(Box(dialog, wEdit::kTxtAddress)), L"New User 0");
-    EXPECT_EQ(WindowText(Box(dialog, wEdit::kTxtDescription)), L"");
-    EXPECT_TRUE(Checked(dialog, wEdit::kOptUserOrMachine));
-    EXPECT_EQ(GetFocus(), Box(dialog, wEdit::kTxtAddress));
-    SetWindowTextW(Box(dialog, wEdit::kTxtAddress), L"changed");
-    ClickItem(dialog, wEdit::kCmdCancel);
+    EXPECT_EQ(WindowText(Box(dialog, EntryEditor::kTxtAddress)), L"New User 0");
+    EXPECT_EQ(WindowText(Box(dialog, EntryEditor::kTxtDescription)), L"");
+    EXPECT_TRUE(Checked(dialog, EntryEditor::kOptUserOrMachine));
+    EXPECT_EQ(GetFocus(), Box(dialog, EntryEditor::kTxtAddress));
+    SetWindowTextW(Box(dialog, EntryEditor::kTxtAddress), L"changed");
+    ClickItem(dialog, EntryEditor::kCmdCancel);
   });
   EXPECT_EQ(RowCount(List()), 0);
   EXPECT_FALSE(test::FileExists(SettingsFile()));
@@ -75,9 +75,9 @@ TEST_F(EntryEditorTest, AcceptWithEmptyFieldsAddsAndSaves) {
   WriteSettings(kThreeEntries);
   Start();
   WithDialog(kEditClass, [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
-    EXPECT_EQ(WindowText(Box(dialog, wEdit::kTxtAddress)), L"New User 3");
-    SetWindowTextW(Box(dialog, wEdit::kTxtAddress), L"");
-    ClickItem(dialog, wEdit::kCmdAddEntry);
+    EXPECT_EQ(WindowText(Box(dialog, EntryEditor::kTxtAddress)), L"New User 3");
+    SetWindowTextW(Box(dialog, EntryEditor::kTxtAddress), L"");
+    ClickItem(dialog, EntryEditor::kCmdAddEntry);
   });
   ASSERT_EQ(RowCount(List()), 4);
   EXPECT_EQ(RowTag(List(), 3), L"ADDRESS=|DESCRIPTION=|TYPE=0");
@@ -90,7 +90,7 @@ TEST_F(EntryEditorTest, AcceptWithEmptyFieldsAddsAndSaves) {
 TEST_F(EntryEditorTest, NeitherKeysPasteNorSetTextLetTheDelimiterIn) {
   Start();
   WithDialog(kEditClass, [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
-    HWND address = Box(dialog, wEdit::kTxtAddress), description = Box(dialog, wEdit::kTxtDescription);
+    HWND address = Box(dialog, EntryEditor::kTxtAddress), description = Box(dialog, EntryEditor::kTxtDescription);
     SetWindowTextW(address, L"");
     for (wchar_t c : std::wstring(L"pc|1")) SendMessageW(address, WM_CHAR, c, 1);
     EXPECT_EQ(WindowText(address), L"pc1");
@@ -102,7 +102,7 @@ TEST_F(EntryEditorTest, NeitherKeysPasteNorSetTextLetTheDelimiterIn) {
     EXPECT_EQ(WindowText(address), L"xyz");
     // Text set by other means than typing (automation) is cleaned when the entry is accepted.
     SendMessageW(description, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"a=b|TYPE=1"));
-    ClickItem(dialog, wEdit::kCmdAddEntry);
+    ClickItem(dialog, EntryEditor::kCmdAddEntry);
   });
   ASSERT_EQ(RowCount(List()), 1);
   EXPECT_EQ(RowTag(List(), 0), L"ADDRESS=xyz|DESCRIPTION=a=bTYPE=1|TYPE=0");
@@ -112,12 +112,12 @@ TEST_F(EntryEditorTest, EscapeClosesFromTheTextBoxesOnly) {
   Start();
   WithDialog(kEditClass, [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
     // Escape on a button goes through the dialog's keyboard handling and must do nothing.
-    HWND cancel = Box(dialog, wEdit::kCmdCancel);
+    HWND cancel = Box(dialog, EntryEditor::kCmdCancel);
     SetFocus(cancel);
     MSG key{cancel, WM_KEYDOWN, VK_ESCAPE, 1};
     IsDialogMessageW(dialog, &key);
     EXPECT_TRUE(IsWindow(dialog));
-    SendMessageW(Box(dialog, wEdit::kTxtDescription), WM_CHAR, 27, 1);
+    SendMessageW(Box(dialog, EntryEditor::kTxtDescription), WM_CHAR, 27, 1);
     EXPECT_FALSE(IsWindow(dialog));
   });
   EXPECT_EQ(RowCount(List()), 0);
@@ -130,12 +130,12 @@ TEST_F(EntryEditorTest, EditKeepsOtherFieldsAndSetsTheIcon) {
   SelectRow(List(), 1);
   WithDialog(kEditClass, [&] { Click(kIdCmdEdit); }, [&](HWND dialog) {
     EXPECT_EQ(WindowText(dialog), L"Editing entry: a");
-    EXPECT_EQ(WindowText(Box(dialog, wEdit::kTxtDescription)), L"d");
-    SetWindowTextW(Box(dialog, wEdit::kTxtAddress), L"b");
-    SendMessageW(Box(dialog, wEdit::kLabDomain), WM_LBUTTONDOWN, MK_LBUTTON, 0);  // the label selects its option
-    SendMessageW(Box(dialog, wEdit::kLabDomain), WM_LBUTTONUP, 0, 0);
-    EXPECT_TRUE(Checked(dialog, wEdit::kOptDomain));
-    ClickItem(dialog, wEdit::kCmdAddEntry);
+    EXPECT_EQ(WindowText(Box(dialog, EntryEditor::kTxtDescription)), L"d");
+    SetWindowTextW(Box(dialog, EntryEditor::kTxtAddress), L"b");
+    SendMessageW(Box(dialog, EntryEditor::kLabDomain), WM_LBUTTONDOWN, MK_LBUTTON, 0);  // the label selects its option
+    SendMessageW(Box(dialog, EntryEditor::kLabDomain), WM_LBUTTONUP, 0, 0);
+    EXPECT_TRUE(Checked(dialog, EntryEditor::kOptDomain));
+    ClickItem(dialog, EntryEditor::kCmdAddEntry);
   });
   EXPECT_EQ(RowTag(List(), 1), L"ADDRESS=b|X=7|DESCRIPTION=d|TYPE=1");
   EXPECT_EQ(RowText(List(), 1), L"b");
@@ -148,8 +148,8 @@ TEST_F(EntryEditorTest, HandEditedTypeOpensAsUserAndAccepts) {
   Start();
   SelectRow(List(), 2);
   WithDialog(kEditClass, [&] { Command(kMEditSelected); }, [&](HWND dialog) {
-    EXPECT_TRUE(Checked(dialog, wEdit::kOptUserOrMachine));
-    ClickItem(dialog, wEdit::kCmdAddEntry);
+    EXPECT_TRUE(Checked(dialog, EntryEditor::kOptUserOrMachine));
+    ClickItem(dialog, EntryEditor::kCmdAddEntry);
   });
   EXPECT_EQ(RowTag(List(), 2), L"ADDRESS=odd|DESCRIPTION=hand edited|TYPE=0");
 }
@@ -159,9 +159,9 @@ TEST_F(EntryEditorTest, EditingTheRowOfAMissingKeyStoresWhatWasTyped) {
   Start();
   SelectRow(List(), 1);
   WithDialog(kEditClass, [&] { Click(kIdCmdEdit); }, [&](HWND dialog) {
-    SetWindowTextW(Box(dialog, wEdit::kTxtAddress), L"pc2");
-    SetWindowTextW(Box(dialog, wEdit::kTxtDescription), L"two");
-    ClickItem(dialog, wEdit::kCmdAddEntry);
+    SetWindowTextW(Box(dialog, EntryEditor::kTxtAddress), L"pc2");
+    SetWindowTextW(Box(dialog, EntryEditor::kTxtDescription), L"two");
+    ClickItem(dialog, EntryEditor::kCmdAddEntry);
   });
   EXPECT_EQ(RowTag(List(), 1), L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
   EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00002]", L"", SettingsFile()), L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
@@ -170,12 +170,12 @@ TEST_F(EntryEditorTest, EditingTheRowOfAMissingKeyStoresWhatWasTyped) {
 TEST_F(EntryEditorTest, PasteStopsAtTheFirstLineBreak) {
   Start();
   WithDialog(kEditClass, [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
-    HWND address = Box(dialog, wEdit::kTxtAddress);
+    HWND address = Box(dialog, EntryEditor::kTxtAddress);
     SetWindowTextW(address, L"");
     PutOnClipboard(dialog, L"p|c1\r\npc2");
     SendMessageW(address, WM_PASTE, 0, 0);
     EXPECT_EQ(WindowText(address), L"pc1");
-    ClickItem(dialog, wEdit::kCmdCancel);
+    ClickItem(dialog, EntryEditor::kCmdCancel);
   });
 }
 

@@ -11,8 +11,8 @@
 
 #include "addressbook/AddressList.h"
 #include "app/MainMenus.h"
-#include "app/modDeclarations.h"
-#include "components/modListView.h"
+#include "app/AppState.h"
+#include "components/ListViewChecks.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {

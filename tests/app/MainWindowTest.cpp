@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "addressbook/AddressList.h"
-#include "addressbook/wEdit.h"
-#include "app/modDeclarations.h"
-#include "app/modSystemTray.h"
-#include "components/modListView.h"
-#include "settings/modINI.h"
+#include "addressbook/EntryEditor.h"
+#include "app/AppState.h"
+#include "app/TrayIcon.h"
+#include "components/ListViewChecks.h"
+#include "settings/SettingsFile.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
@@ -231,7 +231,7 @@ TEST_F(MainWindowTest, TabWalksTheControlsFromTheMessageBox) {
 
 TEST_F(MainWindowTest, TrayEventsToggleTheWindow) {
   Start();
-  EXPECT_EQ(window->SystemTrayImage().tag, L"SYSTRAYICON");
+  EXPECT_TRUE(window->SystemTrayImage().registered);
   for (LPARAM ignored : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK}) {
     SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, ignored);
     EXPECT_TRUE(IsWindowVisible(window->Handle())) << ignored;
@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, TrayEventsToggleTheWindow) {
   EXPECT_FALSE(IsWindowVisible(window->Handle()));
   EXPECT_TRUE(window->IsMenuEnabled(kMShowWindow));
   EXPECT_FALSE(window->IsMenuEnabled(kMHideWindow));
-  EXPECT_EQ(window->Tag(), L"") << "the resize consumed the one-shot marker";
+  EXPECT_FALSE(window->SkipsNextResizeRule()) << "the resize consumed the one-shot marker";
 
   SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
   PumpMessages();
@@ -258,7 +258,7 @@ TEST_F(MainWindowTest, TrayOnlyBringsAnOpenDialogForward) {
     PumpMessages();
     EXPECT_TRUE(IsWindowVisible(window->Handle())) << "hidden under an open dialog";
     ASSERT_TRUE(IsWindow(dialog)) << "the dialog was closed";
-    ClickItem(dialog, wEdit::kCmdCancel);
+    ClickItem(dialog, EntryEditor::kCmdCancel);
   });
   SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
   PumpMessages();
@@ -271,7 +271,7 @@ TEST_F(MainWindowTest, EndOfSessionStoresTheTicks) {
   SetItemChecked(List(), 1, true);
   SendMessageW(window->Handle(), WM_ENDSESSION, TRUE, 0);
   EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"<none>", SettingsFile()), RowText(List(), 1));
-  EXPECT_EQ(window->SystemTrayImage().tag, L"") << "the icon is removed";
+  EXPECT_FALSE(window->SystemTrayImage().registered) << "the icon is removed";
 }
 
 TEST_F(MainWindowTest, MinimisingByAnyMeansHides) {
@@ -295,13 +295,13 @@ TEST_F(MainWindowTest, StartedHiddenShowsOnTheFirstDoubleClick) {
   EXPECT_TRUE(IsWindowVisible(window->Handle()));
 }
 
-TEST(SystemTray, RemoveNeedsTheTag) {
+TEST(SystemTray, RemoveNeedsTheIconRegistered) {
   TrayImage image;
-  RemoveTrayIcon(nullptr, image);  // no tag: nothing to remove, nothing happens
-  EXPECT_EQ(image.tag, L"");
-  image.tag = kTrayTag;
+  RemoveTrayIcon(nullptr, image);  // not registered: nothing to remove, nothing happens
+  EXPECT_FALSE(image.registered);
+  image.registered = true;
   RemoveTrayIcon(nullptr, image);
-  EXPECT_EQ(image.tag, L"");
+  EXPECT_FALSE(image.registered);
   EXPECT_EQ(DecodeTrayEvent(515), TrayAction::kToggleWindow);
   EXPECT_EQ(DecodeTrayEvent(517), TrayAction::kOpenMenu);
   EXPECT_EQ(DecodeTrayEvent(MAKELPARAM(517, 7)), TrayAction::kOpenMenu);

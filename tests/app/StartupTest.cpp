@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "addressbook/AddressList.h"
-#include "addressbook/modFileIO.h"
-#include "app/modDeclarations.h"
-#include "app/wMain.h"
-#include "components/modListView.h"
-#include "settings/modINI.h"
+#include "addressbook/AddressBookStore.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "components/ListViewChecks.h"
+#include "settings/SettingsFile.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {

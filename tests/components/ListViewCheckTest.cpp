@@ -1,5 +1,5 @@
 // Tick operations on a real list view.
-#include "components/modListView.h"
+#include "components/ListViewChecks.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/StatusHost.h"
-#include "components/cNoStatusBar.h"
+#include "components/StatusBar.h"
 
 namespace parvox {
 namespace {
@@ -136,8 +136,8 @@ class StatusBarTest : public testing::Test {
                        FakeTheme::Content, FakeTheme::Text, FakeTheme::Close});
   }
   // A created bar with panels keyed a, b, c showing images 0, 1, 2.
-  std::unique_ptr<cNoStatusBar> ThreePanels() {
-    auto bar = std::make_unique<cNoStatusBar>();
+  std::unique_ptr<StatusBar> ThreePanels() {
+    auto bar = std::make_unique<StatusBar>();
     bar->Create(*surface);
     bar->ImageList(images);
     for (int i = 0; i < 3; ++i) {
@@ -202,7 +202,7 @@ TEST_F(StatusBarTest, MisuseFailsWithNumberSourceAndTextAndChangesNothing) {
 }
 
 TEST_F(StatusBarTest, The256thPanelIsRefused) {
-  cNoStatusBar bar;  // no host, so the additions do not paint 255 panels each time
+  StatusBar bar;  // no host, so the additions do not paint 255 panels each time
   for (int i = 0; i < kMaxPanels; ++i) bar.AddPanel(0, L"", -1, 10, false, false, 0, L"");
   auto error = ErrorOf([&] { bar.AddPanel(0, L"", -1, 10, false, false, 0, L"", PanelRef(1)); });
   ASSERT_TRUE(error.has_value());
@@ -216,7 +216,7 @@ TEST_F(StatusBarTest, CreateRefusesSomethingThatCannotBeDrawnOn) {
   HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 9, 9, frame, nullptr, nullptr, 0);
   DestroyWindow(gone);
   WindowSurface destroyed(gone, font.Get());
-  cNoStatusBar bar;
+  StatusBar bar;
   bar.Create(*surface);
   auto error = ErrorOf([&] { bar.Create(destroyed); });
   ASSERT_TRUE(error.has_value());
@@ -230,7 +230,7 @@ TEST_F(StatusBarTest, CreateRefusesSomethingThatCannotBeDrawnOn) {
 }
 
 TEST_F(StatusBarTest, InsertingBeforeAPanelKeepsEachIconWithItsPanel) {
-  cNoStatusBar bar;
+  StatusBar bar;
   bar.Create(*surface);
   bar.AllowXPStyles(false);
   bar.ImageList(images);
@@ -248,7 +248,7 @@ TEST_F(StatusBarTest, InsertingBeforeAPanelKeepsEachIconWithItsPanel) {
 }
 
 TEST_F(StatusBarTest, TheBarOwnsAndDestroysItsIcons) {
-  using Bar = std::optional<cNoStatusBar>;
+  using Bar = std::optional<StatusBar>;
   std::pair<const char*, std::function<void(Bar&)>> cases[] = {
       {"image index -1", [](Bar& bar) { bar->PanelIcon(1, -1); }},
       {"image index not in the list",
@@ -316,9 +316,9 @@ TEST_F(StatusBarTest, OnlyTheMembersThatDrawRepaint) {
 TEST_F(StatusBarTest, StylesNeedWindows51) {
   UseFakeTheme();
   FakeTheme::version = 0x0005;
-  cNoStatusBar old;
+  StatusBar old;
   FakeTheme::version = 0x0105;
-  cNoStatusBar xp;
+  StatusBar xp;
   EXPECT_FALSE(old.AllowXPStyles());
   auto error = ErrorOf([&] { old.AllowXPStyles(true); });
   ASSERT_TRUE(error.has_value());
@@ -336,7 +336,7 @@ TEST_F(StatusBarTest, HeightIsTheTextHeightPlus10InTwips) {
   int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   if (dpi != 96) GTEST_SKIP() << "expectations are for 96 dpi";
-  cNoStatusBar bar;
+  StatusBar bar;
   bar.Create(*surface);
   EXPECT_EQ(bar.Height(), 345);  // (13 + 10) pixels x 15
   LOGFONTW face{};
@@ -349,7 +349,7 @@ TEST_F(StatusBarTest, HeightIsTheTextHeightPlus10InTwips) {
 
 TEST_F(StatusBarTest, ThemedPaintUsesTheStatusParts) {
   UseFakeTheme();
-  cNoStatusBar bar;
+  StatusBar bar;
   bar.Create(*surface);
   bar.ImageList(images);
   bar.AddPanel(kPanelOwnerDraw, L"one", -1, 100, false, false, 0, L"");
@@ -402,7 +402,7 @@ TEST_F(StatusBarTest, FailingThemeFallsBackToClassicPainting) {
 }
 
 TEST_F(StatusBarTest, ClassicPaintShowsPanelsTextIconsAndGrip) {
-  cNoStatusBar bar;
+  StatusBar bar;
   bar.Create(*surface);
   bar.AllowXPStyles(false);
   bar.ImageList(images);
@@ -456,7 +456,7 @@ TEST_F(StatusBarTest, ImageListObjectGivesTheIconSizeOnlyWhenOutOfStep) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    cNoStatusBar bar;
+    StatusBar bar;
     bar.Create(*surface);
     FakeList list(c, images);
     bar.ImageList(list);
@@ -471,7 +471,7 @@ TEST_F(StatusBarTest, ImageListObjectGivesTheIconSizeOnlyWhenOutOfStep) {
 TEST_F(StatusBarTest, StatusHostStartsWithOneLoadingPanelAndFollowsTheText) {
   StatusHost host;
   ASSERT_NE(host.Create(window, 0, 0, kWidth, kHeight, font.Get(), images), nullptr);
-  const cNoStatusBar& bar = host.Bar();
+  const StatusBar& bar = host.Bar();
   ASSERT_EQ(bar.PanelCount(), 1);
   EXPECT_EQ(bar.PanelText(1), L"Loading..");
   EXPECT_TRUE(bar.PanelIcon(1) == 0 && bar.PanelhIcon(1) != nullptr);

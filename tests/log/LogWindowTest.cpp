@@ -9,7 +9,7 @@
 
 #include "components/ScreenDpi.h"
 #include "log/LogLayout.h"
-#include "log/modLog.h"
+#include "log/Log.h"
 
 namespace parvox {
 namespace {

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "addressbook/AddressList.h"
-#include "addressbook/wEdit.h"
+#include "addressbook/EntryEditor.h"
 #include "app/MessageLoop.h"
-#include "app/modDeclarations.h"
-#include "components/modListView.h"
-#include "log/modLog.h"
+#include "app/AppState.h"
+#include "components/ListViewChecks.h"
+#include "log/Log.h"
 #include "receiving/MessagePopup.h"
 #include "receiving/MoreMessagesNotice.h"
-#include "sending/modMailSlots.h"
+#include "sending/MailslotSender.h"
 #include "support/MainWindowFixture.h"
 #include "support/SendRecorders.h"
 
@@ -234,8 +234,8 @@ TEST_F(ReceiveTest, ReplyToAnUnknownSenderOffersToAddThem) {
         },
         [&](HWND editor) {
           EXPECT_EQ(WindowText(editor), L"Add a new entry..");
-          EXPECT_EQ(ItemText(editor, wEdit::kTxtAddress), L"carol");
-          test::ClickItem(editor, add ? wEdit::kCmdAddEntry : wEdit::kCmdCancel);
+          EXPECT_EQ(ItemText(editor, EntryEditor::kTxtAddress), L"carol");
+          test::ClickItem(editor, add ? EntryEditor::kCmdAddEntry : EntryEditor::kCmdCancel);
         });
     EXPECT_EQ(RowCount(List()), add ? 4 : 3);
     EXPECT_EQ(IsItemChecked(List(), 1), !add) << "the ticks change only when the entry is added";

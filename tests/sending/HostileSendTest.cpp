@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "addressbook/AddressList.h"
-#include "app/modDeclarations.h"
-#include "components/modListView.h"
-#include "log/modLog.h"
+#include "app/AppState.h"
+#include "components/ListViewChecks.h"
+#include "log/Log.h"
 #include "sending/SendText.h"
-#include "sending/modMailSlots.h"
+#include "sending/MailslotSender.h"
 #include "settings/AnsiText.h"
 #include "support/MainWindowFixture.h"
 #include "support/SendRecorders.h"

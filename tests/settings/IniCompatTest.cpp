@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/AnsiText.h"
-#include "settings/modINI.h"
+#include "settings/SettingsFile.h"
 #include "support/TempFolder.h"
 
 namespace parvox {

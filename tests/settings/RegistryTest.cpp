@@ -1,5 +1,5 @@
 // The Run value in the real (Wine) registry.
-#include "settings/modRegistry.h"
+#include "settings/Registry.h"
 
 #include <gtest/gtest.h>
 

@@ -4,13 +4,13 @@
 #include <windows.h>
 
 #include "addressbook/AddressList.h"
-#include "addressbook/modFileIO.h"
+#include "addressbook/AddressBookStore.h"
 #include "app/Seams.h"
-#include "app/modDeclarations.h"
-#include "settings/modINI.h"
-#include "settings/modMiscFunctions.h"
-#include "settings/modRegistry.h"
-#include "settings/wSettings.h"
+#include "app/AppState.h"
+#include "settings/SettingsFile.h"
+#include "settings/FileUtilities.h"
+#include "settings/Registry.h"
+#include "settings/SettingsDialog.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
@@ -42,14 +42,14 @@ TEST_F(SettingsDialogTest, SaveWritesAllFiveAndAppliesAtOnce) {
       kSettingsClass, [&] { Command(kMSettings); },
       [&](HWND dialog) {
         EXPECT_EQ(test::WindowText(dialog), L"Settings");
-        for (int box : {wSettings::kChkStartWithWindows, wSettings::kChkStartMinimised,
-                        wSettings::kChkEscapeMinimises, wSettings::kChkInternalSend}) {
+        for (int box : {SettingsDialog::kChkStartWithWindows, SettingsDialog::kChkStartMinimised,
+                        SettingsDialog::kChkEscapeMinimises, SettingsDialog::kChkInternalSend}) {
           EXPECT_FALSE(Checked(dialog, box)) << box;
         }
-        EXPECT_TRUE(Checked(dialog, wSettings::kChkReceiveMessages)) << "receiving is on at first";
-        ClickItem(dialog, wSettings::kChkInternalSend);
-        ClickItem(dialog, wSettings::kChkReceiveMessages);
-        ClickItem(dialog, wSettings::kCmdSave);
+        EXPECT_TRUE(Checked(dialog, SettingsDialog::kChkReceiveMessages)) << "receiving is on at first";
+        ClickItem(dialog, SettingsDialog::kChkInternalSend);
+        ClickItem(dialog, SettingsDialog::kChkReceiveMessages);
+        ClickItem(dialog, SettingsDialog::kCmdSave);
       });
   EXPECT_TRUE(App().internalSend) << "the very next send uses the built-in path";
   EXPECT_FALSE(window->Receiving()) << "the slot is let go at once";
@@ -67,9 +67,9 @@ TEST_F(SettingsDialogTest, StartWithWindowsStoresTheQuotedPath) {
   WithDialog(
       kSettingsClass, [&] { Command(kMSettings); },
       [&](HWND dialog) {
-        EXPECT_TRUE(Checked(dialog, wSettings::kChkEscapeMinimises));
-        ClickItem(dialog, wSettings::kChkStartWithWindows);
-        ClickItem(dialog, wSettings::kCmdSave);
+        EXPECT_TRUE(Checked(dialog, SettingsDialog::kChkEscapeMinimises));
+        ClickItem(dialog, SettingsDialog::kChkStartWithWindows);
+        ClickItem(dialog, SettingsDialog::kCmdSave);
       });
   std::wstring data;
   ASSERT_TRUE(RunValue(data));
@@ -85,12 +85,12 @@ TEST_F(SettingsDialogTest, CancelAndCloseWriteNothing) {
     WithDialog(
         kSettingsClass, [&] { Command(kMSettings); },
         [&](HWND dialog) {
-          ClickItem(dialog, wSettings::kChkInternalSend);
-          ClickItem(dialog, wSettings::kChkStartMinimised);
+          ClickItem(dialog, SettingsDialog::kChkInternalSend);
+          ClickItem(dialog, SettingsDialog::kChkStartMinimised);
           if (byTitleBar) {
             SendMessageW(dialog, WM_CLOSE, 0, 0);
           } else {
-            ClickItem(dialog, wSettings::kCmdCancel);
+            ClickItem(dialog, SettingsDialog::kCmdCancel);
           }
         });
   }
@@ -113,15 +113,15 @@ TEST_F(SettingsDialogTest, SettingsThatCouldNotBeReadAreNeverSavedOver) {
   Start();
   CloseHandle(held);
   WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
-    ClickItem(dialog, wSettings::kChkEscapeMinimises);
-    ClickItem(dialog, wSettings::kCmdSave);  // the file is readable again by now
+    ClickItem(dialog, SettingsDialog::kChkEscapeMinimises);
+    ClickItem(dialog, SettingsDialog::kCmdSave);  // the file is readable again by now
     ASSERT_EQ(shownBoxes.size(), 1u);
     EXPECT_EQ(shownBoxes[0].text.rfind(L"There was an error saving the settings: \r\n\tThe settings file "
                                        L"could not be read",
                                        0),
               0u);
     EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
-    ClickItem(dialog, wSettings::kCmdCancel);
+    ClickItem(dialog, SettingsDialog::kCmdCancel);
   });
   EXPECT_TRUE(App().escapeMinimises);
   EXPECT_TRUE(test::ReadBytes(SettingsFile()) == stored);

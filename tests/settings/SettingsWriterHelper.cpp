@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "settings/modINI.h"
+#include "settings/SettingsFile.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;

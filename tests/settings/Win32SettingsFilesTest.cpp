@@ -7,7 +7,7 @@
 
 #include "settings/AnsiText.h"
 #include "settings/Win32SettingsFiles.h"
-#include "settings/modINI.h"
+#include "settings/SettingsFile.h"
 #include "support/TempFolder.h"
 
 namespace parvox {

@@ -100,7 +100,7 @@ void MainWindowTest::TearDown() {
 }
 
 void MainWindowTest::Start(const std::wstring& commandLine) {
-  window = std::make_unique<wMain>();
+  window = std::make_unique<MainWindow>();
   ASSERT_TRUE(window->Create(commandLine, folder.File(L"parvox.exe")));
   PumpMessages();
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/wMain.h"
+#include "app/MainWindow.h"
 #include "support/TempFolder.h"
 
 namespace parvox::test {
@@ -53,7 +53,7 @@ class MainWindowTest : public testing::Test {
   void Command(int menuId);
 
   TempFolder folder;
-  std::unique_ptr<wMain> window;
+  std::unique_ptr<MainWindow> window;
   // Message boxes shown since the test began; each is answered with `answer`.
   static std::vector<ShownMessageBox> shownBoxes;
   static int answer;

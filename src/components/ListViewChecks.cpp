@@ -1,6 +1,6 @@
 // State image 1 is the empty box (0x1000), image 2 the ticked one (0x2000); every read and
 // write covers the state-image bits and all above them.
-#include "components/modListView.h"
+#include "components/ListViewChecks.h"
 
 #include <commctrl.h>
 

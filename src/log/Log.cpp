@@ -1,16 +1,16 @@
 // Keeps the single log window and loads it on first use, including after the user closed it
 // from its title bar.
-#include "log/modLog.h"
+#include "log/Log.h"
 
 #include <memory>
 
-#include "log/wLog.h"
+#include "log/LogWindow.h"
 
 namespace parvox {
 namespace {
 
-std::unique_ptr<wLog>& Instance() {
-  static std::unique_ptr<wLog> instance;
+std::unique_ptr<LogWindow>& Instance() {
+  static std::unique_ptr<LogWindow> instance;
   return instance;
 }
 
@@ -18,9 +18,9 @@ std::unique_ptr<wLog>& Instance() {
 // not loaded, and the object is replaced on the next use.
 bool Loaded() { return Instance() != nullptr && Instance()->Handle() != nullptr; }
 
-wLog* LoadedWindow() {
+LogWindow* LoadedWindow() {
   if (!Loaded()) {
-    auto window = std::make_unique<wLog>();
+    auto window = std::make_unique<LogWindow>();
     if (!window->Create()) return nullptr;
     Instance() = std::move(window);
   }
@@ -34,14 +34,14 @@ void LoadLogWindow() { LoadedWindow(); }
 void UnloadLogWindow() { Instance().reset(); }
 
 void AppendLog(bool show, const std::wstring& text) {
-  wLog* window = LoadedWindow();
+  LogWindow* window = LoadedWindow();
   if (window == nullptr) return;  // logging never stops the caller
   window->Append(text);
   if (show) window->Show();
 }
 
 void ShowLogWindow() {
-  if (wLog* window = LoadedWindow()) window->Show();
+  if (LogWindow* window = LoadedWindow()) window->Show();
 }
 
 std::wstring LogText() { return Loaded() ? Instance()->Text() : std::wstring(); }

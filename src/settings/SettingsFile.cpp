@@ -1,5 +1,5 @@
 // Settings file access through the shared, cached INI engine.
-#include "settings/modINI.h"
+#include "settings/SettingsFile.h"
 
 #include "settings/IniStore.h"
 #include "settings/Win32SettingsFiles.h"

@@ -5,7 +5,7 @@
 
 namespace parvox {
 
-class wSettings : public Form {
+class SettingsDialog : public Form {
  public:
   enum ItemId : int {
     kChkStartWithWindows = 100,

@@ -1,20 +1,20 @@
 // Settings dialog layout, load and save.
-#include "settings/wSettings.h"
+#include "settings/SettingsDialog.h"
 
 #include <array>
 
 #include "app/Seams.h"
 #include "app/Version.h"
-#include "app/modDeclarations.h"
+#include "app/AppState.h"
 #include "resource.h"
-#include "settings/modINI.h"
-#include "settings/modRegistry.h"
+#include "settings/SettingsFile.h"
+#include "settings/Registry.h"
 
 namespace parvox {
 namespace {
 
 using K = FormKind;
-using S = wSettings;
+using S = SettingsDialog;
 constexpr std::array kSettingsLayout = {
     FormControl{S::kChkStartWithWindows, L"chkStartWithWindows", K::kCheckBox,
                 L"Start with Windows.", 150, 1275, 1905, 255,
@@ -87,7 +87,7 @@ bool* OptionFlag(AppState& app, int box) {
 
 int BoolToCheckValue(bool value) { return value ? 1 : 0; }
 
-bool wSettings::Open(HWND owner) {
+bool SettingsDialog::Open(HWND owner) {
   if (!CreateForm(owner, L"ParvoxSettings", L"Settings", 6345, 5580, kSettingsLayout)) return false;
   logo_.Reset(static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0)));
@@ -101,7 +101,7 @@ bool wSettings::Open(HWND owner) {
   return true;
 }
 
-void wSettings::Save() {
+void SettingsDialog::Save() {
   AppState& app = App();
   if (!app.settingsRead) {
     ShowMessageBox(Handle(),
@@ -127,7 +127,7 @@ void wSettings::Save() {
   EndForm();
 }
 
-void wSettings::OnCommand(int id, int) {
+void SettingsDialog::OnCommand(int id, int) {
   if (id == kCmdSave) Save();
   // Escape (IDCANCEL from the dialog keys) cancels too, as users expect of a settings box.
   if (id == kCmdCancel || id == IDCANCEL) EndForm();

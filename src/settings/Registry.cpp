@@ -1,5 +1,5 @@
 // Run-key access; failures are not reported, as for every settings write.
-#include "settings/modRegistry.h"
+#include "settings/Registry.h"
 
 #include "components/UniqueHandle.h"
 

@@ -1,5 +1,5 @@
 // Mailslot writes through the file API, one open, write and close per recipient.
-#include "sending/modMailSlots.h"
+#include "sending/MailslotSender.h"
 
 #include <windows.h>
 

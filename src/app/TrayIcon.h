@@ -10,12 +10,11 @@ namespace parvox {
 // The shell reports mouse events on the icon to the main window with this message.
 inline constexpr UINT kTrayCallbackMessage = WM_APP + 1;
 inline constexpr UINT kTrayIconId = 1;
-inline constexpr wchar_t kTrayTag[] = L"SYSTRAYICON";
 
-// The invisible image that holds the icon; its tag says whether the icon is registered.
+// The icon and whether the shell has it registered.
 struct TrayImage {
   HICON icon = nullptr;
-  std::wstring tag;
+  bool registered = false;
 };
 
 enum class TrayAction { kNone, kToggleWindow, kOpenMenu };

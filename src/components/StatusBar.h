@@ -108,67 +108,67 @@ inline constexpr UINT kPanelOwnerDraw = 0x1000;  // SBT_OWNERDRAW
 // Panels are numbered from 1. A member given a PanelRef that names no panel, or otherwise
 // misused, throws StatusBarError and leaves the bar as it was, except that a failed Create
 // drops the host. The bar owns its panel icons.
-class cNoStatusBar {
+class StatusBar {
  public:
   // Raised while drawing each panel whose style has kPanelOwnerDraw, after its background and
-  // border. The edges move the default content; clearing bDoDefault skips it for this panel.
-  using OwnerDrawEvent = std::function<void(HDC hdc, int& iLeft, int& iTop, int& iRight,
-                                            int& iBottom, bool& bDoDefault)>;
+  // border. The edges move the default content; clearing drawDefault skips it for this panel.
+  using OwnerDrawEvent = std::function<void(HDC hdc, int& left, int& top, int& right,
+                                            int& bottom, bool& drawDefault)>;
 
-  cNoStatusBar();
-  cNoStatusBar(const cNoStatusBar&) = delete;
-  cNoStatusBar& operator=(const cNoStatusBar&) = delete;
+  StatusBar();
+  StatusBar(const StatusBar&) = delete;
+  StatusBar& operator=(const StatusBar&) = delete;
 
   bool SimpleMode() const { return simpleMode_; }
-  void SimpleMode(bool bSimple);
+  void SimpleMode(bool simple);
   const std::wstring& SimpleText() const { return simpleText_; }
-  void SimpleText(const std::wstring& sText);
+  void SimpleText(const std::wstring& text);
   // Whether visual styles are supported, whatever was last set.
   bool AllowXPStyles() const { return stylesSupported_; }
-  void AllowXPStyles(bool bState);
+  void AllowXPStyles(bool enabled);
   bool SizeGrip() const { return sizeGrip_; }
-  void SizeGrip(bool bSizeGrip);
+  void SizeGrip(bool shown);
 
-  void AddPanel(UINT eStyle, const std::wstring& sText, int iImgIndex, int lMinWidth, bool bSpring,
-                bool bFitContents, int lItemData, const std::wstring& sKey,
-                const std::optional<PanelRef>& vKeyBefore = std::nullopt);
+  void AddPanel(UINT style, const std::wstring& text, int imageIndex, int minWidth, bool spring,
+                bool fitToContents, int itemData, const std::wstring& key,
+                const std::optional<PanelRef>& before = std::nullopt);
   void Draw();
-  void RemovePanel(const PanelRef& vKey);
-  void SetLeftTopOffsets(int lLeft, int lTop);
+  void RemovePanel(const PanelRef& which);
+  void SetLeftTopOffsets(int left, int top);
   // Icons already taken from an earlier list stay as they are.
-  void ImageList(HIMAGELIST vImageList);
-  void ImageList(ImageListObject& vImageList);
+  void ImageList(HIMAGELIST images);
+  void ImageList(ImageListObject& images);
   // Binds the host, which must outlive the bar or the next Create.
-  void Create(StatusBarHost& objThis);
+  void Create(StatusBarHost& host);
   HFONT Font() const;
   void Font(HFONT fntThis);
   // The bar's height in twips.
   int Height() const;
 
   int PanelCount() const { return static_cast<int>(panels_.size()); }
-  void GetPanelRect(const PanelRef& vKey, int& iLeftPixels, int& iTopPixels, int& iRightPixels,
-                    int& iBottomPixels) const;
-  std::wstring PanelKey(int lIndex) const;
-  void PanelKey(int lIndex, const PanelRef& vKey);
-  bool PanelExists(const PanelRef& vKey) const;
-  int PanelIndex(const PanelRef& vKey) const;
-  const std::wstring& PanelText(const PanelRef& vKey) const;
-  void PanelText(const PanelRef& vKey, const std::wstring& sText);
-  bool PanelSpring(const PanelRef& vKey) const;
-  void PanelSpring(const PanelRef& vKey, bool bSpring);
-  bool PanelFitToContents(const PanelRef& vKey) const;
-  void PanelFitToContents(const PanelRef& vKey, bool bFitContents);
-  int PanelIcon(const PanelRef& vKey) const;
-  void PanelIcon(const PanelRef& vKey, int iImgIndex);
+  void GetPanelRect(const PanelRef& which, int& left, int& top, int& right,
+                    int& bottom) const;
+  std::wstring PanelKey(int index) const;
+  void PanelKey(int index, const PanelRef& which);
+  bool PanelExists(const PanelRef& which) const;
+  int PanelIndex(const PanelRef& which) const;
+  const std::wstring& PanelText(const PanelRef& which) const;
+  void PanelText(const PanelRef& which, const std::wstring& text);
+  bool PanelSpring(const PanelRef& which) const;
+  void PanelSpring(const PanelRef& which, bool spring);
+  bool PanelFitToContents(const PanelRef& which) const;
+  void PanelFitToContents(const PanelRef& which, bool fitToContents);
+  int PanelIcon(const PanelRef& which) const;
+  void PanelIcon(const PanelRef& which, int imageIndex);
   // The bar keeps owning the icon.
-  HICON PanelhIcon(const PanelRef& vKey) const;
-  // The bar takes ownership of `hIcon`.
-  void PanelhIcon(const PanelRef& vKey, HICON hIcon);
-  UINT PanelStyle(const PanelRef& vKey) const;
-  void PanelStyle(const PanelRef& vKey, UINT eStyle);
-  int PanelMinWidth(const PanelRef& vKey) const;
-  int PanelIdealWidth(const PanelRef& vKey) const;
-  void PanelIdealWidth(const PanelRef& vKey, int lWidth);
+  HICON PanelhIcon(const PanelRef& which) const;
+  // The bar takes ownership of `icon`.
+  void PanelhIcon(const PanelRef& which, HICON icon);
+  UINT PanelStyle(const PanelRef& which) const;
+  void PanelStyle(const PanelRef& which, UINT style);
+  int PanelMinWidth(const PanelRef& which) const;
+  int PanelIdealWidth(const PanelRef& which) const;
+  void PanelIdealWidth(const PanelRef& which, int width);
 
   OwnerDrawEvent OwnerDraw;
 
@@ -188,10 +188,10 @@ class cNoStatusBar {
   };
   class Theme;
 
-  std::optional<int> Find(const PanelRef& vKey) const;
-  Panel& At(const PanelRef& vKey);
-  const Panel& At(const PanelRef& vKey) const;
-  void FetchIcon(Panel& panel, int iImgIndex);
+  std::optional<int> Find(const PanelRef& which) const;
+  Panel& At(const PanelRef& which);
+  const Panel& At(const PanelRef& which) const;
+  void FetchIcon(Panel& panel, int imageIndex);
   void MeasureBarHeight();
   void MeasurePanel(Panel& panel);
   void LayoutPanels();

@@ -11,16 +11,16 @@
 #include "addressbook/AddressList.h"
 #include "app/Seams.h"
 #include "app/Version.h"
-#include "app/modDeclarations.h"
-#include "app/wMain.h"
-#include "log/modLog.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "log/Log.h"
 #include "sending/SendCommand.h"
 #include "settings/BackupRestore.h"
-#include "settings/wSettings.h"
+#include "settings/SettingsDialog.h"
 
 namespace parvox {
 
-void wMain::CreateMenus() {
+void MainWindow::CreateMenus() {
   menuBar_ = CreateMenu();
   menus_[kMenuNone] = menuBar_;
   // Submenus first get their own pop-up handle, then each entry is appended to its parent.
@@ -43,12 +43,12 @@ void wMain::CreateMenus() {
   }
 }
 
-HMENU wMain::Menu(MenuId id) const {
+HMENU MainWindow::Menu(MenuId id) const {
   auto found = menus_.find(id);
   return found == menus_.end() ? nullptr : found->second;
 }
 
-bool wMain::IsMenuEnabled(MenuId id) const {
+bool MainWindow::IsMenuEnabled(MenuId id) const {
   for (const MenuSpec& spec : MainMenus()) {
     if (spec.id != id) continue;
     UINT state = GetMenuState(Menu(spec.parent), static_cast<UINT>(id), MF_BYCOMMAND);
@@ -77,7 +77,7 @@ static void EnableMenuEntry(HMENU parent, HMENU submenu, UINT id, bool enabled) 
   }
 }
 
-void wMain::UpdateEntryCommands() {
+void MainWindow::UpdateEntryCommands() {
   bool hasRows = RowCount(AddressList()) > 0;
   EnableWindow(Control(kIdCmdEdit), hasRows);
   EnableWindow(Control(kIdCmdRemove), hasRows);
@@ -85,16 +85,16 @@ void wMain::UpdateEntryCommands() {
   EnableMenuEntry(Menu(kMContext), Menu(kMSelection), kMSelection, hasRows);
 }
 
-void wMain::SetShowHideMenus(bool showEnabled, bool hideEnabled) {
+void MainWindow::SetShowHideMenus(bool showEnabled, bool hideEnabled) {
   EnableMenuEntry(Menu(kMSysTray), nullptr, kMShowWindow, showEnabled);
   EnableMenuEntry(Menu(kMSysTray), nullptr, kMHideWindow, hideEnabled);
 }
 
-void wMain::ShowAboutBox() {
+void MainWindow::ShowAboutBox() {
   ShowMessageBox(Handle(), AboutText(), L"About..", MB_OK | MB_ICONINFORMATION);
 }
 
-void wMain::OpenPopupMenu(MenuId id) {
+void MainWindow::OpenPopupMenu(MenuId id) {
   POINT pointer;
   GetCursorPos(&pointer);
   // Without the foreground the menu would not close when the user clicks elsewhere.
@@ -103,14 +103,14 @@ void wMain::OpenPopupMenu(MenuId id) {
   PostMessageW(Handle(), WM_NULL, 0, 0);
 }
 
-std::wstring wMain::MessageText() const {
+std::wstring MainWindow::MessageText() const {
   HWND message = Control(kIdTxtMsg);
   std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(message)) + 1);
   GetWindowTextW(message, buffer.data(), static_cast<int>(buffer.size()));
   return std::wstring(buffer.data());
 }
 
-void wMain::ClearMessage() {
+void MainWindow::ClearMessage() {
   HWND message = Control(kIdTxtMsg);
   SetWindowTextW(message, L"");
   OnMessageChanged();  // a multi-line edit reports no change for text set by the program
@@ -118,12 +118,12 @@ void wMain::ClearMessage() {
   SetStatusText(L"Message has been cleared..");
 }
 
-void wMain::OnMessageChanged() {
-  if (codeFired_) return;
+void MainWindow::OnMessageChanged() {
+  if (fillingHelpText_) return;
   SetStatusText(CharacterCountText(static_cast<size_t>(GetWindowTextLengthW(Control(kIdTxtMsg)))));
 }
 
-void wMain::KeyCommands(WPARAM key) {
+void MainWindow::KeyCommands(WPARAM key) {
   bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0;
   bool alt = GetKeyState(VK_MENU) < 0;
   if (key == 'S' && ctrl && !shift && !alt) {
@@ -136,8 +136,8 @@ void wMain::KeyCommands(WPARAM key) {
 
 // Classic subclassing through the window procedure: the common-controls subclass helpers look
 // up a window property on every message, which made filling a large list many times slower.
-LRESULT CALLBACK wMain::ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<wMain*>(GetWindowLongPtrW(GetParent(control), GWLP_USERDATA));
+LRESULT CALLBACK MainWindow::ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(GetParent(control), GWLP_USERDATA));
   auto original = self != nullptr ? self->originalProcedures_.find(control)
                                   : decltype(self->originalProcedures_.end()){};
   if (self == nullptr || original == self->originalProcedures_.end())
@@ -162,7 +162,7 @@ LRESULT CALLBACK wMain::ControlProcedure(HWND control, UINT message, WPARAM wPar
   return CallWindowProcW(next, control, message, wParam, lParam);
 }
 
-void wMain::SubclassKeyControls() {
+void MainWindow::SubclassKeyControls() {
   for (MainControlId id :
        {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
     HWND control = Control(id);
@@ -171,7 +171,7 @@ void wMain::SubclassKeyControls() {
   }
 }
 
-void wMain::ShowFromTray() {
+void MainWindow::ShowFromTray() {
   ShowWindow(Handle(), SW_SHOW);
   ShowWindow(Handle(), SW_RESTORE);
   SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
@@ -179,12 +179,12 @@ void wMain::ShowFromTray() {
   SetShowHideMenus(false, true);
 }
 
-void wMain::HideToTray() {
+void MainWindow::HideToTray() {
   ShowWindow(Handle(), SW_HIDE);
   SetShowHideMenus(true, false);
 }
 
-void wMain::OnTrayEvent(LPARAM lParam) {
+void MainWindow::OnTrayEvent(LPARAM lParam) {
   TrayAction action = DecodeTrayEvent(lParam);
   if (action != TrayAction::kNone && !IsWindowEnabled(Handle())) {
     // A dialog or message box of ours is up: its work must end first, so the icon only
@@ -194,7 +194,7 @@ void wMain::OnTrayEvent(LPARAM lParam) {
   }
   switch (action) {
     case TrayAction::kToggleWindow:
-      tag_ = L"DONTHIDE";
+      skipNextResizeRule_ = true;
       if (IsWindowVisible(Handle())) {
         ShowWindow(Handle(), SW_MINIMIZE);
         HideToTray();
@@ -210,7 +210,7 @@ void wMain::OnTrayEvent(LPARAM lParam) {
   }
 }
 
-void wMain::OnReply() {
+void MainWindow::OnReply() {
   std::wstring address = std::exchange(pendingReply_, std::wstring());
   if (!IsWindowEnabled(Handle())) {
     // A dialog of ours is open: its work comes first, as with the notification icon.
@@ -218,7 +218,7 @@ void wMain::OnReply() {
     return;
   }
   if (!IsWindowVisible(Handle()) || IsIconic(Handle())) {
-    tag_ = L"DONTHIDE";
+    skipNextResizeRule_ = true;
     ShowFromTray();
   } else {
     SetForegroundWindow(Handle());
@@ -227,9 +227,9 @@ void wMain::OnReply() {
   SetFocus(Control(kIdTxtMsg));
 }
 
-void wMain::OnResize(WPARAM sizeType) {
-  if (tag_ == L"DONTHIDE") {
-    tag_.clear();
+void MainWindow::OnResize(WPARAM sizeType) {
+  if (skipNextResizeRule_) {
+    skipNextResizeRule_ = false;
   } else if (sizeType == SIZE_MINIMIZED) {
     HideToTray();
   } else if (sizeType == SIZE_RESTORED) {
@@ -239,7 +239,7 @@ void wMain::OnResize(WPARAM sizeType) {
   }
 }
 
-void wMain::OnCommand(int id, int code) {
+void MainWindow::OnCommand(int id, int code) {
   switch (id) {
     case kIdTxtMsg:
       if (code == EN_CHANGE) OnMessageChanged();
@@ -277,7 +277,7 @@ void wMain::OnCommand(int id, int code) {
       OpenPopupMenu(kMMenu);
       break;
     case kMShowWindow:
-      tag_ = L"DONTHIDE";
+      skipNextResizeRule_ = true;
       ShowFromTray();
       break;
     case kMHideWindow:
@@ -285,7 +285,7 @@ void wMain::OnCommand(int id, int code) {
       HideToTray();
       break;
     case kMSettings: {
-      wSettings settings;
+      SettingsDialog settings;
       if (settings.Open(Handle())) settings.RunModal();
       ApplyReceiveOption();
       break;

@@ -1,5 +1,5 @@
 // The "Addresses" section: "Total", then "Address[00001]"... holding each row's record.
-#include "addressbook/modFileIO.h"
+#include "addressbook/AddressBookStore.h"
 
 #include <commctrl.h>
 
@@ -12,10 +12,10 @@
 #include "addressbook/EntryRecord.h"
 #include "app/Seams.h"
 #include "app/Version.h"
-#include "app/modDeclarations.h"
-#include "components/modListView.h"
+#include "app/AppState.h"
+#include "components/ListViewChecks.h"
 #include "settings/NumericText.h"
-#include "settings/modINI.h"
+#include "settings/SettingsFile.h"
 
 namespace parvox {
 namespace {

@@ -1,5 +1,5 @@
 // File utilities on the Win32 API.
-#include "settings/modMiscFunctions.h"
+#include "settings/FileUtilities.h"
 
 #include <windows.h>
 

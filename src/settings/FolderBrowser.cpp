@@ -1,6 +1,6 @@
 // Folder browser with the new dialog style; the callback selects the start folder. Wide
 // throughout, so folders whose names the ANSI code page cannot spell work too.
-#include "settings/modCommonDialogs.h"
+#include "settings/FolderBrowser.h"
 
 #include <shlobj.h>
 

@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "addressbook/modFileIO.h"
+#include "addressbook/AddressBookStore.h"
 #include "app/MainLayout.h"
 #include "app/MainMenus.h"
 #include "app/StatusHost.h"
-#include "app/modSystemTray.h"
+#include "app/TrayIcon.h"
 #include "components/UniqueHandle.h"
 #include "components/Window.h"
 #include "receiving/MessageInbox.h"
@@ -24,9 +24,9 @@
 
 namespace parvox {
 
-class wMain : public Window, public AddressBookHost, public MessageReplyHost {
+class MainWindow : public Window, public AddressBookHost, public MessageReplyHost {
  public:
-  ~wMain() override;
+  ~MainWindow() override;
 
   // Runs the whole start-up sequence and shows the window unless it starts hidden.
   // `modulePath` is the executable's path, which decides where the settings file is.
@@ -51,8 +51,9 @@ class wMain : public Window, public AddressBookHost, public MessageReplyHost {
   // The notification-area icon's event, as the shell delivers it.
   void OnTrayEvent(LPARAM lParam);
   const TrayImage& SystemTrayImage() const { return imgSystemTray_; }
-  // The main window's tag holds the one-shot "DONTHIDE" marker.
-  const std::wstring& Tag() const { return tag_; }
+  // Set before the program itself shows or minimises the window: the next resize then leaves
+  // the tray alone, once.
+  bool SkipsNextResizeRule() const { return skipNextResizeRule_; }
   // The key handling of txtMsg, the list and four of the buttons (on key release).
   void KeyCommands(WPARAM key);
   // Starts or stops receiving to match the "Receive Messages" option.
@@ -95,7 +96,7 @@ class wMain : public Window, public AddressBookHost, public MessageReplyHost {
                                            LPARAM lParam);
 
   int dpi_ = 96;
-  bool codeFired_ = false;
+  bool fillingHelpText_ = false;
   FontHandle font_;
   FontHandle boldFont_;
   HIMAGELIST images_ = nullptr;
@@ -107,7 +108,7 @@ class wMain : public Window, public AddressBookHost, public MessageReplyHost {
   HMENU menuBar_ = nullptr;        // never shown; owns the pop-ups
   TrayImage imgSystemTray_;
   IconHandle trayIcon_;
-  std::wstring tag_;
+  bool skipNextResizeRule_ = false;
   UINT taskbarCreatedMessage_ = 0;
   HWND lastFocus_ = nullptr;  // the control that gets the keyboard back on activation
   std::unique_ptr<MessageInbox> inbox_;

@@ -1,5 +1,5 @@
 // ShellExecuteExA with the ANSI texts of the NET command.
-#include "sending/modAPI.h"
+#include "sending/ShellCommand.h"
 
 #include <shellapi.h>
 

@@ -1,6 +1,6 @@
 // The log window: builds its controls from the table, follows the resize rule and keeps the
 // log text in its text box.
-#include "log/wLog.h"
+#include "log/LogWindow.h"
 
 #include <commctrl.h>
 
@@ -73,12 +73,12 @@ int TextWidth(HWND control, HFONT font) {
 
 }  // namespace
 
-wLog::~wLog() {
+LogWindow::~LogWindow() {
   // Destroy the window while this object's handlers and fonts are still alive.
   if (Handle() != nullptr) DestroyWindow(Handle());
 }
 
-bool wLog::Create() {
+bool LogWindow::Create() {
   dpi_ = ScreenDpi();
   RegisterWindowClass(kLogClass, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP)),
                       GetSysColorBrush(COLOR_BTNFACE));
@@ -94,12 +94,12 @@ bool wLog::Create() {
   return true;
 }
 
-void wLog::CreateFonts() {
+void LogWindow::CreateFonts() {
   font_ = CreateDialogFont(dpi_, false);
   boldFont_ = CreateDialogFont(dpi_, true);
 }
 
-void wLog::CreateLogo() {
+void LogWindow::CreateLogo() {
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
   logo_.Reset(CreateCompatibleBitmap(screen, kLogoPixels, kLogoPixels));
@@ -110,7 +110,7 @@ void wLog::CreateLogo() {
   DeleteDC(dc);
 }
 
-HWND wLog::CreateControl(const LogControlSpec& spec) {
+HWND LogWindow::CreateControl(const LogControlSpec& spec) {
   HWND parent = Handle();
   auto* id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -152,7 +152,7 @@ HWND wLog::CreateControl(const LogControlSpec& spec) {
   return control;
 }
 
-void wLog::AddToolTip(HWND control, const wchar_t* text) {
+void LogWindow::AddToolTip(HWND control, const wchar_t* text) {
   if (toolTips_ == nullptr) {
     // Owned by the log window, so it goes when the window does.
     toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -170,7 +170,7 @@ void wLog::AddToolTip(HWND control, const wchar_t* text) {
   SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void wLog::CreateControls() {
+void LogWindow::CreateControls() {
   for (const LogControlSpec& spec : LogControls()) {
     if (HWND control = CreateControl(spec)) controls_[spec.id] = control;
   }
@@ -180,12 +180,12 @@ void wLog::CreateControls() {
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-HWND wLog::Control(LogControlId id) const {
+HWND LogWindow::Control(LogControlId id) const {
   auto found = controls_.find(id);
   return found == controls_.end() ? nullptr : found->second;
 }
 
-void wLog::Layout() {
+void LogWindow::Layout() {
   RECT client{};
   GetClientRect(Handle(), &client);
   auto twips = [&](int pixels) { return static_cast<int>(PixelsToTwips(pixels, dpi_) + 0.5); };
@@ -200,7 +200,7 @@ void wLog::Layout() {
   }
 }
 
-void wLog::Append(const std::wstring& text) {
+void LogWindow::Append(const std::wstring& text) {
   // Each insertion into a long log costs the box about as much as its whole text, so the lines
   // of one turn of the message loop go in together when the turn is over.
   bool first = pending_.empty();
@@ -209,7 +209,7 @@ void wLog::Append(const std::wstring& text) {
   if (first && !PostMessageW(Handle(), kTakePendingLines, 0, 0)) TakePendingLines();
 }
 
-void wLog::TakePendingLines() {
+void LogWindow::TakePendingLines() {
   if (pending_.empty()) return;
   HWND box = Control(LogControlId::kTxtLog);
   LRESULT end = GetWindowTextLengthW(box);
@@ -219,12 +219,12 @@ void wLog::TakePendingLines() {
   pending_.clear();
 }
 
-void wLog::Clear() {
+void LogWindow::Clear() {
   pending_.clear();
   SetWindowTextW(Control(LogControlId::kTxtLog), L"");
 }
 
-std::wstring wLog::Text() {
+std::wstring LogWindow::Text() {
   TakePendingLines();
   HWND box = Control(LogControlId::kTxtLog);
   std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(box)) + 1);
@@ -232,15 +232,15 @@ std::wstring wLog::Text() {
   return std::wstring(buffer.data(), static_cast<size_t>(copied));
 }
 
-void wLog::Show() {
+void LogWindow::Show() {
   TakePendingLines();
   ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(Handle());
 }
 
-void wLog::Hide() { ShowWindow(Handle(), SW_HIDE); }
+void LogWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
 
-LRESULT wLog::OnCommand(WORD id, WORD code) {
+LRESULT LogWindow::OnCommand(WORD id, WORD code) {
   if (id == IDCANCEL) {
     Hide();  // Escape, as the Close button
   } else if (code == BN_CLICKED && id == static_cast<WORD>(LogControlId::kCmdClear)) {
@@ -251,7 +251,7 @@ LRESULT wLog::OnCommand(WORD id, WORD code) {
   return 0;
 }
 
-LRESULT wLog::OnControlColour(HDC dc, HWND control) {
+LRESULT LogWindow::OnControlColour(HDC dc, HWND control) {
   if (control == Control(LogControlId::kTxtLog)) {
     // A read-only box asks as a label would and comes out grey; the log reads better on the
     // window colour.
@@ -271,7 +271,7 @@ LRESULT wLog::OnControlColour(HDC dc, HWND control) {
                                reinterpret_cast<LPARAM>(control));
 }
 
-void wLog::OnActivate(bool active) {
+void LogWindow::OnActivate(bool active) {
   if (!active) {
     HWND focus = GetFocus();
     if (focus != nullptr && IsChild(Handle(), focus)) lastFocus_ = focus;
@@ -283,7 +283,7 @@ void wLog::OnActivate(bool active) {
   SetFocus(target);
 }
 
-LRESULT wLog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT LogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kTakePendingLines:
       TakePendingLines();

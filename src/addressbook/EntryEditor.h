@@ -9,7 +9,7 @@ namespace parvox {
 
 class AddressBookHost;
 
-class wEdit : public Form {
+class EntryEditor : public Form {
  public:
   enum ItemId : int {
     kLabHeaderBkg = 100, kImgLogoUser, kImgLogoDomain, kLabTitle, kLabBody, kMultiRule1,
@@ -18,7 +18,7 @@ class wEdit : public Form {
     kCmdAddEntry, kCmdCancel,
   };
 
-  explicit wEdit(AddressBookHost& host) : host_(host) {}
+  explicit EntryEditor(AddressBookHost& host) : host_(host) {}
   // Creates and loads the dialog from the editor hand-over of the process-wide state.
   bool Open(HWND owner);
   // The row being edited, or -1 in add mode.

@@ -1,5 +1,5 @@
 // Start-up settings: where the files are and which options are on.
-#include "app/modDeclarations.h"
+#include "app/AppState.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include "network/NetworkAddress.h"
 #include "network/NetworkDatagram.h"
 #include "settings/NumericText.h"
-#include "settings/modINI.h"
+#include "settings/SettingsFile.h"
 
 namespace parvox {
 

@@ -1,5 +1,5 @@
 // Panel bookkeeping, measuring and painting of the status bar, and the window surface it paints on.
-#include "components/cNoStatusBar.h"
+#include "components/StatusBar.h"
 
 #include <algorithm>
 #include <climits>
@@ -125,7 +125,7 @@ void WindowSurface::ForeColor(COLORREF color) {
 }
 
 // One opened theme for the length of a paint.
-class cNoStatusBar::Theme {
+class StatusBar::Theme {
  public:
   Theme(const VisualStyleApi& api, HTHEME theme, HDC dc) : api_(api), theme_(theme), dc_(dc) {}
   ~Theme() { api_.closeThemeData(theme_); }
@@ -152,60 +152,60 @@ class cNoStatusBar::Theme {
   HDC dc_;
 };
 
-cNoStatusBar::cNoStatusBar()
+StatusBar::StatusBar()
     : stylesSupported_(VisualStylesSupported(CurrentApi().getVersion())),
       stylesInUse_(stylesSupported_) {}
 
-void cNoStatusBar::SimpleMode(bool bSimple) {
-  simpleMode_ = bSimple;
+void StatusBar::SimpleMode(bool simple) {
+  simpleMode_ = simple;
   Draw();
 }
 
-void cNoStatusBar::SimpleText(const std::wstring& sText) {
-  simpleText_ = sText;
+void StatusBar::SimpleText(const std::wstring& text) {
+  simpleText_ = text;
   if (simpleMode_) Draw();
 }
 
-void cNoStatusBar::AllowXPStyles(bool bState) {
-  if (bState && !stylesSupported_) {
+void StatusBar::AllowXPStyles(bool enabled) {
+  if (enabled && !stylesSupported_) {
     throw StatusBarError(kErrorStylesNotSupported, ExecutableBaseName() + L".koraStatusBar",
                          L"XP Styles not supported on this Windows installation.");
   }
-  stylesInUse_ = bState;
+  stylesInUse_ = enabled;
 }
 
-void cNoStatusBar::SizeGrip(bool bSizeGrip) {
-  sizeGrip_ = bSizeGrip;
+void StatusBar::SizeGrip(bool shown) {
+  sizeGrip_ = shown;
   Draw();
 }
 
-void cNoStatusBar::AddPanel(UINT eStyle, const std::wstring& sText, int iImgIndex, int lMinWidth,
-                            bool bSpring, bool bFitContents, int lItemData,
-                            const std::wstring& sKey, const std::optional<PanelRef>& vKeyBefore) {
+void StatusBar::AddPanel(UINT style, const std::wstring& text, int imageIndex, int minWidth,
+                            bool spring, bool fitToContents, int itemData,
+                            const std::wstring& key, const std::optional<PanelRef>& before) {
   if (PanelCount() >= kMaxPanels) {
     throw StatusBarError(kErrorTooManyPanels, ExecutableBaseName() + L".koraStatusBar",
                          L"Too many panels.");
   }
-  size_t at = vKeyBefore ? static_cast<size_t>(PanelIndex(*vKeyBefore) - 1) : panels_.size();
+  size_t at = before ? static_cast<size_t>(PanelIndex(*before) - 1) : panels_.size();
 
   Panel panel;
-  panel.key = sKey;
-  panel.itemData = lItemData;
-  panel.text = sText;
-  panel.minWidth = lMinWidth;
-  panel.spring = bSpring;
-  panel.fitToContents = bFitContents;
-  panel.style = eStyle;
+  panel.key = key;
+  panel.itemData = itemData;
+  panel.text = text;
+  panel.minWidth = minWidth;
+  panel.spring = spring;
+  panel.fitToContents = fitToContents;
+  panel.style = style;
   Panel& added =
       *panels_.insert(panels_.begin() + static_cast<std::ptrdiff_t>(at), std::move(panel));
-  if (bSpring) ClearOtherSprings(added);
+  if (spring) ClearOtherSprings(added);
   MeasurePanel(added);
-  FetchIcon(added, iImgIndex);
+  FetchIcon(added, imageIndex);
   LayoutPanels();
   Draw();
 }
 
-void cNoStatusBar::Draw() {
+void StatusBar::Draw() {
   if (host_ == nullptr) return;
   HDC dc = host_->hdc();
   if (dc == nullptr) return;
@@ -244,7 +244,7 @@ void cNoStatusBar::Draw() {
   if (sizeGrip_) DrawSizeGrip(dc, client, saved, themed);
 }
 
-void cNoStatusBar::DrawPanel(const Panel& panel, RECT rect, Theme* themed, int part) {
+void StatusBar::DrawPanel(const Panel& panel, RECT rect, Theme* themed, int part) {
   HDC dc = host_->hdc();
   // Copies, because the OwnerDraw handler may change the panel.
   const std::wstring text = panel.text;
@@ -293,7 +293,7 @@ void cNoStatusBar::DrawPanel(const Panel& panel, RECT rect, Theme* themed, int p
   }
 }
 
-void cNoStatusBar::DrawSizeGrip(HDC dc, const RECT& client, RECT saved, Theme* themed) {
+void StatusBar::DrawSizeGrip(HDC dc, const RECT& client, RECT saved, Theme* themed) {
   if (themed != nullptr) {
     RECT grip = client;
     grip.left = client.right - (client.bottom - client.top);
@@ -319,33 +319,33 @@ void cNoStatusBar::DrawSizeGrip(HDC dc, const RECT& client, RECT saved, Theme* t
   host_->ForeColor(GetSysColor(COLOR_WINDOWTEXT));
 }
 
-void cNoStatusBar::RemovePanel(const PanelRef& vKey) {
-  panels_.erase(panels_.begin() + (PanelIndex(vKey) - 1));
+void StatusBar::RemovePanel(const PanelRef& which) {
+  panels_.erase(panels_.begin() + (PanelIndex(which) - 1));
   Draw();
 }
 
-void cNoStatusBar::SetLeftTopOffsets(int lLeft, int lTop) {
-  leftOffset_ = lLeft;
-  topOffset_ = lTop;
+void StatusBar::SetLeftTopOffsets(int left, int top) {
+  leftOffset_ = left;
+  topOffset_ = top;
 }
 
-void cNoStatusBar::ImageList(HIMAGELIST vImageList) {
-  imageList_ = vImageList;
+void StatusBar::ImageList(HIMAGELIST images) {
+  imageList_ = images;
   if (imageList_ != nullptr) iconSize_ = FirstImageHeight(imageList_);
 }
 
-void cNoStatusBar::ImageList(ImageListObject& vImageList) {
+void StatusBar::ImageList(ImageListObject& images) {
   imageList_ = nullptr;
   // The object's own errors are its business: each failed call simply yields nothing.
   bool failed = false;
   try {
     // Asking for a drawing makes a lazily built list create its native handle.
-    vImageList.DrawListImage(1, nullptr, 0, 0, 1);
+    images.DrawListImage(1, nullptr, 0, 0, 1);
   } catch (...) {
     failed = true;
   }
   try {
-    imageList_ = vImageList.hImageList();
+    imageList_ = images.hImageList();
   } catch (...) {
     failed = true;
   }
@@ -353,8 +353,8 @@ void cNoStatusBar::ImageList(ImageListObject& vImageList) {
   bool askObject = false;
   if (!failed) {
     try {
-      askObject = vImageList.TypeName() == L"ImageList" &&
-                  ImageList_GetImageCount(imageList_) != vImageList.ListImagesCount();
+      askObject = images.TypeName() == L"ImageList" &&
+                  ImageList_GetImageCount(imageList_) != images.ListImagesCount();
     } catch (...) {
       askObject = false;
     }
@@ -365,14 +365,14 @@ void cNoStatusBar::ImageList(ImageListObject& vImageList) {
     return;
   }
   try {
-    iconSize_ = vImageList.ImageHeight();
+    iconSize_ = images.ImageHeight();
   } catch (...) {
     // The icon size stays as it was.
   }
 }
 
-void cNoStatusBar::Create(StatusBarHost& objThis) {
-  host_ = &objThis;
+void StatusBar::Create(StatusBarHost& host) {
+  host_ = &host;
   bool failed = false;
   auto read = [&failed](auto get) {
     try {
@@ -381,9 +381,9 @@ void cNoStatusBar::Create(StatusBarHost& objThis) {
       failed = true;
     }
   };
-  read([&] { failed = failed || objThis.hdc() == nullptr; });
-  read([&] { objThis.ScaleWidth(); });
-  read([&] { objThis.ScaleHeight(); });
+  read([&] { failed = failed || host.hdc() == nullptr; });
+  read([&] { host.ScaleWidth(); });
+  read([&] { host.ScaleHeight(); });
   if (failed) {
     host_ = nullptr;
     throw StatusBarError(kErrorInvalidHost, ExecutableBaseName() + L".cNoStatusBar",
@@ -392,135 +392,135 @@ void cNoStatusBar::Create(StatusBarHost& objThis) {
   MeasureBarHeight();
 }
 
-HFONT cNoStatusBar::Font() const { return host_ != nullptr ? host_->Font() : nullptr; }
+HFONT StatusBar::Font() const { return host_ != nullptr ? host_->Font() : nullptr; }
 
-void cNoStatusBar::Font(HFONT fntThis) {
+void StatusBar::Font(HFONT fntThis) {
   if (host_ == nullptr) return;
   host_->Font(fntThis);
   MeasureBarHeight();
 }
 
-int cNoStatusBar::Height() const {
+int StatusBar::Height() const {
   HDC screen = GetDC(nullptr);
   int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   return HeightInTwips(barHeight_, dpi);
 }
 
-void cNoStatusBar::GetPanelRect(const PanelRef& vKey, int& iLeftPixels, int& iTopPixels,
-                                int& iRightPixels, int& iBottomPixels) const {
-  const PanelRect& rect = At(vKey).rect;
-  iLeftPixels = rect.left;
-  iTopPixels = rect.top;
-  iRightPixels = rect.right;
-  iBottomPixels = rect.bottom;
+void StatusBar::GetPanelRect(const PanelRef& which, int& left, int& top,
+                                int& right, int& bottom) const {
+  const PanelRect& rect = At(which).rect;
+  left = rect.left;
+  top = rect.top;
+  right = rect.right;
+  bottom = rect.bottom;
 }
 
-std::wstring cNoStatusBar::PanelKey(int lIndex) const {
-  if (lIndex < 1 || lIndex > PanelCount()) ThrowInvalidIndex(std::to_wstring(lIndex));
-  return panels_[static_cast<size_t>(lIndex - 1)].key;
+std::wstring StatusBar::PanelKey(int index) const {
+  if (index < 1 || index > PanelCount()) ThrowInvalidIndex(std::to_wstring(index));
+  return panels_[static_cast<size_t>(index - 1)].key;
 }
 
-void cNoStatusBar::PanelKey(int lIndex, const PanelRef& vKey) {
-  if (lIndex < 1 || lIndex > PanelCount()) ThrowInvalidIndex(std::to_wstring(lIndex));
-  panels_[static_cast<size_t>(lIndex - 1)].key = vKey.Text();
+void StatusBar::PanelKey(int index, const PanelRef& which) {
+  if (index < 1 || index > PanelCount()) ThrowInvalidIndex(std::to_wstring(index));
+  panels_[static_cast<size_t>(index - 1)].key = which.Text();
 }
 
-bool cNoStatusBar::PanelExists(const PanelRef& vKey) const { return Find(vKey).has_value(); }
+bool StatusBar::PanelExists(const PanelRef& which) const { return Find(which).has_value(); }
 
-int cNoStatusBar::PanelIndex(const PanelRef& vKey) const {
-  std::optional<int> position = Find(vKey);
-  if (!position) ThrowInvalidIndex(vKey.Text());
+int StatusBar::PanelIndex(const PanelRef& which) const {
+  std::optional<int> position = Find(which);
+  if (!position) ThrowInvalidIndex(which.Text());
   return *position;
 }
 
-const std::wstring& cNoStatusBar::PanelText(const PanelRef& vKey) const { return At(vKey).text; }
+const std::wstring& StatusBar::PanelText(const PanelRef& which) const { return At(which).text; }
 
-void cNoStatusBar::PanelText(const PanelRef& vKey, const std::wstring& sText) {
-  At(vKey).text = sText;
+void StatusBar::PanelText(const PanelRef& which, const std::wstring& text) {
+  At(which).text = text;
   Draw();
 }
 
-bool cNoStatusBar::PanelSpring(const PanelRef& vKey) const { return At(vKey).spring; }
+bool StatusBar::PanelSpring(const PanelRef& which) const { return At(which).spring; }
 
-void cNoStatusBar::PanelSpring(const PanelRef& vKey, bool bSpring) {
-  Panel& panel = At(vKey);
-  if (panel.spring == bSpring) return;
-  panel.spring = bSpring;
+void StatusBar::PanelSpring(const PanelRef& which, bool spring) {
+  Panel& panel = At(which);
+  if (panel.spring == spring) return;
+  panel.spring = spring;
   ClearOtherSprings(panel);
   MeasurePanel(panel);
   LayoutPanels();
 }
 
-bool cNoStatusBar::PanelFitToContents(const PanelRef& vKey) const { return At(vKey).fitToContents; }
+bool StatusBar::PanelFitToContents(const PanelRef& which) const { return At(which).fitToContents; }
 
-void cNoStatusBar::PanelFitToContents(const PanelRef& vKey, bool bFitContents) {
-  Panel& panel = At(vKey);
-  if (panel.fitToContents == bFitContents) return;
-  panel.fitToContents = bFitContents;
+void StatusBar::PanelFitToContents(const PanelRef& which, bool fitToContents) {
+  Panel& panel = At(which);
+  if (panel.fitToContents == fitToContents) return;
+  panel.fitToContents = fitToContents;
   MeasurePanel(panel);
   LayoutPanels();
 }
 
-int cNoStatusBar::PanelIcon(const PanelRef& vKey) const { return At(vKey).imageIndex; }
+int StatusBar::PanelIcon(const PanelRef& which) const { return At(which).imageIndex; }
 
-void cNoStatusBar::PanelIcon(const PanelRef& vKey, int iImgIndex) {
-  FetchIcon(At(vKey), iImgIndex);
+void StatusBar::PanelIcon(const PanelRef& which, int imageIndex) {
+  FetchIcon(At(which), imageIndex);
   Draw();
 }
 
-HICON cNoStatusBar::PanelhIcon(const PanelRef& vKey) const { return At(vKey).icon.Get(); }
+HICON StatusBar::PanelhIcon(const PanelRef& which) const { return At(which).icon.Get(); }
 
-void cNoStatusBar::PanelhIcon(const PanelRef& vKey, HICON hIcon) {
-  Panel& panel = At(vKey);
+void StatusBar::PanelhIcon(const PanelRef& which, HICON icon) {
+  Panel& panel = At(which);
   // Handing back the icon the panel already owns must not destroy it.
-  if (panel.icon.Get() != hIcon) panel.icon.Reset(hIcon);
+  if (panel.icon.Get() != icon) panel.icon.Reset(icon);
   Draw();
 }
 
-UINT cNoStatusBar::PanelStyle(const PanelRef& vKey) const { return At(vKey).style; }
+UINT StatusBar::PanelStyle(const PanelRef& which) const { return At(which).style; }
 
-void cNoStatusBar::PanelStyle(const PanelRef& vKey, UINT eStyle) {
-  At(vKey).style = eStyle;
+void StatusBar::PanelStyle(const PanelRef& which, UINT style) {
+  At(which).style = style;
   Draw();
 }
 
-int cNoStatusBar::PanelMinWidth(const PanelRef& vKey) const { return At(vKey).minWidth; }
+int StatusBar::PanelMinWidth(const PanelRef& which) const { return At(which).minWidth; }
 
-int cNoStatusBar::PanelIdealWidth(const PanelRef& vKey) const { return At(vKey).idealWidth; }
+int StatusBar::PanelIdealWidth(const PanelRef& which) const { return At(which).idealWidth; }
 
-void cNoStatusBar::PanelIdealWidth(const PanelRef& vKey, int lWidth) {
-  At(vKey).idealWidth = lWidth;
+void StatusBar::PanelIdealWidth(const PanelRef& which, int width) {
+  At(which).idealWidth = width;
   LayoutPanels();
 }
 
-std::optional<int> cNoStatusBar::Find(const PanelRef& vKey) const {
-  return FindPanel(vKey, PanelCount(), [this](int position) -> const std::wstring& {
+std::optional<int> StatusBar::Find(const PanelRef& which) const {
+  return FindPanel(which, PanelCount(), [this](int position) -> const std::wstring& {
     return panels_[static_cast<size_t>(position - 1)].key;
   });
 }
 
-cNoStatusBar::Panel& cNoStatusBar::At(const PanelRef& vKey) {
-  return panels_[static_cast<size_t>(PanelIndex(vKey) - 1)];
+StatusBar::Panel& StatusBar::At(const PanelRef& which) {
+  return panels_[static_cast<size_t>(PanelIndex(which) - 1)];
 }
 
-const cNoStatusBar::Panel& cNoStatusBar::At(const PanelRef& vKey) const {
-  return panels_[static_cast<size_t>(PanelIndex(vKey) - 1)];
+const StatusBar::Panel& StatusBar::At(const PanelRef& which) const {
+  return panels_[static_cast<size_t>(PanelIndex(which) - 1)];
 }
 
-void cNoStatusBar::FetchIcon(Panel& panel, int iImgIndex) {
+void StatusBar::FetchIcon(Panel& panel, int imageIndex) {
   panel.icon.Reset();
-  panel.imageIndex = iImgIndex;
-  if (iImgIndex >= 0) panel.icon.Reset(ImageList_GetIcon(imageList_, iImgIndex, 0));
+  panel.imageIndex = imageIndex;
+  if (imageIndex >= 0) panel.icon.Reset(ImageList_GetIcon(imageList_, imageIndex, 0));
 }
 
-void cNoStatusBar::ClearOtherSprings(const Panel& keep) {
+void StatusBar::ClearOtherSprings(const Panel& keep) {
   for (Panel& panel : panels_) {
     if (&panel != &keep) panel.spring = false;
   }
 }
 
-void cNoStatusBar::MeasureBarHeight() {
+void StatusBar::MeasureBarHeight() {
   if (host_->hdc() == nullptr) return;
   RECT extent{};
   DrawAnsiText(host_->hdc(), L"Xy", extent, DT_CALCRECT);
@@ -528,14 +528,14 @@ void cNoStatusBar::MeasureBarHeight() {
 }
 
 // Before Create there is nothing to measure in: the ideal width stays as it was.
-void cNoStatusBar::MeasurePanel(Panel& panel) {
+void StatusBar::MeasurePanel(Panel& panel) {
   if (host_ == nullptr || host_->hdc() == nullptr) return;
   RECT extent{};
   DrawAnsiText(host_->hdc(), panel.text, extent, DT_CALCRECT);
   panel.idealWidth = IdealPanelWidth(extent.right - extent.left, panel.minWidth);
 }
 
-void cNoStatusBar::LayoutPanels() {
+void StatusBar::LayoutPanels() {
   if (host_ == nullptr || panels_.empty()) return;
   RECT client{};
   GetClientRect(host_->hwnd(), &client);

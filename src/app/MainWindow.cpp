@@ -1,5 +1,5 @@
 // Main window construction, start-up and shutdown.
-#include "app/wMain.h"
+#include "app/MainWindow.h"
 
 #include <algorithm>
 #include <exception>
@@ -9,15 +9,15 @@
 #include "addressbook/AddressList.h"
 #include "app/AppPaths.h"
 #include "app/Version.h"
-#include "app/modDeclarations.h"
+#include "app/AppState.h"
 #include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
 #include "components/WindowPlacement.h"
-#include "components/modListView.h"
-#include "log/modLog.h"
+#include "components/ListViewChecks.h"
+#include "log/Log.h"
 #include "resource.h"
 #include "sending/NetworkDelivery.h"
-#include "settings/modINI.h"
+#include "settings/SettingsFile.h"
 
 namespace parvox {
 namespace {
@@ -73,23 +73,23 @@ std::wstring CharacterCountText(size_t characters) {
   return L"Your current message contains " + GroupedNumber(characters) + L" characters..";
 }
 
-wMain::~wMain() {
+MainWindow::~MainWindow() {
   if (Handle() != nullptr) DestroyWindow(Handle());
   if (images_ != nullptr) ImageList_Destroy(images_);
   if (menuBar_ != nullptr) DestroyMenu(menuBar_);
 }
 
-HWND wMain::Control(MainControlId id) const {
+HWND MainWindow::Control(MainControlId id) const {
   auto found = controls_.find(id);
   return found == controls_.end() ? nullptr : found->second;
 }
 
-void wMain::CreateFonts() {
+void MainWindow::CreateFonts() {
   font_ = CreateDialogFont(dpi_, false);
   boldFont_ = CreateDialogFont(dpi_, true);
 }
 
-void wMain::CreateImageList() {
+void MainWindow::CreateImageList() {
   images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
   for (int id : {IDI_STATUS_INFO, IDI_TYPE_USER, IDI_TYPE_DOMAIN}) {
     IconHandle icon(static_cast<HICON>(
@@ -98,7 +98,7 @@ void wMain::CreateImageList() {
   }
 }
 
-HWND wMain::CreateControl(const ControlSpec& spec) {
+HWND MainWindow::CreateControl(const ControlSpec& spec) {
   TwipRect twips = AbsoluteTwips(spec);
   int x = TwipsToPixels(twips.left, dpi_), y = TwipsToPixels(twips.top, dpi_);
   int width = TwipsToPixels(twips.width, dpi_), height = TwipsToPixels(twips.height, dpi_);
@@ -141,7 +141,7 @@ HWND wMain::CreateControl(const ControlSpec& spec) {
   return control;
 }
 
-void wMain::CreateControls() {
+void MainWindow::CreateControls() {
   std::vector<const ControlSpec*> ordered;
   for (const ControlSpec& spec : MainControls()) ordered.push_back(&spec);
   // Creation order is the tab order.
@@ -177,16 +177,16 @@ void wMain::CreateControls() {
   }
 }
 
-void wMain::ShowHelpText() {
+void MainWindow::ShowHelpText() {
   HWND message = Control(kIdTxtMsg);
-  codeFired_ = true;
+  fillingHelpText_ = true;
   std::wstring help = HelpText();
   SetWindowTextW(message, help.c_str());
   SendMessageW(message, EM_SETSEL, 0, static_cast<LPARAM>(help.size()));
-  codeFired_ = false;
+  fillingHelpText_ = false;
 }
 
-bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePath) {
+bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& modulePath) {
   dpi_ = ScreenDpi();
 
   windowIcon_.Reset(static_cast<HICON>(
@@ -233,7 +233,7 @@ bool wMain::Create(const std::wstring& commandLine, const std::wstring& modulePa
   return true;
 }
 
-void wMain::ApplyReceiveOption() {
+void MainWindow::ApplyReceiveOption() {
   if (!App().receiveMessages) {
     slotReceiver_.reset();
     networkReceiver_.reset();
@@ -249,14 +249,14 @@ void wMain::ApplyReceiveOption() {
   }
 }
 
-void wMain::ReplyTo(const std::wstring& address) {
+void MainWindow::ReplyTo(const std::wstring& address) {
   pendingReply_ = address;
   PostMessageW(Handle(), kReplyMessage, 0, 0);
 }
 
-void wMain::SetStatusText(const std::wstring& text) { status_.SetText(text); }
+void MainWindow::SetStatusText(const std::wstring& text) { status_.SetText(text); }
 
-void wMain::SaveViewState() {
+void MainWindow::SaveViewState() {
   HWND list = AddressList();
   const std::wstring& file = App().settingsFilePath;
   auto columnTwips = [&](int column) {
@@ -271,7 +271,7 @@ void wMain::SaveViewState() {
   WriteIniValue(kSettingsSection, L"Last Selected", TickedAddresses(list), file);
 }
 
-void wMain::TrySaveViewState() {
+void MainWindow::TrySaveViewState() {
   try {
     SaveViewState();
   } catch (const std::exception&) {
@@ -279,7 +279,7 @@ void wMain::TrySaveViewState() {
   }
 }
 
-LRESULT wMain::OnNotify(const NMHDR& header) {
+LRESULT MainWindow::OnNotify(const NMHDR& header) {
   if (header.idFrom != kIdLvwAddressBook) return 0;
   switch (header.code) {
     case LVN_DELETEITEM:
@@ -302,7 +302,7 @@ LRESULT wMain::OnNotify(const NMHDR& header) {
 
 // Without this the window itself would take the keyboard back from a closed dialog or the
 // tray, and no control would see Ctrl+S, Escape or typing until the user clicked one.
-void wMain::OnActivate(bool active, bool minimised) {
+void MainWindow::OnActivate(bool active, bool minimised) {
   if (!active) {
     HWND focus = GetFocus();
     if (focus != nullptr && IsChild(Handle(), focus)) lastFocus_ = focus;
@@ -313,10 +313,10 @@ void wMain::OnActivate(bool active, bool minimised) {
                                                                   : Control(kIdTxtMsg));
 }
 
-LRESULT wMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == taskbarCreatedMessage_ && message != 0) {
     // The shell restarted and forgot the icon: register it again.
-    imgSystemTray_.tag.clear();
+    imgSystemTray_.registered = false;
     AddTrayIcon(Handle(), imgSystemTray_, AppTitle());
     return 0;
   }

@@ -1,5 +1,5 @@
 // Notification-area icon through the ANSI first-version structure, as old shells accept it.
-#include "app/modSystemTray.h"
+#include "app/TrayIcon.h"
 
 #include <shellapi.h>
 
@@ -28,14 +28,14 @@ void AddTrayIcon(HWND window, TrayImage& image, const std::wstring& tip) {
   std::string ansiTip = ToAnsi(tip);
   strncpy_s(record.szTip, sizeof record.szTip, ansiTip.c_str(), _TRUNCATE);
   Shell_NotifyIconA(NIM_ADD, &record);
-  image.tag = kTrayTag;
+  image.registered = true;
 }
 
 void RemoveTrayIcon(HWND window, TrayImage& image) {
-  if (image.tag != kTrayTag) return;
+  if (!image.registered) return;
   NOTIFYICONDATAA record = BaseRecord(window);
   Shell_NotifyIconA(NIM_DELETE, &record);
-  image.tag.clear();
+  image.registered = false;
 }
 
 TrayAction DecodeTrayEvent(LPARAM lParam) {

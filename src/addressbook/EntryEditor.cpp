@@ -1,5 +1,5 @@
 // Entry editor layout, keystroke rules and the add or edit of the row.
-#include "addressbook/wEdit.h"
+#include "addressbook/EntryEditor.h"
 
 #include <commctrl.h>
 
@@ -9,8 +9,8 @@
 
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryRecord.h"
-#include "addressbook/modFileIO.h"
-#include "app/modDeclarations.h"
+#include "addressbook/AddressBookStore.h"
+#include "app/AppState.h"
 #include "resource.h"
 #include "settings/NumericText.h"
 
@@ -18,7 +18,7 @@ namespace parvox {
 namespace {
 
 using K = FormKind;
-using E = wEdit;
+using E = EntryEditor;
 // Focusable controls first, in tab order.
 constexpr std::array kEditLayout = {
     FormControl{E::kTxtAddress, L"txtAddress", K::kTextBox, L"", 1290, 2940, 4550, 285, nullptr},
@@ -93,7 +93,7 @@ int RowToEdit(HWND list) {
   return row;
 }
 
-bool wEdit::Open(HWND owner) {
+bool EntryEditor::Open(HWND owner) {
   const AppState& app = App();
   HWND list = host_.AddressList();
   row_ = app.editIsNewEntry ? -1 : RowToEdit(list);
@@ -118,7 +118,7 @@ bool wEdit::Open(HWND owner) {
   return true;
 }
 
-void wEdit::SelectType(int type) {
+void EntryEditor::SelectType(int type) {
   CheckRadioButton(Handle(), kOptUserOrMachine, kOptDomain, type == 1 ? kOptDomain : kOptUserOrMachine);
   // The chosen type's picture comes to the front.
   HWND front = Item(type == 1 ? kImgLogoDomain : kImgLogoUser);
@@ -127,13 +127,13 @@ void wEdit::SelectType(int type) {
   ShowWindow(back, SW_HIDE);
 }
 
-int wEdit::SelectedType() const {
+int EntryEditor::SelectedType() const {
   if (IsDlgButtonChecked(Handle(), kOptUserOrMachine) == BST_CHECKED) return 0;
   if (IsDlgButtonChecked(Handle(), kOptDomain) == BST_CHECKED) return 1;
   return 0;
 }
 
-void wEdit::Accept() {
+void EntryEditor::Accept() {
   HWND list = host_.AddressList();
   std::wstring address = BoxText(Item(kTxtAddress)), description = BoxText(Item(kTxtDescription));
   // The boxes refuse a typed or pasted "|", but text set by other means (automation,
@@ -152,7 +152,7 @@ void wEdit::Accept() {
   EndForm();
 }
 
-void wEdit::OnCommand(int id, int code) {
+void EntryEditor::OnCommand(int id, int code) {
   switch (id) {
     case kCmdAddEntry:
       Accept();
@@ -173,9 +173,9 @@ void wEdit::OnCommand(int id, int code) {
   }
 }
 
-LRESULT CALLBACK wEdit::TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+LRESULT CALLBACK EntryEditor::TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR self) {
-  auto* editor = reinterpret_cast<wEdit*>(self);
+  auto* editor = reinterpret_cast<EntryEditor*>(self);
   switch (message) {
     case WM_GETDLGCODE: {
       // Escape must reach the box as a typed character rather than go to the dialog loop.

@@ -1,5 +1,5 @@
 // The modeless log window: a header, the read-only log text and the Clear and Close buttons.
-// modLog owns the one instance; this class only builds and runs the window.
+// Log owns the one instance; this class only builds and runs the window.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +14,9 @@
 
 namespace parvox {
 
-class wLog : public Window {
+class LogWindow : public Window {
  public:
-  ~wLog() override;
+  ~LogWindow() override;
 
   // Creates the window hidden, with an empty log and its controls laid out.
   bool Create();
