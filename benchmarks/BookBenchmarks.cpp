@@ -1,6 +1,7 @@
 // Address-book load, save and start-up against the bare list view and the per-key profile API.
 #include <windows.h>
 
+// The other platform headers build on windows.h.
 #include <commctrl.h>
 #include <psapi.h>
 
@@ -8,10 +9,10 @@
 #include <memory>
 
 #include "Benchmark.h"
-#include "addressbook/AddressList.h"
 #include "addressbook/AddressBookStore.h"
+#include "addressbook/AddressList.h"
 #include "app/MainWindow.h"
-#include "settings/AnsiText.h"
+#include "components/AnsiText.h"
 
 namespace parvox::bench {
 namespace {
@@ -41,7 +42,8 @@ double FillBareList(HWND list, int rows, std::vector<std::wstring>& tags) {
     item.pszText = text.data();
     item.iImage = 1;
     item.lParam = reinterpret_cast<LPARAM>(&tags[static_cast<size_t>(i)]);
-    int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    int row =
+        static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     LVITEMW sub{};
     sub.iSubItem = 1;
     sub.pszText = description.data();
@@ -53,8 +55,9 @@ double FillBareList(HWND list, int rows, std::vector<std::wstring>& tags) {
 
 HWND CreateBareList() {
   // Shared image lists, as the program's own list has: the caller destroys the image list.
-  return CreateWindowExW(0, WC_LISTVIEWW, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS,
-                         0, 0, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  return CreateWindowExW(0, WC_LISTVIEWW, L"",
+                         WS_OVERLAPPEDWINDOW | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS, 0, 0,
+                         300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 double BareListSeconds(int rows) {
@@ -79,7 +82,8 @@ double ProfileLoadSeconds(const std::wstring& file, HWND list) {
   for (int i = 1; i <= total; ++i) {
     char key[32];
     std::snprintf(key, sizeof key, "Address[%05d]", i);
-    DWORD length = GetPrivateProfileStringA("Addresses", key, "", buffer.data(), 60000, ansiFile.c_str());
+    DWORD length =
+        GetPrivateProfileStringA("Addresses", key, "", buffer.data(), 60000, ansiFile.c_str());
     std::wstring record;
     FromAnsi(std::string_view(buffer.data(), length), record);
     AppendAddressRow(list, record, record, 1, record);
@@ -112,10 +116,10 @@ LoadSave OurLoadSave(const std::wstring& folder, int entries) {
   window->Create(L"", exe);  // starts with no book
   WriteFileBytes(folder + L"Address Book.ini", GenerateBook(entries));
   LARGE_INTEGER start = Now();
-  LoadAddressBook(*window);
+  window->Book().LoadAddressBook();
   double load = Seconds(start);
   start = Now();
-  SaveAddressBook(*window);
+  window->Book().SaveAddressBook();
   double save = Seconds(start);
   DestroyWindow(window->Handle());
   PumpMessages();
@@ -147,17 +151,20 @@ ProcessFigures MeasureInChildProcess(const std::wstring& what, const std::wstrin
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   // Without its trailing backslash, which would escape the closing quote.
   std::wstring folderArgument = folder.substr(0, folder.size() - 1);
-  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --child " + what + L" \"" + folderArgument + L"\"";
+  std::wstring commandLine =
+      L"\"" + std::wstring(self) + L"\" --child " + what + L" \"" + folderArgument + L"\"";
   STARTUPINFOW startup{sizeof startup};
   PROCESS_INFORMATION process{};
   ProcessFigures figures;
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
     return figures;
   }
   WaitForSingleObject(process.hProcess, INFINITE);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  HANDLE file = CreateFileW((folder + L"figures.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW((folder + L"figures.bin").c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   DWORD read = 0;
   ReadFile(file, &figures, sizeof figures, &read, nullptr);
   CloseHandle(file);
@@ -185,18 +192,24 @@ void RunBookBenchmarks(Table& table) {
 
   table.Add("floor: bare list view, 100000 rows", BareListSeconds(kLarge), "s");
   LoadSave large = OurLoadSave(folder, kLarge);
-  table.Add("LoadAddressBook, 100000 entries", large.load, "s", "floor: bare list view, 100000 rows");
-  table.Add("SaveAddressBook, 100000 entries", large.save, "s", "floor: bare list view, 100000 rows");
+  table.Add("LoadAddressBook, 100000 entries", large.load, "s",
+            "floor: bare list view, 100000 rows");
+  table.Add("SaveAddressBook, 100000 entries", large.save, "s",
+            "floor: bare list view, 100000 rows");
 
   LoadSave small = OurLoadSave(folder, kSmall);
   std::wstring profileFile = folder + L"profile.ini";
   WriteFileBytes(profileFile, GenerateBook(kSmall));
   auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
-  table.Add("baseline: per-key profile load, 4000 entries", ProfileLoadSeconds(profileFile, window->AddressList()), "s");
-  table.Add("LoadAddressBook, 4000 entries", small.load, "s", "baseline: per-key profile load, 4000 entries");
-  table.Add("baseline: per-key profile save, 4000 entries", ProfileSaveSeconds(profileFile, window->AddressList()), "s");
-  table.Add("SaveAddressBook, 4000 entries", small.save, "s", "baseline: per-key profile save, 4000 entries");
+  table.Add("baseline: per-key profile load, 4000 entries",
+            ProfileLoadSeconds(profileFile, window->AddressList()), "s");
+  table.Add("LoadAddressBook, 4000 entries", small.load, "s",
+            "baseline: per-key profile load, 4000 entries");
+  table.Add("baseline: per-key profile save, 4000 entries",
+            ProfileSaveSeconds(profileFile, window->AddressList()), "s");
+  table.Add("SaveAddressBook, 4000 entries", small.save, "s",
+            "baseline: per-key profile save, 4000 entries");
   DestroyWindow(window->Handle());
   PumpMessages();
   window.reset();
@@ -209,7 +222,8 @@ void RunBookBenchmarks(Table& table) {
   table.Add("working set: bare list view, 100000 rows", floor.workingSetMegabytes, "MB");
   WriteFileBytes(folder + L"Address Book.ini", GenerateBook(kLarge));
   ProcessFigures startup = MeasureInChildProcesses(kStartup, folder);
-  table.Add("start-up to shown window, 100000 entries", startup.seconds, "s", "floor: bare list view, 100000 rows");
+  table.Add("start-up to shown window, 100000 entries", startup.seconds, "s",
+            "floor: bare list view, 100000 rows");
   table.Add("working set after that start-up", startup.workingSetMegabytes, "MB",
             "working set: bare list view, 100000 rows");
 

@@ -9,16 +9,16 @@
 #include <vector>
 
 #include "Benchmark.h"
-#include "app/AppState.h"
 #include "app/MainWindow.h"
-#include "components/WaitSources.h"
 #include "components/ListViewChecks.h"
+#include "components/WaitSources.h"
 #include "log/Log.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
+#include "sending/MailslotSender.h"
 #include "sending/NetworkDelivery.h"
 #include "sending/SendCommand.h"
-#include "sending/MailslotSender.h"
+#include "settings/AppState.h"
 
 namespace parvox::bench {
 namespace {

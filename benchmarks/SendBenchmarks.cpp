@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "Benchmark.h"
-#include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "components/ListViewChecks.h"
 #include "sending/SendCommand.h"
+#include "settings/AppState.h"
 
 namespace parvox::bench {
 namespace {

@@ -1,27 +1,29 @@
 // Add, edit, remove, sort and tick the entries of the address list.
 #include "addressbook/AddressBookCommands.h"
 
-#include <commctrl.h>
 #include <windows.h>
+
+// The other platform headers build on windows.h.
+#include <commctrl.h>
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include "addressbook/AddressList.h"
+#include "addressbook/AddressBookHost.h"
 #include "addressbook/AddressBookStore.h"
+#include "addressbook/AddressList.h"
 #include "addressbook/EntryEditor.h"
-#include "app/Seams.h"
-#include "app/AppState.h"
-#include "app/MainWindow.h"
 #include "components/ListViewChecks.h"
+#include "components/MessageBoxSeam.h"
 
 namespace parvox {
 namespace {
 
-void OpenEditor(MainWindow& main) {
-  EntryEditor editor(main);
-  if (editor.Open(main.Handle())) editor.RunModal();
+void OpenEditor(AddressBookHost& host, EntryRequest request) {
+  EntryEditor editor(host, std::move(request));
+  if (editor.Open(host.Owner())) editor.RunModal();
 }
 
 // Sorting compares each row's tag (its identity) through a table of the column's texts taken
@@ -39,24 +41,16 @@ int CALLBACK CompareColumnText(LPARAM first, LPARAM second, LPARAM context) {
 
 }  // namespace
 
-void AddEntry(MainWindow& main) {
-  AppState& app = App();
-  app.editIsNewEntry = true;
-  app.editAddress = L"New User " + std::to_wstring(RowCount(main.AddressList()));
-  app.editDescription.clear();
-  OpenEditor(main);
+void AddEntry(AddressBookHost& host) {
+  OpenEditor(host, {-1, L"New User " + std::to_wstring(RowCount(host.AddressList())), L""});
 }
 
-void AddEntryFor(MainWindow& main, const std::wstring& address) {
-  HWND list = main.AddressList();
+void AddEntryFor(AddressBookHost& host, const std::wstring& address) {
+  HWND list = host.AddressList();
   int rows = RowCount(list);
-  AppState& app = App();
-  app.editIsNewEntry = true;
-  app.editAddress = address;
-  app.editDescription.clear();
-  OpenEditor(main);
+  OpenEditor(host, {-1, address, L""});
   if (RowCount(list) <= rows) return;  // cancelled
-  CheckAllEntries(main, false);
+  CheckAllEntries(host, false);
   SetItemChecked(list, RowCount(list) - 1, true);
 }
 
@@ -76,33 +70,29 @@ int TickOnlyAddress(HWND list, const std::wstring& address) {
   return count;
 }
 
-void EditEntry(MainWindow& main) {
-  HWND list = main.AddressList();
+void EditEntry(AddressBookHost& host) {
+  HWND list = host.AddressList();
   if (RowCount(list) == 0) {
-    main.SetStatusText(L"No entry to edit...");
+    host.SetStatusText(L"No entry to edit...");
     return;
   }
   int row = RowToEdit(list);
   if (row < 0) return;
-  AppState& app = App();
-  app.editIsNewEntry = false;
-  app.editAddress = RowText(list, row);
-  app.editDescription = RowText(list, row, 1);
-  OpenEditor(main);
+  OpenEditor(host, {row, RowText(list, row), RowText(list, row, 1)});
 }
 
-void RemoveCheckedEntries(MainWindow& main) {
-  HWND list = main.AddressList();
+void RemoveCheckedEntries(AddressBookHost& host) {
+  HWND list = host.AddressList();
   int rows = RowCount(list);
   if (rows == 0) {
-    main.SetStatusText(L"The address book contains no entries!");
+    host.SetStatusText(L"The address book contains no entries!");
     return;
   }
   if (CountCheckedItems(list) == 0) {
-    main.SetStatusText(L"No entries have been selected (checkmarked) for removal.");
+    host.SetStatusText(L"No entries have been selected (checkmarked) for removal.");
     return;
   }
-  if (ShowMessageBox(main.Handle(), L"All checked entries will be removed - continue?",
+  if (ShowMessageBox(host.Owner(), L"All checked entries will be removed - continue?",
                      L"Remove selected entries..", MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;
   }
@@ -110,26 +100,26 @@ void RemoveCheckedEntries(MainWindow& main) {
   for (int row = rows - 1; row >= 0; --row) {
     if (IsItemChecked(list, row)) SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
   }
-  SaveAddressBook(main);
-  main.UpdateEntryCommands();
+  host.Book().SaveAddressBook();
+  host.UpdateEntryCommands();
 }
 
-void SortByColumn(MainWindow& main, int column) {
-  HWND list = main.AddressList();
+void SortByColumn(AddressBookHost& host, int column) {
+  HWND list = host.AddressList();
   if (RowCount(list) == 0) return;
   ColumnTexts texts;
   for (int row = 0, rows = RowCount(list); row < rows; ++row)
     texts[RowParam(list, row)] = RowText(list, row, column);
   SendMessageW(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&texts),
                reinterpret_cast<LPARAM>(CompareColumnText));
-  SaveAddressBook(main);
+  host.Book().SaveAddressBook();
 }
 
-void CheckAllEntries(MainWindow& main, bool checked) {
-  HWND list = main.AddressList();
+void CheckAllEntries(AddressBookHost& host, bool checked) {
+  HWND list = host.AddressList();
   for (int row = 0, rows = RowCount(list); row < rows; ++row) SetItemChecked(list, row, checked);
 }
 
-void InvertEntryChecks(MainWindow& main) { InvertCheckedItems(main.AddressList()); }
+void InvertEntryChecks(AddressBookHost& host) { InvertCheckedItems(host.AddressList()); }
 
 }  // namespace parvox

@@ -7,19 +7,19 @@
 
 namespace parvox {
 
-class MainWindow;
+class AddressBookHost;
 
-void AddEntry(MainWindow& main);
+void AddEntry(AddressBookHost& host);
 // Opens the editor in add mode with `address` proposed; when the entry is added, it is the only
 // one ticked.
-void AddEntryFor(MainWindow& main, const std::wstring& address);
+void AddEntryFor(AddressBookHost& host, const std::wstring& address);
 // Ticks exactly the rows whose address equals `address`, letter case ignored, and returns how
 // many; with none, every tick stays as it was.
 int TickOnlyAddress(HWND list, const std::wstring& address);
-void EditEntry(MainWindow& main);
-void RemoveCheckedEntries(MainWindow& main);
-void SortByColumn(MainWindow& main, int column);
-void CheckAllEntries(MainWindow& main, bool checked);
-void InvertEntryChecks(MainWindow& main);
+void EditEntry(AddressBookHost& host);
+void RemoveCheckedEntries(AddressBookHost& host);
+void SortByColumn(AddressBookHost& host, int column);
+void CheckAllEntries(AddressBookHost& host, bool checked);
+void InvertEntryChecks(AddressBookHost& host);
 
 }  // namespace parvox

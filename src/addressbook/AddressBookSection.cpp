@@ -2,11 +2,16 @@
 #include "addressbook/AddressBookSection.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <iterator>
 
-#include "settings/NumericText.h"
+#include "components/NumericText.h"
 
 namespace parvox {
 namespace {
+
+// A "Total" may name keys the file lacks (they load as empty rows), but not without limit.
+constexpr long long kMissingEntryAllowance = 1000;
 
 struct EntryKeyName {
   bool isEntry = false;
@@ -73,6 +78,35 @@ std::wstring FirstUnreadEntryKey(const IniDocument::KeyValues& section, long lon
     if (name.isEntry && (!name.canonical || name.number > loaded)) return entry.first;
   }
   return L"";
+}
+
+BookLoadPlan PlanBookLoad(const IniDocument& book) {
+  BookLoadPlan plan;
+  plan.totalPresent = book.Find(kAddressesSection, L"Total", plan.totalText);
+  size_t keys = book.KeyCount(kAddressesSection);
+  long long limit = static_cast<long long>(keys) + kMissingEntryAllowance;
+  double claimed = plan.totalPresent ? LeadingNumber(plan.totalText) : 0;
+  plan.entries = RoundHalfEvenClamped(claimed, 0, limit + 1);
+  if (plan.entries > limit) {
+    plan.entries = LastPresentEntry(book.ReadSection(kAddressesSection), limit);
+    wchar_t text[400];  // the widest double has 309 digits
+    std::swprintf(text, std::size(text),
+                  L"\"Total\" claims %.0f entries, but the file holds only %zu.", claimed,
+                  keys > 0 ? keys - 1 : 0);
+    plan.totalProblem = text;
+  }
+  return plan;
+}
+
+std::wstring UnreadEntriesProblem(const IniDocument& book, const BookLoadPlan& plan, size_t found) {
+  // When the section holds only what was read, no key is left to look at: a large book is not
+  // copied for nothing.
+  if (book.KeyCount(kAddressesSection) == found + (plan.totalPresent ? 1 : 0)) return L"";
+  std::wstring unread = FirstUnreadEntryKey(book.ReadSection(kAddressesSection), plan.entries);
+  if (unread.empty()) return L"";
+  return (plan.totalPresent ? L"\"Total\" is \"" + plan.totalText + L"\""
+                            : L"\"Total\" is missing") +
+         L", but the file also holds \"" + unread + L"\".";
 }
 
 }  // namespace parvox

@@ -27,4 +27,22 @@ long long LastPresentEntry(const IniDocument::KeyValues& section, long long limi
 // or it is spelled other than AddressKey(n) (as "Address[12]"). Empty when there is none.
 std::wstring FirstUnreadEntryKey(const IniDocument::KeyValues& section, long long loaded);
 
+// What a load of the book reads, decided from the file alone: entries AddressKey(1) to
+// AddressKey(entries).
+struct BookLoadPlan {
+  long long entries = 0;
+  bool totalPresent = false;
+  std::wstring totalText;
+  // Set when "Total" claims more entries than the file could hold (a hand-edited
+  // "Total=2000000000" would otherwise fill the list for hours): the load then reads the
+  // entries the file does hold, so a later save keeps them, and fails with this text.
+  std::wstring totalProblem;
+};
+BookLoadPlan PlanBookLoad(const IniDocument& book);
+
+// After a load of `plan` that found `found` of its entries: why the book is incomplete
+// ('"Total" is "1", but the file also holds "Address[00002]".'), or empty when the load read
+// every entry the file holds.
+std::wstring UnreadEntriesProblem(const IniDocument& book, const BookLoadPlan& plan, size_t found);
+
 }  // namespace parvox

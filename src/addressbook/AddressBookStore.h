@@ -5,26 +5,27 @@
 
 #include <string>
 
+#include "addressbook/AddressBookHost.h"
 #include "addressbook/AddressBookSection.h"
 
 namespace parvox {
 
-// What the store needs of the window that shows the book.
-class AddressBookHost {
+class AddressBookStore {
  public:
-  virtual ~AddressBookHost() = default;
-  virtual HWND AddressList() const = 0;
-  virtual void SetStatusText(const std::wstring& text) = 0;
-  virtual void UpdateEntryCommands() = 0;
-};
+  explicit AddressBookStore(AddressBookHost& host) : host_(host) {}
 
-// False when the load ended through its failure path (the status line says why).
-bool LoadAddressBook(AddressBookHost& host);
-// False while the list lacks entries the file holds (the last load failed part-way or could not
-// read the file); SaveAddressBook then refuses, and shutdown stores no view state either.
-bool AddressBookComplete();
-void RestoreLastSelection(AddressBookHost& host);
-void SaveAddressBook(AddressBookHost& host);
+  // False when the load ended through its failure path (the status line says why).
+  bool LoadAddressBook();
+  // False while the list lacks entries the file holds (the last load failed part-way or could
+  // not read the file); SaveAddressBook then refuses, and shutdown stores no view state either.
+  bool AddressBookComplete() const { return !incomplete_; }
+  void RestoreLastSelection();
+  void SaveAddressBook();
+
+ private:
+  AddressBookHost& host_;
+  bool incomplete_ = false;
+};
 
 // The addresses of the ticked rows in list order, joined with "|".
 std::wstring TickedAddresses(HWND list);

@@ -7,12 +7,11 @@
 #include <array>
 #include <vector>
 
+#include "addressbook/AddressBookStore.h"
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryRecord.h"
-#include "addressbook/AddressBookStore.h"
-#include "app/AppState.h"
 #include "resource.h"
-#include "settings/NumericText.h"
+#include "components/NumericText.h"
 
 namespace parvox {
 namespace {
@@ -22,42 +21,55 @@ using E = EntryEditor;
 // Focusable controls first, in tab order.
 constexpr std::array kEditLayout = {
     FormControl{E::kTxtAddress, L"txtAddress", K::kTextBox, L"", 1290, 2940, 4550, 285, nullptr},
-    FormControl{E::kTxtDescription, L"txtDescription", K::kTextBox, L"", 1290, 4035, 4550, 285, nullptr},
-    FormControl{E::kOptUserOrMachine, L"optEntryType(0)", K::kOption, L"User or Machine", 300, 1500, 2580, 255, nullptr},
-    FormControl{E::kOptDomain, L"optEntryType(1)", K::kOption, L"Domain", 3105, 1500, 2700, 255, nullptr},
-    FormControl{E::kCmdAddEntry, L"cmdAddEntry", K::kDefaultButton, L"Add Entry", 2925, 5145, 1515, 435,
-                L"Add this new entry to the address book"},
+    FormControl{E::kTxtDescription, L"txtDescription", K::kTextBox, L"", 1290, 4035, 4550, 285,
+                nullptr},
+    FormControl{E::kOptUserOrMachine, L"optEntryType(0)", K::kOption, L"User or Machine", 300, 1500,
+                2580, 255, nullptr},
+    FormControl{E::kOptDomain, L"optEntryType(1)", K::kOption, L"Domain", 3105, 1500, 2700, 255,
+                nullptr},
+    FormControl{E::kCmdAddEntry, L"cmdAddEntry", K::kDefaultButton, L"Add Entry", 2925, 5145, 1515,
+                435, L"Add this new entry to the address book"},
     FormControl{E::kCmdCancel, L"cmdCancel", K::kButton, L"Cancel", 4470, 5145, 1515, 435,
                 L"Don't add this new entry to the address bok"},
     FormControl{E::kLabHeaderBkg, L"labHeaderBkg", K::kHeaderBand, L"", 0, 0, 6105, 1125, nullptr},
     FormControl{E::kImgLogoUser, L"imgLogo(0)", K::kImage, L"", 210, 210, 720, 720, nullptr},
     FormControl{E::kImgLogoDomain, L"imgLogo(1)", K::kImage, L"", 210, 210, 720, 720, nullptr},
-    FormControl{E::kLabTitle, L"labTitle", K::kHeaderTitle, L"Enter New Address Book Entry", 1155, 150, 4800, 195, nullptr},
+    FormControl{E::kLabTitle, L"labTitle", K::kHeaderTitle, L"Enter New Address Book Entry", 1155,
+                150, 4800, 195, nullptr},
     FormControl{E::kLabBody, L"labBody", K::kHeaderLabel,
-                L"Parvox supports sending messages to single machines and entire domains. If you're not sure "
+                L"Parvox supports sending messages to single machines and entire domains. If "
+                L"you're not sure "
                 L"which one you should use, then select the User Or Machine option.",
                 1155, 345, 4830, 760, nullptr},
     FormControl{E::kMultiRule1, L"MultiRule1", K::kRule, L"", -1290, 1110, 8985, 60, nullptr},
-    FormControl{E::kFraEntryType, L"fraEntryType", K::kFrame, L"Entry Type", 165, 1260, 5790, 1335, nullptr},
+    FormControl{E::kFraEntryType, L"fraEntryType", K::kFrame, L"Entry Type", 165, 1260, 5790, 1335,
+                nullptr},
     FormControl{E::kLabUserOrMachine, L"labUserOrMachine", K::kLabel,
-                L"Select this type if you want to send a message to a user on a single machine.", 540, 1800,
-                2400, 675, nullptr},
+                L"Select this type if you want to send a message to a user on a single machine.",
+                540, 1800, 2400, 675, nullptr},
     FormControl{E::kLabDomain, L"labDomain", K::kLabel,
-                L"Or this type if you want to send a message to an entire domain.", 3345, 1800, 2460, 675, nullptr},
-    FormControl{E::kFraDetails, L"fraDetails", K::kFrame, L"Recipient Details", 165, 2700, 5790, 2160, nullptr},
+                L"Or this type if you want to send a message to an entire domain.", 3345, 1800,
+                2460, 675, nullptr},
+    FormControl{E::kFraDetails, L"fraDetails", K::kFrame, L"Recipient Details", 165, 2700, 5790,
+                2160, nullptr},
     FormControl{E::kLabAddress, L"labAddress", K::kLabel, L"Address", 300, 2985, 945, 195, nullptr},
     FormControl{E::kLabStep1, L"labStep1", K::kLabel,
-                L"Enter either the IP address or name of the computer you would like to add to your address "
-                L"book here. If using a computer name, it must obviously exist within your Local Area Network.",
+                L"Enter either the IP address or name of the computer you would like to add to "
+                L"your address "
+                L"book here. If using a computer name, it must obviously exist within your Local "
+                L"Area Network.",
                 1290, 3255, 4550, 765, nullptr},
-    FormControl{E::kLabDescription, L"labDescription", K::kLabel, L"Description", 300, 4080, 945, 195, nullptr},
-    FormControl{E::kLabel3, L"Label3", K::kLabel, L"Finally, enter a description for this new entry into here.",
-                1290, 4380, 4550, 390, nullptr},
+    FormControl{E::kLabDescription, L"labDescription", K::kLabel, L"Description", 300, 4080, 945,
+                195, nullptr},
+    FormControl{E::kLabel3, L"Label3", K::kLabel,
+                L"Finally, enter a description for this new entry into here.", 1290, 4380, 4550,
+                390, nullptr},
     FormControl{E::kMultiRule2, L"MultiRule2", K::kRule, L"", -135, 4995, 7020, 105, nullptr},
 };
 
 HICON LoadLogo(int resource) {
-  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource), IMAGE_ICON, 48, 48, 0));
+  return static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource), IMAGE_ICON, 48, 48, 0));
 }
 
 std::wstring BoxText(HWND box) {
@@ -88,16 +100,18 @@ std::wstring PastableText(std::wstring text) {
 }
 
 int RowToEdit(HWND list) {
-  int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-  if (row < 0) row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  int row =
+      static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (row < 0)
+    row = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
   return row;
 }
 
 bool EntryEditor::Open(HWND owner) {
-  const AppState& app = App();
   HWND list = host_.AddressList();
-  row_ = app.editIsNewEntry ? -1 : RowToEdit(list);
-  std::wstring caption = app.editIsNewEntry ? L"Add a new entry.." : L"Editing entry: " + app.editAddress;
+  int row = request_.row;
+  std::wstring caption = row < 0 ? L"Add a new entry.." : L"Editing entry: " + request_.address;
   if (!CreateForm(owner, L"ParvoxEdit", caption.c_str(), 6105, 5700, kEditLayout)) return false;
 
   userIcon_.Reset(LoadLogo(IDI_TYPE_USER));
@@ -105,21 +119,24 @@ bool EntryEditor::Open(HWND owner) {
   SetIcon(kImgLogoUser, userIcon_.Get());
   SetIcon(kImgLogoDomain, domainIcon_.Get());
   for (int box : {kTxtAddress, kTxtDescription}) {
-    SetWindowSubclass(Item(box), TextBoxProcedure, static_cast<UINT_PTR>(box), reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(Item(box), TextBoxProcedure, static_cast<UINT_PTR>(box),
+                      reinterpret_cast<DWORD_PTR>(this));
   }
 
   // A hand-edited TYPE that is empty or neither 0 nor 1 opens as "User or Machine".
   int type = 0;
-  if (row_ >= 0 && LeadingNumber(ParseField(RowTag(list, row_), L"TYPE", L"|", L"=", L"")) == 1.0) type = 1;
+  if (row >= 0 && LeadingNumber(ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"")) == 1.0)
+    type = 1;
   SelectType(type);
-  SetWindowTextW(Item(kTxtAddress), app.editAddress.c_str());
-  SetWindowTextW(Item(kTxtDescription), app.editDescription.c_str());
+  SetWindowTextW(Item(kTxtAddress), request_.address.c_str());
+  SetWindowTextW(Item(kTxtDescription), request_.description.c_str());
   SetFocus(Item(kTxtAddress));
   return true;
 }
 
 void EntryEditor::SelectType(int type) {
-  CheckRadioButton(Handle(), kOptUserOrMachine, kOptDomain, type == 1 ? kOptDomain : kOptUserOrMachine);
+  CheckRadioButton(Handle(), kOptUserOrMachine, kOptDomain,
+                   type == 1 ? kOptDomain : kOptUserOrMachine);
   // The chosen type's picture comes to the front.
   HWND front = Item(type == 1 ? kImgLogoDomain : kImgLogoUser);
   HWND back = Item(type == 1 ? kImgLogoUser : kImgLogoDomain);
@@ -142,13 +159,13 @@ void EntryEditor::Accept() {
   std::erase(description, L'|');
   std::wstring type = std::to_wstring(SelectedType());
   int image = TypeImageIndex(SelectedType());
-  if (row_ < 0) {
+  if (int row = request_.row; row < 0) {
     AppendAddressRow(list, address, description, image, NewEntryRecord(address, description, type));
   } else {
-    std::wstring record = EditedEntryRecord(RowTag(list, row_), address, description, type);
-    UpdateAddressRow(list, row_, address, description, image, record);
+    std::wstring record = EditedEntryRecord(RowTag(list, row), address, description, type);
+    UpdateAddressRow(list, row, address, description, image, record);
   }
-  SaveAddressBook(host_);
+  host_.Book().SaveAddressBook();
   EndForm();
 }
 
@@ -173,8 +190,8 @@ void EntryEditor::OnCommand(int id, int code) {
   }
 }
 
-LRESULT CALLBACK EntryEditor::TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                         DWORD_PTR self) {
+LRESULT CALLBACK EntryEditor::TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
+                                               UINT_PTR id, DWORD_PTR self) {
   auto* editor = reinterpret_cast<EntryEditor*>(self);
   switch (message) {
     case WM_GETDLGCODE: {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "components/Form.h"
 
@@ -9,20 +10,45 @@ namespace parvox {
 
 class AddressBookHost;
 
+// What the editor opens on: the row to change (-1 adds a new entry) and the texts it shows.
+struct EntryRequest {
+  int row = -1;
+  std::wstring address;
+  std::wstring description;
+};
+
 class EntryEditor : public Form {
  public:
   enum ItemId : int {
-    kLabHeaderBkg = 100, kImgLogoUser, kImgLogoDomain, kLabTitle, kLabBody, kMultiRule1,
-    kFraEntryType, kOptUserOrMachine, kOptDomain, kLabUserOrMachine, kLabDomain, kFraDetails,
-    kLabAddress, kTxtAddress, kLabStep1, kLabDescription, kTxtDescription, kLabel3, kMultiRule2,
-    kCmdAddEntry, kCmdCancel,
+    kLabHeaderBkg = 100,
+    kImgLogoUser,
+    kImgLogoDomain,
+    kLabTitle,
+    kLabBody,
+    kMultiRule1,
+    kFraEntryType,
+    kOptUserOrMachine,
+    kOptDomain,
+    kLabUserOrMachine,
+    kLabDomain,
+    kFraDetails,
+    kLabAddress,
+    kTxtAddress,
+    kLabStep1,
+    kLabDescription,
+    kTxtDescription,
+    kLabel3,
+    kMultiRule2,
+    kCmdAddEntry,
+    kCmdCancel,
   };
 
-  explicit EntryEditor(AddressBookHost& host) : host_(host) {}
-  // Creates and loads the dialog from the editor hand-over of the process-wide state.
+  EntryEditor(AddressBookHost& host, EntryRequest request)
+      : host_(host), request_(std::move(request)) {}
+  // Creates the dialog over `owner` and fills it from the request.
   bool Open(HWND owner);
   // The row being edited, or -1 in add mode.
-  int EditedRow() const { return row_; }
+  int EditedRow() const { return request_.row; }
 
  protected:
   void OnCommand(int id, int code) override;
@@ -32,11 +58,11 @@ class EntryEditor : public Form {
   void SelectType(int type);
   int SelectedType() const;
   void Accept();
-  static LRESULT CALLBACK TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                           DWORD_PTR self);
+  static LRESULT CALLBACK TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR id, DWORD_PTR self);
 
   AddressBookHost& host_;
-  int row_ = -1;
+  EntryRequest request_;
   IconHandle userIcon_, domainIcon_;
 };
 

@@ -2,26 +2,36 @@
 #include "app/MainLayout.h"
 
 #include <array>
-#include <cwchar>
 
 namespace parvox {
 namespace {
 
 using K = ControlKind;
 constexpr std::array kControls = {
-    ControlSpec{kIdFraAddressBook, L"fraAddressBook", K::kFrame, kIdNone, L"Address Book", 45, 30, 4740, 3720, 7},
-    ControlSpec{kIdLvwAddressBook, L"lvwAddressBook", K::kListView, kIdFraAddressBook, L"", 120, 225, 4485, 2985, 8},
-    ControlSpec{kIdPicAddressBook, L"picAddressBook", K::kContainer, kIdFraAddressBook, L"", 90, 3255, 4545, 360, 11},
+    ControlSpec{kIdFraAddressBook, L"fraAddressBook", K::kFrame, kIdNone, L"Address Book", 45, 30,
+                4740, 3720, 7},
+    ControlSpec{kIdLvwAddressBook, L"lvwAddressBook", K::kListView, kIdFraAddressBook, L"", 120,
+                225, 4485, 2985, 8},
+    ControlSpec{kIdPicAddressBook, L"picAddressBook", K::kContainer, kIdFraAddressBook, L"", 90,
+                3255, 4545, 360, 11},
     ControlSpec{kIdCmdAdd, L"cmdAdd", K::kButton, kIdPicAddressBook, L"Add", 15, 0, 1200, 360, 3},
-    ControlSpec{kIdCmdEdit, L"cmdEdit", K::kButton, kIdPicAddressBook, L"Edit", 1245, 0, 1200, 360, 4},
-    ControlSpec{kIdCmdRemove, L"cmdRemove", K::kButton, kIdPicAddressBook, L"Remove", 2475, 0, 1200, 360, 5},
-    ControlSpec{kIdCmdMenu, L"cmdMenu", K::kBoldButton, kIdPicAddressBook, L"Menu", 3705, 0, 810, 360, 6},
-    ControlSpec{kIdFraMessage, L"fraMessage", K::kFrame, kIdNone, L"Enter Message", 4755, 30, 4020, 3720, 10},
+    ControlSpec{kIdCmdEdit, L"cmdEdit", K::kButton, kIdPicAddressBook, L"Edit", 1245, 0, 1200, 360,
+                4},
+    ControlSpec{kIdCmdRemove, L"cmdRemove", K::kButton, kIdPicAddressBook, L"Remove", 2475, 0, 1200,
+                360, 5},
+    ControlSpec{kIdCmdMenu, L"cmdMenu", K::kBoldButton, kIdPicAddressBook, L"Menu", 3705, 0, 810,
+                360, 6},
+    ControlSpec{kIdFraMessage, L"fraMessage", K::kFrame, kIdNone, L"Enter Message", 4755, 30, 4020,
+                3720, 10},
     ControlSpec{kIdTxtMsg, L"txtMsg", K::kTextBox, kIdFraMessage, L"", 120, 195, 3780, 3015, 0},
-    ControlSpec{kIdPicEnterMsg, L"picEnterMsg", K::kContainer, kIdFraMessage, L"", 105, 3240, 3810, 405, 12},
-    ControlSpec{kIdCmdSend, L"cmdSend", K::kBoldButton, kIdPicEnterMsg, L"Send", 15, 15, 1605, 360, 1},
-    ControlSpec{kIdCmdClear, L"cmdClear", K::kButton, kIdPicEnterMsg, L"Clear", 1650, 15, 1080, 360, 2},
-    ControlSpec{kIdCmdAbout, L"cmdAbout", K::kButton, kIdPicEnterMsg, L"About", 2760, 15, 1035, 360, 9},
+    ControlSpec{kIdPicEnterMsg, L"picEnterMsg", K::kContainer, kIdFraMessage, L"", 105, 3240, 3810,
+                405, 12},
+    ControlSpec{kIdCmdSend, L"cmdSend", K::kBoldButton, kIdPicEnterMsg, L"Send", 15, 15, 1605, 360,
+                1},
+    ControlSpec{kIdCmdClear, L"cmdClear", K::kButton, kIdPicEnterMsg, L"Clear", 1650, 15, 1080, 360,
+                2},
+    ControlSpec{kIdCmdAbout, L"cmdAbout", K::kButton, kIdPicEnterMsg, L"About", 2760, 15, 1035, 360,
+                9},
     ControlSpec{kIdPicStatus, L"picStatus", K::kStatusHost, kIdNone, L"", 0, 3810, 8820, 345, 13},
 };
 
@@ -44,22 +54,6 @@ TwipRect AbsoluteTwips(const ControlSpec& control) {
     rect.top += parent->top;
   }
   return rect;
-}
-
-int TwipsToPixels(int twips, int dpi) {
-  long long scaled = static_cast<long long>(twips) * dpi;
-  return static_cast<int>(scaled >= 0 ? (scaled + 720) / 1440 : -((-scaled + 720) / 1440));
-}
-
-double PixelsToTwips(int pixels, int dpi) { return dpi <= 0 ? 0.0 : pixels * 1440.0 / dpi; }
-
-std::wstring TwipsText(double twips) {
-  wchar_t text[64];
-  std::swprintf(text, 64, L"%.4f", twips);
-  std::wstring result(text);
-  while (result.back() == L'0') result.pop_back();
-  if (result.back() == L'.') result.pop_back();
-  return result;
 }
 
 }  // namespace parvox

@@ -4,9 +4,19 @@
 #include <span>
 #include <string>
 
+#include "components/Twips.h"
+
 namespace parvox {
 
-enum class ControlKind { kFrame, kListView, kContainer, kButton, kBoldButton, kTextBox, kStatusHost };
+enum class ControlKind {
+  kFrame,
+  kListView,
+  kContainer,
+  kButton,
+  kBoldButton,
+  kTextBox,
+  kStatusHost
+};
 
 enum MainControlId : int {
   kIdNone = 0,
@@ -36,10 +46,6 @@ struct ControlSpec {
   int tabIndex;
 };
 
-struct TwipRect {
-  int left, top, width, height;
-};
-
 inline constexpr int kMainClientWidthTwips = 8820;
 inline constexpr int kMainClientHeightTwips = 4155;
 
@@ -47,10 +53,5 @@ std::span<const ControlSpec> MainControls();
 const ControlSpec* FindMainControl(MainControlId id);
 // The control's rectangle relative to the window's client area.
 TwipRect AbsoluteTwips(const ControlSpec& control);
-// 1440 twips make an inch; rounded to the nearest pixel.
-int TwipsToPixels(int twips, int dpi);
-double PixelsToTwips(int pixels, int dpi);
-// Decimal text of a twip count: "1755", or "1754.4" when the width has a fraction.
-std::wstring TwipsText(double twips);
 
 }  // namespace parvox

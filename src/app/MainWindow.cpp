@@ -7,17 +7,16 @@
 
 #include "addressbook/AddressBookCommands.h"
 #include "addressbook/AddressList.h"
-#include "app/AppPaths.h"
-#include "app/Version.h"
-#include "app/AppState.h"
 #include "components/DialogFont.h"
-#include "components/ScreenDpi.h"
-#include "components/WindowPlacement.h"
 #include "components/ListViewChecks.h"
+#include "components/ScreenDpi.h"
+#include "components/Version.h"
+#include "components/WindowPlacement.h"
 #include "log/Log.h"
 #include "resource.h"
 #include "sending/NetworkDelivery.h"
-#include "settings/SettingsFile.h"
+#include "settings/AppPaths.h"
+#include "settings/AppState.h"
 
 namespace parvox {
 namespace {
@@ -216,9 +215,9 @@ bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& mod
     LoadSettings(modulePath);
   } catch (const std::exception&) {
   }
-  LoadAddressBook(*this);
+  book_.LoadAddressBook();
   try {
-    RestoreLastSelection(*this);
+    book_.RestoreLastSelection();
   } catch (const std::exception&) {
   }
   AddTrayIcon(Handle(), imgSystemTray_, AppTitle());
@@ -258,17 +257,16 @@ void MainWindow::SetStatusText(const std::wstring& text) { status_.SetText(text)
 
 void MainWindow::SaveViewState() {
   HWND list = AddressList();
-  const std::wstring& file = App().settingsFilePath;
   auto columnTwips = [&](int column) {
     return TwipsText(
         PixelsToTwips(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)), dpi_));
   };
   // With the book not loaded whole the ticks of the missing entries would be lost, and after a
   // file that could not be read the widths are only the defaults: nothing is stored then.
-  if (!AddressBookComplete()) return;
-  WriteIniValue(kSettingsSection, L"Address Column Width", columnTwips(0), file);
-  WriteIniValue(kSettingsSection, L"Description Column Width", columnTwips(1), file);
-  WriteIniValue(kSettingsSection, L"Last Selected", TickedAddresses(list), file);
+  if (!book_.AddressBookComplete()) return;
+  WriteSetting(SettingId::kAddressColumnWidth, columnTwips(0));
+  WriteSetting(SettingId::kDescriptionColumnWidth, columnTwips(1));
+  WriteSetting(SettingId::kLastSelected, TickedAddresses(list));
 }
 
 void MainWindow::TrySaveViewState() {

@@ -21,10 +21,11 @@
 #include "receiving/MessageInbox.h"
 #include "receiving/MessengerSlotReceiver.h"
 #include "receiving/NetworkReceiver.h"
+#include "sending/SendCommand.h"
 
 namespace parvox {
 
-class MainWindow : public Window, public AddressBookHost, public MessageReplyHost {
+class MainWindow : public Window, public AddressBookHost, public SendHost, public MessageReplyHost {
  public:
   ~MainWindow() override;
 
@@ -33,7 +34,9 @@ class MainWindow : public Window, public AddressBookHost, public MessageReplyHos
   bool Create(const std::wstring& commandLine, const std::wstring& modulePath);
 
   HWND Control(MainControlId id) const;
+  HWND Owner() const override { return Handle(); }
   HWND AddressList() const override { return Control(kIdLvwAddressBook); }
+  AddressBookStore& Book() override { return book_; }
   void SetStatusText(const std::wstring& text) override;
   std::wstring StatusText() const { return status_.Text(); }
   void UpdateEntryCommands() override;
@@ -41,7 +44,7 @@ class MainWindow : public Window, public AddressBookHost, public MessageReplyHos
   void ShowAboutBox();
   int Dpi() const { return dpi_; }
 
-  std::wstring MessageText() const;
+  std::wstring MessageText() const override;
   // Clear: empties the message, focuses it and says so in the status line.
   void ClearMessage();
   HMENU Menu(MenuId id) const;
@@ -60,9 +63,8 @@ class MainWindow : public Window, public AddressBookHost, public MessageReplyHos
   void ApplyReceiveOption();
   bool Receiving() const { return slotReceiver_ != nullptr && slotReceiver_->Running(); }
   MessageInbox& Inbox() { return *inbox_; }
-  // The receiver's socket, which the built-in send uses so that receipts come back to it;
-  // nullptr while nothing is received over the network.
-  std::shared_ptr<UdpEndpoint> NetworkEndpoint() const {
+  // The receiver's socket, so that the receipts of the built-in send come back to it.
+  std::shared_ptr<UdpEndpoint> NetworkEndpoint() const override {
     return networkReceiver_ != nullptr ? networkReceiver_->Endpoint() : nullptr;
   }
   // A pop-up's Reply: done once the pop-up has gone (see OnReply).
@@ -102,6 +104,7 @@ class MainWindow : public Window, public AddressBookHost, public MessageReplyHos
   HIMAGELIST images_ = nullptr;
   IconHandle windowIcon_;
   StatusHost status_;
+  AddressBookStore book_{*this};
   std::map<MainControlId, HWND> controls_;
   std::map<HWND, WNDPROC> originalProcedures_;  // of the subclassed key controls
   std::map<MenuId, HMENU> menus_;  // the pop-ups: kMContext, kMSelection, kMSysTray, kMMenu

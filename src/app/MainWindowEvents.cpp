@@ -9,12 +9,12 @@
 
 #include "addressbook/AddressBookCommands.h"
 #include "addressbook/AddressList.h"
-#include "app/Seams.h"
-#include "app/Version.h"
-#include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "components/MessageBoxSeam.h"
+#include "components/Version.h"
 #include "log/Log.h"
 #include "sending/SendCommand.h"
+#include "settings/AppState.h"
 #include "settings/BackupRestore.h"
 #include "settings/SettingsDialog.h"
 
@@ -136,7 +136,8 @@ void MainWindow::KeyCommands(WPARAM key) {
 
 // Classic subclassing through the window procedure: the common-controls subclass helpers look
 // up a window property on every message, which made filling a large list many times slower.
-LRESULT CALLBACK MainWindow::ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK MainWindow::ControlProcedure(HWND control, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(GetParent(control), GWLP_USERDATA));
   auto original = self != nullptr ? self->originalProcedures_.find(control)
                                   : decltype(self->originalProcedures_.end()){};

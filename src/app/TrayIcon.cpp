@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "settings/AnsiText.h"
+#include "components/AnsiText.h"
 
 namespace parvox {
 namespace {

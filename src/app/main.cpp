@@ -5,9 +5,9 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include "app/MessageLoop.h"
-#include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "app/MessageLoop.h"
+#include "settings/AppState.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};

@@ -3,9 +3,9 @@
 
 #include <commctrl.h>
 
-#include "app/MainLayout.h"
 #include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
+#include "components/Twips.h"
 #include "components/WindowPlacement.h"
 
 namespace parvox {

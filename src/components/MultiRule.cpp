@@ -2,8 +2,8 @@
 // shadow and highlight colours, so it follows the user's colour scheme.
 #include "components/MultiRule.h"
 
-#include "app/MainLayout.h"
 #include "components/ScreenDpi.h"
+#include "components/Twips.h"
 #include "components/UniqueHandle.h"
 
 namespace parvox {

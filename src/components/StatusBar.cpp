@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "settings/AnsiText.h"
+#include "components/AnsiText.h"
 
 namespace parvox {
 namespace {
@@ -180,8 +180,8 @@ void StatusBar::SizeGrip(bool shown) {
 }
 
 void StatusBar::AddPanel(UINT style, const std::wstring& text, int imageIndex, int minWidth,
-                            bool spring, bool fitToContents, int itemData,
-                            const std::wstring& key, const std::optional<PanelRef>& before) {
+                         bool spring, bool fitToContents, int itemData, const std::wstring& key,
+                         const std::optional<PanelRef>& before) {
   if (PanelCount() >= kMaxPanels) {
     throw StatusBarError(kErrorTooManyPanels, ExecutableBaseName() + L".koraStatusBar",
                          L"Too many panels.");
@@ -407,8 +407,8 @@ int StatusBar::Height() const {
   return HeightInTwips(barHeight_, dpi);
 }
 
-void StatusBar::GetPanelRect(const PanelRef& which, int& left, int& top,
-                                int& right, int& bottom) const {
+void StatusBar::GetPanelRect(const PanelRef& which, int& left, int& top, int& right,
+                             int& bottom) const {
   const PanelRect& rect = At(which).rect;
   left = rect.left;
   top = rect.top;

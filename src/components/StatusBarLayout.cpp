@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "settings/NumericText.h"
+#include "components/NumericText.h"
 
 namespace parvox {
 namespace {

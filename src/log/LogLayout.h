@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "app/MainLayout.h"
+#include "components/Twips.h"
 
 namespace parvox {
 

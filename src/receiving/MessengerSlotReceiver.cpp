@@ -4,12 +4,12 @@
 #include <chrono>
 #include <optional>
 
+#include "components/AnsiText.h"
 #include "components/SystemErrorText.h"
 #include "components/WaitSources.h"
 #include "log/Log.h"
 #include "receiving/ReceivedText.h"
 #include "sending/SendText.h"
-#include "settings/AnsiText.h"
 
 namespace parvox {
 namespace {

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <string>
 
+#include "components/AnsiText.h"
 #include "components/WaitSources.h"
 #include "log/Log.h"
 #include "network/LocalInterfaces.h"
-#include "settings/AnsiText.h"
 
 namespace parvox {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
+#include "components/AnsiText.h"
 #include "components/UniqueHandle.h"
 #include "sending/SendText.h"
-#include "settings/AnsiText.h"
 
 namespace parvox {
 

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
+#include "components/AnsiText.h"
 #include "components/WaitSources.h"
 #include "log/Log.h"
 #include "network/LocalInterfaces.h"
 #include "network/NetworkAddress.h"
-#include "settings/AnsiText.h"
 
 namespace parvox {
 namespace {

@@ -8,18 +8,17 @@
 
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryRecord.h"
-#include "app/AppState.h"
-#include "app/MainWindow.h"
+#include "components/AnsiText.h"
+#include "components/ListViewChecks.h"
 #include "components/SystemErrorText.h"
 #include "components/WaitSources.h"
-#include "components/ListViewChecks.h"
 #include "log/Log.h"
 #include "sending/DeliveryOutcome.h"
+#include "sending/MailslotSender.h"
 #include "sending/NetworkDelivery.h"
 #include "sending/SendText.h"
 #include "sending/ShellCommand.h"
-#include "sending/MailslotSender.h"
-#include "settings/AnsiText.h"
+#include "settings/AppState.h"
 
 namespace parvox {
 namespace {
@@ -52,8 +51,8 @@ void KeepAnswering() {
 }
 
 template <typename SendOne>
-void ForEachTickedRow(MainWindow& main, SendOne sendOne) {
-  HWND list = main.AddressList();
+void ForEachTickedRow(SendHost& host, SendOne sendOne) {
+  HWND list = host.AddressList();
   long count = 0;
   ULONGLONG answered = GetTickCount64();
   for (int row = 0, rows = RowCount(list); row < rows; ++row) {
@@ -63,10 +62,10 @@ void ForEachTickedRow(MainWindow& main, SendOne sendOne) {
     }
     if (!IsItemChecked(list, row)) continue;
     std::wstring address = RowText(list, row);
-    main.SetStatusText(L"Sending message to " + address + L" ...");
+    host.SetStatusText(L"Sending message to " + address + L" ...");
     if (sendOne(list, row, address)) ++count;
   }
-  main.SetStatusText(L"Message sent to the " + std::to_wstring(count) + L" selected recipient(s).");
+  host.SetStatusText(L"Message sent to the " + std::to_wstring(count) + L" selected recipient(s).");
 }
 
 size_t DatagramBytes(const MailslotMessage& message) {
@@ -98,23 +97,23 @@ std::optional<OutcomeLine> MailslotOnlyLine(const std::wstring& address,
 
 }  // namespace
 
-void SendCommand(MainWindow& main) {
-  HWND list = main.AddressList();
+void SendCommand(SendHost& host) {
+  HWND list = host.AddressList();
   if (RowCount(list) == 0) {
-    main.SetStatusText(L"You need to have at least one entry in your address book.");
+    host.SetStatusText(L"You need to have at least one entry in your address book.");
   } else if (CountCheckedItems(list) == 0) {
-    main.SetStatusText(L"You need to select at least one recipient to send your message to.");
-  } else if (main.MessageText().empty()) {
-    main.SetStatusText(L"You need to enter a message before you can send..");
+    host.SetStatusText(L"You need to select at least one recipient to send your message to.");
+  } else if (host.MessageText().empty()) {
+    host.SetStatusText(L"You need to enter a message before you can send..");
   } else if (App().internalSend) {
-    SendViaBroadcast(main);
+    SendViaBroadcast(host);
   } else {
-    SendViaWindows(main);
+    SendViaWindows(host);
   }
 }
 
-void SendViaWindows(MainWindow& main) {
-  ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
+void SendViaWindows(SendHost& host) {
+  ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
     // No user, machine or domain name holds a double quote; one from a hand-edited file would
     // close the quotes around the name and add arguments of its own to the NET command.
@@ -124,7 +123,7 @@ void SendViaWindows(MainWindow& main) {
                                 L"double quote (\")."));
       return false;
     }
-    std::wstring parameters = NetSendParameters(address, type, main.MessageText());
+    std::wstring parameters = NetSendParameters(address, type, host.MessageText());
     // Windows refuses a longer command line (the shell then reports nothing) and Wine cuts it
     // short: either way the recipient would not get the message that was typed.
     if (parameters.size() > kMaxNetParameterChars) {
@@ -132,7 +131,7 @@ void SendViaWindows(MainWindow& main) {
                                                  L"characters", kMaxNetParameterChars)));
       return false;
     }
-    if (!ShellOpen(L"NET", parameters, L"", main.Handle())) {
+    if (!ShellOpen(L"NET", parameters, L"", host.Owner())) {
       AppendLog(true, ErrorLine(address, kUnconvertible));
       return false;
     }
@@ -140,12 +139,12 @@ void SendViaWindows(MainWindow& main) {
   });
 }
 
-void SendViaBroadcast(MainWindow& main) {
-  NetworkSend& network = StartNetworkSend(main.NetworkEndpoint(), App().networkPort,
-                                          GetCurrentUserName(), main.MessageText());
+void SendViaBroadcast(SendHost& host) {
+  NetworkSend& network = StartNetworkSend(host.NetworkEndpoint(), App().networkPort,
+                                          GetCurrentUserName(), host.MessageText());
   DeliveryTracker& tracker = network.Tracker();
-  ForEachTickedRow(main, [&](HWND list, int row, const std::wstring& address) {
-    MailslotMessage message{GetCurrentUserName(), address, main.MessageText()};
+  ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
+    MailslotMessage message{GetCurrentUserName(), address, host.MessageText()};
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
     bool broadcast = IsBroadcastRecipient(address, type);
     size_t recipient = network.AddRecipient(address, broadcast);

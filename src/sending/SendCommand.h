@@ -2,13 +2,31 @@
 // send that logs each recipient's outcome.
 #pragma once
 
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
 namespace parvox {
 
-class MainWindow;
+class UdpEndpoint;
+
+// What sending needs of the window it sends from.
+class SendHost {
+ public:
+  virtual ~SendHost() = default;
+  // The window the NET command is started for.
+  virtual HWND Owner() const = 0;
+  virtual HWND AddressList() const = 0;
+  virtual std::wstring MessageText() const = 0;
+  virtual void SetStatusText(const std::wstring& text) = 0;
+  // The socket the receipts come back to; nullptr while nothing is received over the network.
+  virtual std::shared_ptr<UdpEndpoint> NetworkEndpoint() const = 0;
+};
 
 // Checks that there is something to send and someone to send it to, then sends.
-void SendCommand(MainWindow& main);
-void SendViaWindows(MainWindow& main);
-void SendViaBroadcast(MainWindow& main);
+void SendCommand(SendHost& host);
+void SendViaWindows(SendHost& host);
+void SendViaBroadcast(SendHost& host);
 
 }  // namespace parvox

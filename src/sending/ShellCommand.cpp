@@ -3,8 +3,8 @@
 
 #include <shellapi.h>
 
-#include "app/Seams.h"
-#include "settings/AnsiText.h"
+#include "components/AnsiText.h"
+#include "components/MessageBoxSeam.h"
 
 namespace parvox {
 

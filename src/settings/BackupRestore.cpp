@@ -4,12 +4,13 @@
 
 #include <windows.h>
 
+#include "addressbook/AddressBookHost.h"
 #include "addressbook/AddressBookStore.h"
-#include "app/Seams.h"
-#include "app/Version.h"
-#include "app/AppState.h"
-#include "app/MainWindow.h"
+#include "components/MessageBoxSeam.h"
+#include "components/Version.h"
+#include "settings/AppState.h"
 #include "settings/FileUtilities.h"
+#include "settings/FolderBrowser.h"
 
 namespace parvox {
 namespace {
@@ -18,37 +19,40 @@ constexpr wchar_t kBackupName[] = L"Address Book.ini";
 
 }  // namespace
 
-void BackupCommand(MainWindow& main) {
-  std::wstring folder =
-      BrowseForFolder(main.Handle(), L"", L"Select the directory you would like to back-up your settings to.");
+void BackupCommand(AddressBookHost& host) {
+  std::wstring folder = BrowseForFolder(
+      host.Owner(), L"", L"Select the directory you would like to back-up your settings to.");
   if (folder.empty()) return;
   if (!IsDirectoryWritable(folder)) {
-    main.SetStatusText(L"Error saving the settings file. Aborted.");
-    ShowMessageBox(main.Handle(), L"The selected directory or drive is not writable.", L"Could not backup settings file!",
-                   MB_OK | MB_ICONEXCLAMATION);
+    host.SetStatusText(L"Error saving the settings file. Aborted.");
+    ShowMessageBox(host.Owner(), L"The selected directory or drive is not writable.",
+                   L"Could not backup settings file!", MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   std::wstring error;
-  if (!CopyFileAtomically(App().settingsFilePath, AddTrailingBackslash(folder) + kBackupName, error)) {
-    main.SetStatusText(L"Critical error while saving the settings file.");
-    ShowMessageBox(main.Handle(), L"Error during the backup process: \r\n\t" + error, AppTitle(), MB_OK | MB_ICONSTOP);
+  if (!CopyFileAtomically(App().settingsFilePath, AddTrailingBackslash(folder) + kBackupName,
+                          error)) {
+    host.SetStatusText(L"Critical error while saving the settings file.");
+    ShowMessageBox(host.Owner(), L"Error during the backup process: \r\n\t" + error, AppTitle(),
+                   MB_OK | MB_ICONSTOP);
     return;
   }
-  main.SetStatusText(L"The settings file has been backed up successfully.");
+  host.SetStatusText(L"The settings file has been backed up successfully.");
 }
 
-void RestoreCommand(MainWindow& main) {
-  std::wstring folder =
-      BrowseForFolder(main.Handle(), L"", L"Select the directory you would like to restore your settings from.");
+void RestoreCommand(AddressBookHost& host) {
+  std::wstring folder = BrowseForFolder(
+      host.Owner(), L"", L"Select the directory you would like to restore your settings from.");
   if (folder.empty()) return;
   std::wstring backup = AddTrailingBackslash(folder) + kBackupName;
   if (!FileExists(backup)) {
-    main.SetStatusText(L"Error reading the settings file. Aborted.");
-    ShowMessageBox(main.Handle(), L"The selected directory does not contain an Address Book.ini file.",
+    host.SetStatusText(L"Error reading the settings file. Aborted.");
+    ShowMessageBox(host.Owner(),
+                   L"The selected directory does not contain an Address Book.ini file.",
                    L"Could not restore settings file!", MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  if (ShowMessageBox(main.Handle(),
+  if (ShowMessageBox(host.Owner(),
                      L"Are you sure you want to restore this settings file? Your\r\n"
                      L"current settings and address book entries will\r\n"
                      L"be overwritten.",
@@ -57,13 +61,14 @@ void RestoreCommand(MainWindow& main) {
   }
   std::wstring error;
   if (!CopyFileAtomically(backup, App().settingsFilePath, error)) {
-    main.SetStatusText(L"Critical error while restoring the settings file.");
-    ShowMessageBox(main.Handle(), L"Error during the restoration process: \r\n\t" + error, AppTitle(),
-                   MB_OK | MB_ICONSTOP);
+    host.SetStatusText(L"Critical error while restoring the settings file.");
+    ShowMessageBox(host.Owner(), L"Error during the restoration process: \r\n\t" + error,
+                   AppTitle(), MB_OK | MB_ICONSTOP);
     return;
   }
   // A restored file that does not load keeps the load's own error text in the status line.
-  if (LoadAddressBook(main)) main.SetStatusText(L"The settings file has been restored successfully.");
+  if (host.Book().LoadAddressBook())
+    host.SetStatusText(L"The settings file has been restored successfully.");
 }
 
 }  // namespace parvox

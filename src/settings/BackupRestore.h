@@ -3,9 +3,9 @@
 
 namespace parvox {
 
-class MainWindow;
+class AddressBookHost;
 
-void BackupCommand(MainWindow& main);
-void RestoreCommand(MainWindow& main);
+void BackupCommand(AddressBookHost& host);
+void RestoreCommand(AddressBookHost& host);
 
 }  // namespace parvox

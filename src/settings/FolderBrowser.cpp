@@ -25,15 +25,32 @@ int CALLBACK BrowseCallbackProc(HWND window, UINT message, LPARAM, LPARAM) {
   return 0;
 }
 
+FolderBrowserHandler& CurrentFolderBrowser() {
+  static FolderBrowserHandler handler = ShellBrowseForFolder;
+  return handler;
+}
+
 }  // namespace
 
-std::wstring ShellBrowseForFolder(HWND owner, const std::wstring& startFolder, const std::wstring& title) {
+std::wstring BrowseForFolder(HWND owner, const std::wstring& startFolder,
+                             const std::wstring& title) {
+  return CurrentFolderBrowser()(owner, startFolder, title);
+}
+
+FolderBrowserHandler SetFolderBrowserHandler(FolderBrowserHandler handler) {
+  FolderBrowserHandler previous = CurrentFolderBrowser();
+  CurrentFolderBrowser() = handler != nullptr ? handler : ShellBrowseForFolder;
+  return previous;
+}
+
+std::wstring ShellBrowseForFolder(HWND owner, const std::wstring& startFolder,
+                                  const std::wstring& title) {
   StartFolder() = startFolder;
   BROWSEINFOW info{};
   info.hwndOwner = owner;
   info.lpszTitle = title.c_str();
-  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_VALIDATE | BIF_NEWDIALOGSTYLE | BIF_BROWSEINCLUDEURLS | BIF_UAHINT |
-                 BIF_NONEWFOLDERBUTTON;  // 0x3E1
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_VALIDATE | BIF_NEWDIALOGSTYLE | BIF_BROWSEINCLUDEURLS |
+                 BIF_UAHINT | BIF_NONEWFOLDERBUTTON;  // 0x3E1
   info.lpfn = BrowseCallbackProc;
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
   if (chosen == nullptr) return std::wstring();

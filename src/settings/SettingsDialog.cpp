@@ -2,12 +2,12 @@
 #include "settings/SettingsDialog.h"
 
 #include <array>
+#include <utility>
 
-#include "app/Seams.h"
-#include "app/Version.h"
-#include "app/AppState.h"
+#include "components/MessageBoxSeam.h"
+#include "components/Version.h"
 #include "resource.h"
-#include "settings/SettingsFile.h"
+#include "settings/AppState.h"
 #include "settings/Registry.h"
 
 namespace parvox {
@@ -60,28 +60,14 @@ constexpr std::array kSettingsLayout = {
     FormControl{S::kMultiRule2, L"MultiRule2", K::kRule, L"", -345, 4875, 6840, 90, nullptr},
 };
 
-constexpr int kOptionBoxes[] = {S::kChkStartWithWindows, S::kChkStartMinimised,
-                                S::kChkEscapeMinimises, S::kChkInternalSend,
-                                S::kChkReceiveMessages};
-constexpr const wchar_t* kOptionKeys[] = {L"Start With Windows", L"Start Minimised",
-                                          L"Escape Minimises", L"Internal Send",
-                                          L"Receive Messages"};
-constexpr size_t kOptionCount = std::size(kOptionBoxes);
-
-bool* OptionFlag(AppState& app, int box) {
-  switch (box) {
-    case S::kChkStartWithWindows:
-      return &app.startWithWindows;
-    case S::kChkStartMinimised:
-      return &app.startMinimised;
-    case S::kChkEscapeMinimises:
-      return &app.escapeMinimises;
-    case S::kChkReceiveMessages:
-      return &app.receiveMessages;
-    default:
-      return &app.internalSend;
-  }
-}
+// The check box of each option flag.
+constexpr std::pair<int, SettingId> kOptionBoxes[] = {
+    {S::kChkStartWithWindows, SettingId::kStartWithWindows},
+    {S::kChkStartMinimised, SettingId::kStartMinimised},
+    {S::kChkEscapeMinimises, SettingId::kEscapeMinimises},
+    {S::kChkInternalSend, SettingId::kInternalSend},
+    {S::kChkReceiveMessages, SettingId::kReceiveMessages},
+};
 
 }  // namespace
 
@@ -92,10 +78,9 @@ bool SettingsDialog::Open(HWND owner) {
   logo_.Reset(static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0)));
   SetIcon(kImgLogo, logo_.Get());
-  for (int box : {kChkStartWithWindows, kChkStartMinimised, kChkInternalSend, kChkEscapeMinimises,
-                  kChkReceiveMessages}) {
+  for (auto [box, setting] : kOptionBoxes) {
     CheckDlgButton(Handle(), box,
-                   BoolToCheckValue(*OptionFlag(App(), box)) ? BST_CHECKED : BST_UNCHECKED);
+                   BoolToCheckValue(App().*Setting(setting).flag) ? BST_CHECKED : BST_UNCHECKED);
   }
   SetFocus(Item(kChkStartWithWindows));
   return true;
@@ -104,22 +89,23 @@ bool SettingsDialog::Open(HWND owner) {
 void SettingsDialog::Save() {
   AppState& app = App();
   if (!app.settingsRead) {
-    ShowMessageBox(Handle(),
-                   L"There was an error saving the settings: \r\n\tThe settings file could not be read when "
-                   L"the program started, so these options are the defaults, and saving them would replace "
-                   L"the stored ones. Start the program again once the file can be read.",
-                   AppTitle(), MB_OK | MB_ICONEXCLAMATION);
+    ShowMessageBox(
+        Handle(),
+        L"There was an error saving the settings: \r\n\tThe settings file could not be read when "
+        L"the program started, so these options are the defaults, and saving them would replace "
+        L"the stored ones. Start the program again once the file can be read.",
+        AppTitle(), MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  int values[kOptionCount];
-  for (size_t i = 0; i < kOptionCount; ++i)
-    values[i] = IsDlgButtonChecked(Handle(), kOptionBoxes[i]) == BST_CHECKED ? 1 : 0;
-  for (size_t i = 0; i < kOptionCount; ++i) {
-    WriteIniValue(kSettingsSection, kOptionKeys[i], std::to_wstring(values[i]),
-                  app.settingsFilePath);
-  }
-  for (size_t i = 0; i < kOptionCount; ++i) *OptionFlag(app, kOptionBoxes[i]) = values[i] != 0;
-  if (values[0] == 1) {
+  // Every box is read before anything is stored, and every key stored before a flag changes.
+  bool checked[std::size(kOptionBoxes)];
+  for (size_t i = 0; i < std::size(kOptionBoxes); ++i)
+    checked[i] = IsDlgButtonChecked(Handle(), kOptionBoxes[i].first) == BST_CHECKED;
+  for (size_t i = 0; i < std::size(kOptionBoxes); ++i)
+    WriteSetting(kOptionBoxes[i].second, std::to_wstring(BoolToCheckValue(checked[i])));
+  for (size_t i = 0; i < std::size(kOptionBoxes); ++i)
+    app.*Setting(kOptionBoxes[i].second).flag = checked[i];
+  if (app.startWithWindows) {
     SetRunValue(L"Parvox", app.executablePath);
   } else {
     RemoveRunValue(L"Parvox");

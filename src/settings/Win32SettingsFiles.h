@@ -1,7 +1,7 @@
 // The settings engine's file operations on the Win32 file API.
 #pragma once
 
-#include "settings/AnsiText.h"
+#include "components/AnsiText.h"
 #include "settings/IniStore.h"
 
 namespace parvox {

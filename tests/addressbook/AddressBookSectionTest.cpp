@@ -1,7 +1,8 @@
-// Which entry keys of a hand-edited "Addresses" section a load of the first n entries leaves unread.
-#include "addressbook/AddressBookSection.h"
-
+// Which entry keys of a hand-edited "Addresses" section a load of the first n entries leaves
+// unread.
 #include <gtest/gtest.h>
+
+#include "addressbook/AddressBookSection.h"
 
 namespace parvox {
 namespace {
@@ -54,6 +55,40 @@ TEST(AddressBookSection, SaveRewritesOnlyTheKeysItWrites) {
                               L"Address[]", L"Owner", L""}) {
     SCOPED_TRACE(testing::Message() << "kept key of length " << std::wstring(kept).size());
     EXPECT_FALSE(IsAddressBookKey(kept));
+  }
+}
+
+TEST(AddressBookSection, WhatALoadReadsAndWhyTheBookIsIncomplete) {
+  struct Case {
+    const wchar_t* name;
+    std::wstring file;
+    long long entries;
+    size_t found;  // what the load finds of those entries
+    std::wstring totalProblem, unreadProblem;
+  } cases[] = {
+      {L"whole", L"[Addresses]\nTotal=2\nAddress[00001]=a\nAddress[00002]=b\n", 2, 2, L"", L""},
+      {L"missing keys load empty", L"[Addresses]\nTotal=3\nAddress[00002]=b\n", 3, 1, L"", L""},
+      {L"no section", L"", 0, 0, L"", L""},
+      {L"total rounds half to even",
+       L"[Addresses]\nTotal=2.5\nAddress[00001]=a\nAddress[00002]=b\n", 2, 2, L"", L""},
+      {L"low total", L"[Addresses]\nTotal=1\nAddress[00001]=a\nAddress[00002]=b\n", 1, 1, L"",
+       L"\"Total\" is \"1\", but the file also holds \"Address[00002]\"."},
+      {L"no total", L"[Addresses]\nAddress[00001]=a\n", 0, 0, L"",
+       L"\"Total\" is missing, but the file also holds \"Address[00001]\"."},
+      {L"total beyond the bound",
+       L"[Addresses]\nTotal=2000000000\nAddress[00001]=a\nAddress[00900]=b\n", 900, 2,
+       L"\"Total\" claims 2000000000 entries, but the file holds only 2.", L""},
+      {L"entry beyond the bound", L"[Addresses]\nTotal=1e20\nAddress[00001]=a\nAddress[09999]=b\n",
+       1, 1, L"\"Total\" claims 100000000000000000000 entries, but the file holds only 2.",
+       L"\"Total\" is \"1e20\", but the file also holds \"Address[09999]\"."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.name);
+    IniDocument book = IniDocument::Parse(c.file);
+    BookLoadPlan plan = PlanBookLoad(book);
+    EXPECT_EQ(plan.entries, c.entries);
+    EXPECT_EQ(plan.totalProblem, c.totalProblem);
+    EXPECT_EQ(UnreadEntriesProblem(book, plan, c.found), c.unreadProblem);
   }
 }
 

@@ -1,8 +1,7 @@
 // Start-up and the everyday commands of the real main window on settings files that are damaged,
 // hostile or simply unusual: the program says what it found, and nothing in the file is lost.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <random>
@@ -11,8 +10,8 @@
 
 #include "addressbook/AddressList.h"
 #include "app/MainMenus.h"
-#include "app/AppState.h"
 #include "components/ListViewChecks.h"
+#include "settings/AppState.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {

@@ -1,9 +1,9 @@
-// The main window's control table and twip arithmetic.
-#include "app/MainLayout.h"
-
+// The main window's control table.
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include "app/MainLayout.h"
 
 namespace parvox {
 namespace {
@@ -26,17 +26,6 @@ TEST(MainLayout, TabOrderIsUniqueAndStartsAtMessage) {
     if (first == nullptr || control.tabIndex < first->tabIndex) first = &control;
   }
   EXPECT_EQ(first->id, kIdTxtMsg);
-}
-
-TEST(MainLayout, TwipsAndPixels) {
-  EXPECT_EQ(TwipsToPixels(8820, 96), 588);
-  EXPECT_EQ(TwipsToPixels(4155, 96), 277);
-  EXPECT_EQ(TwipsToPixels(1750, 120), 146);  // 145.83 rounds up
-  EXPECT_EQ(TwipsToPixels(15, 144), 2);      // 1.5 rounds up
-  EXPECT_DOUBLE_EQ(PixelsToTwips(117, 96), 1755);
-  EXPECT_EQ(TwipsText(1755), L"1755");
-  EXPECT_EQ(TwipsText(PixelsToTwips(117, 100)), L"1684.8");
-  EXPECT_EQ(TwipsText(0), L"0");
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 // The main window's menus, key commands, message editor and hiding to the notification area.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryEditor.h"
-#include "app/AppState.h"
 #include "app/TrayIcon.h"
 #include "components/ListViewChecks.h"
+#include "settings/AppState.h"
 #include "settings/SettingsFile.h"
 #include "support/MainWindowFixture.h"
 
@@ -26,8 +25,8 @@ const char kTwoEntries[] =
 TEST_F(MainWindowTest, MenusStartWithTheirDesignStates) {
   WriteSettings(kTwoEntries);
   Start();
-  for (MenuId id : {kMEditSelected, kMSelection, kMSelectAll, kMHideWindow, kMAbout, kMQuit, kMSettings,
-                    kMLog, kMBackup, kMRestore}) {
+  for (MenuId id : {kMEditSelected, kMSelection, kMSelectAll, kMHideWindow, kMAbout, kMQuit,
+                    kMSettings, kMLog, kMBackup, kMRestore}) {
     EXPECT_TRUE(window->IsMenuEnabled(id)) << id;
   }
   EXPECT_FALSE(window->IsMenuEnabled(kMShowWindow));
@@ -103,7 +102,8 @@ TEST_F(MainWindowTest, LayoutFollowsTheControlTable) {
     EXPECT_EQ(rect.bottom - rect.top, TwipsToPixels(twips.height, dpi));
   }
   // Tab order starts at the message box.
-  EXPECT_EQ(GetNextDlgTabItem(window->Handle(), window->Control(kIdTxtMsg), FALSE), window->Control(kIdCmdSend));
+  EXPECT_EQ(GetNextDlgTabItem(window->Handle(), window->Control(kIdTxtMsg), FALSE),
+            window->Control(kIdCmdSend));
 }
 
 // Pixels of the status line as the screen shows them: the panel, its icon and its text.
@@ -138,7 +138,8 @@ TEST_F(MainWindowTest, ClearByButtonAndDoubleClick) {
   EXPECT_EQ(window->StatusText(), L"Message has been cleared..") << "clearing an empty message";
   SetMessage(L"hello");
   EXPECT_EQ(window->StatusText(), L"Your current message contains 5 characters..");
-  EXPECT_EQ(SendMessageW(message, EM_GETLIMITTEXT, 0, 0), 0xFFFFFFFF) << "long messages are not cut off";
+  EXPECT_EQ(SendMessageW(message, EM_GETLIMITTEXT, 0, 0), 0xFFFFFFFF)
+      << "long messages are not cut off";
   SendMessageW(message, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
   EXPECT_EQ(WindowText(message), L"");
   EXPECT_EQ(window->StatusText(), L"Message has been cleared..");
@@ -157,7 +158,8 @@ TEST_F(MainWindowTest, AboutBoxText) {
 TEST_F(MainWindowTest, CtrlSSendsOnlyWithoutShiftOrAlt) {
   WriteSettings(kTwoEntries);
   Start();
-  const std::wstring sendRan = L"You need to select at least one recipient to send your message to.";
+  const std::wstring sendRan =
+      L"You need to select at least one recipient to send your message to.";
   window->SetStatusText(L"-");
   PressKey(List(), 'S', true, true);
   EXPECT_EQ(window->StatusText(), L"-") << "Ctrl+Shift+S";
@@ -187,7 +189,8 @@ TEST_F(MainWindowTest, EscapeHidesFromTheSixControlsOnly) {
     PressKey(window->Control(id), VK_ESCAPE, false);
     EXPECT_TRUE(IsWindowVisible(window->Handle())) << id;
   }
-  for (MainControlId id : {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
+  for (MainControlId id :
+       {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
     SCOPED_TRACE(testing::Message() << id);
     PressKey(window->Control(id), VK_ESCAPE, false);
     EXPECT_FALSE(IsWindowVisible(window->Handle()));
@@ -205,7 +208,8 @@ TEST_F(MainWindowTest, EscapeDoesNothingWhenTheOptionIsOff) {
   WriteSettings("[Settings]\r\nEscape Minimises=0\r\n");
   Start();
   SetMessage(L"a draft");
-  for (MainControlId id : {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdMenu, kIdCmdClear, kIdCmdAdd, kIdCmdAbout}) {
+  for (MainControlId id : {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdMenu, kIdCmdClear,
+                           kIdCmdAdd, kIdCmdAbout}) {
     SCOPED_TRACE(testing::Message() << id);
     PressKey(window->Control(id), VK_ESCAPE, false);
     ASSERT_TRUE(IsWindow(window->Handle())) << "Escape closed the program";
@@ -217,8 +221,9 @@ TEST_F(MainWindowTest, EscapeDoesNothingWhenTheOptionIsOff) {
 TEST_F(MainWindowTest, TabWalksTheControlsFromTheMessageBox) {
   WriteSettings(kTwoEntries);
   Start();
-  const MainControlId order[] = {kIdTxtMsg, kIdCmdSend, kIdCmdClear, kIdCmdAdd, kIdCmdEdit,
-                                 kIdCmdRemove, kIdCmdMenu, kIdLvwAddressBook, kIdCmdAbout, kIdTxtMsg};
+  const MainControlId order[] = {kIdTxtMsg,   kIdCmdSend,   kIdCmdClear, kIdCmdAdd,
+                                 kIdCmdEdit,  kIdCmdRemove, kIdCmdMenu,  kIdLvwAddressBook,
+                                 kIdCmdAbout, kIdTxtMsg};
   for (size_t i = 0; i + 1 < std::size(order); ++i) {
     SCOPED_TRACE(testing::Message() << "Tab from " << order[i]);
     PressKey(window->Control(order[i]), VK_TAB, false);
@@ -226,13 +231,15 @@ TEST_F(MainWindowTest, TabWalksTheControlsFromTheMessageBox) {
   }
   PressKey(window->Control(kIdCmdSend), VK_TAB, false, true);
   EXPECT_EQ(GetFocus(), window->Control(kIdTxtMsg)) << "Shift+Tab";
-  EXPECT_EQ(WindowText(window->Control(kIdTxtMsg)).find(L'\t'), std::wstring::npos) << "Tab typed into the message";
+  EXPECT_EQ(WindowText(window->Control(kIdTxtMsg)).find(L'\t'), std::wstring::npos)
+      << "Tab typed into the message";
 }
 
 TEST_F(MainWindowTest, TrayEventsToggleTheWindow) {
   Start();
   EXPECT_TRUE(window->SystemTrayImage().registered);
-  for (LPARAM ignored : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK}) {
+  for (LPARAM ignored :
+       {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK}) {
     SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, ignored);
     EXPECT_TRUE(IsWindowVisible(window->Handle())) << ignored;
   }
@@ -253,13 +260,15 @@ TEST_F(MainWindowTest, TrayEventsToggleTheWindow) {
 
 TEST_F(MainWindowTest, TrayOnlyBringsAnOpenDialogForward) {
   Start();
-  WithDialog(L"ParvoxEdit", [&] { Click(kIdCmdAdd); }, [&](HWND dialog) {
-    SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
-    PumpMessages();
-    EXPECT_TRUE(IsWindowVisible(window->Handle())) << "hidden under an open dialog";
-    ASSERT_TRUE(IsWindow(dialog)) << "the dialog was closed";
-    ClickItem(dialog, EntryEditor::kCmdCancel);
-  });
+  WithDialog(
+      L"ParvoxEdit", [&] { Click(kIdCmdAdd); },
+      [&](HWND dialog) {
+        SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+        PumpMessages();
+        EXPECT_TRUE(IsWindowVisible(window->Handle())) << "hidden under an open dialog";
+        ASSERT_TRUE(IsWindow(dialog)) << "the dialog was closed";
+        ClickItem(dialog, EntryEditor::kCmdCancel);
+      });
   SendMessageW(window->Handle(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
   PumpMessages();
   EXPECT_FALSE(IsWindowVisible(window->Handle())) << "with the dialog gone the icon works again";
@@ -270,7 +279,8 @@ TEST_F(MainWindowTest, EndOfSessionStoresTheTicks) {
   Start();
   SetItemChecked(List(), 1, true);
   SendMessageW(window->Handle(), WM_ENDSESSION, TRUE, 0);
-  EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"<none>", SettingsFile()), RowText(List(), 1));
+  EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"<none>", SettingsFile()),
+            RowText(List(), 1));
   EXPECT_FALSE(window->SystemTrayImage().registered) << "the icon is removed";
 }
 

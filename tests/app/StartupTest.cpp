@@ -1,17 +1,18 @@
 // Start-up and shutdown of the real main window against settings files in a temp folder.
 #include <windows.h>
 
+// The other platform headers build on windows.h.
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
 
-#include "addressbook/AddressList.h"
 #include "addressbook/AddressBookStore.h"
-#include "app/AppState.h"
+#include "addressbook/AddressList.h"
 #include "app/MainWindow.h"
 #include "components/ListViewChecks.h"
+#include "settings/AppState.h"
 #include "settings/SettingsFile.h"
 #include "support/MainWindowFixture.h"
 
@@ -34,7 +35,8 @@ TEST_F(StartupTest, FirstStartWithoutSettingsFile) {
 
   HWND message = window->Control(kIdTxtMsg);
   DWORD start = 0, end = 0;
-  SendMessageW(message, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  SendMessageW(message, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
   EXPECT_EQ(start, 0u);
   EXPECT_EQ(end, HelpText().size());
   EXPECT_FALSE(IsWindowEnabled(window->Control(kIdCmdEdit)));
@@ -67,7 +69,8 @@ TEST_F(StartupTest, EveryKeyPresent) {
 }
 
 TEST_F(StartupTest, OptionTextsThatMeanOff) {
-  WriteSettings("[Settings]\r\nStart With Windows=yes\r\nStart Minimised=abc\r\nInternal Send=0\r\n");
+  WriteSettings(
+      "[Settings]\r\nStart With Windows=yes\r\nStart Minimised=abc\r\nInternal Send=0\r\n");
   Start();
   EXPECT_FALSE(App().startWithWindows);
   EXPECT_FALSE(App().startMinimised);
@@ -89,7 +92,8 @@ TEST_F(StartupTest, BookLoadsAndTicksComeBack) {
   Start();
   ASSERT_EQ(RowCount(List()), 4);
   EXPECT_EQ(window->StatusText(),
-            L"Place a check next to each user or domain you would like to send a message to and click Send..");
+            L"Place a check next to each user or domain you would like to send a message to and "
+            L"click Send..");
   EXPECT_TRUE(IsWindowEnabled(window->Control(kIdCmdEdit)));
   EXPECT_EQ(RowTag(List(), 1), L"ADDRESS=SALES|DESCRIPTION=Sales = floor|TYPE=1");
   EXPECT_EQ(RowText(List(), 3), L"");
@@ -121,35 +125,42 @@ TEST_F(StartupTest, BookLoadsAndTicksComeBack) {
   SetItemChecked(List(), 0, false);
   Close();
   EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"", SettingsFile()), L"SALES|pc1");
-  EXPECT_EQ(ReadIniValue(L"Addresses", L"Total", L"", SettingsFile()), L"4") << "shutdown leaves the book alone";
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Total", L"", SettingsFile()), L"4")
+      << "shutdown leaves the book alone";
 }
 
 TEST_F(StartupTest, HugeTotalEndsTheLoadQuickly) {
-  WriteSettings("[Addresses]\r\nTotal=2000000000\r\nAddress[00001]=ADDRESS=a|DESCRIPTION=|TYPE=0\r\n");
+  WriteSettings(
+      "[Addresses]\r\nTotal=2000000000\r\nAddress[00001]=ADDRESS=a|DESCRIPTION=|TYPE=0\r\n");
   auto begin = std::chrono::steady_clock::now();
   Start();
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(20));
-  EXPECT_EQ(window->StatusText().rfind(L"Error loading address book: ", 0), 0u) << window->StatusText().size();
+  EXPECT_EQ(window->StatusText().rfind(L"Error loading address book: ", 0), 0u)
+      << window->StatusText().size();
   EXPECT_EQ(RowCount(List()), 1);
 }
 
 TEST_F(StartupTest, MistypedTotalStillLoadsAndKeepsTheEntriesThere) {
   WriteSettings(
       "[Addresses]\r\nTotal=20000\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=one|TYPE=0\r\n"
-      "Address[00002]=ADDRESS=pc2|DESCRIPTION=two|TYPE=0\r\nAddress[00004]=ADDRESS=SALES|DESCRIPTION=|TYPE=1\r\n");
+      "Address[00002]=ADDRESS=pc2|DESCRIPTION=two|TYPE=0\r\nAddress[00004]=ADDRESS=SALES|"
+      "DESCRIPTION=|TYPE=1\r\n");
   Start();
-  EXPECT_EQ(window->StatusText(),
-            L"Error loading address book: \"Total\" claims 20000 entries, but the file holds only 3.");
+  EXPECT_EQ(
+      window->StatusText(),
+      L"Error loading address book: \"Total\" claims 20000 entries, but the file holds only 3.");
   ASSERT_EQ(RowCount(List()), 4);
   EXPECT_EQ(RowText(List(), 1), L"pc2");
   EXPECT_EQ(RowTag(List(), 2), L"");
   EXPECT_EQ(RowText(List(), 3), L"SALES");
 
   // Saving what was loaded (as adding or editing an entry does) loses none of the entries.
-  SaveAddressBook(*window);
+  window->Book().SaveAddressBook();
   EXPECT_EQ(ReadIniValue(L"Addresses", L"Total", L"", SettingsFile()), L"4");
-  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00002]", L"", SettingsFile()), L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
-  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00004]", L"", SettingsFile()), L"ADDRESS=SALES|DESCRIPTION=|TYPE=1");
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00002]", L"", SettingsFile()),
+            L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00004]", L"", SettingsFile()),
+            L"ADDRESS=SALES|DESCRIPTION=|TYPE=1");
 }
 
 TEST_F(StartupTest, EntriesTooFarBeyondTheOthersAreNeverSavedAway) {
@@ -158,12 +169,15 @@ TEST_F(StartupTest, EntriesTooFarBeyondTheOthersAreNeverSavedAway) {
       "Address[02000]=ADDRESS=far|DESCRIPTION=|TYPE=0\r\n";
   WriteSettings(book);
   Start();
-  EXPECT_EQ(window->StatusText(),
-            L"Error loading address book: \"Total\" claims 5000 entries, but the file holds only 2.");
+  EXPECT_EQ(
+      window->StatusText(),
+      L"Error loading address book: \"Total\" claims 5000 entries, but the file holds only 2.");
   EXPECT_EQ(RowCount(List()), 1);
-  SaveAddressBook(*window);  // as adding, editing, sorting or removing an entry does
+  window->Book().SaveAddressBook();  // as adding, editing, sorting or removing an entry does
   ASSERT_EQ(shownBoxes.size(), 1u);
-  EXPECT_EQ(shownBoxes[0].text.rfind(L"There was an error saving the address book: \r\n\tNot every entry", 0), 0u);
+  EXPECT_EQ(shownBoxes[0].text.rfind(
+                L"There was an error saving the address book: \r\n\tNot every entry", 0),
+            0u);
   EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
   EXPECT_TRUE(test::ReadBytes(SettingsFile()) == book);
 }
@@ -174,21 +188,27 @@ TEST_F(StartupTest, BookThatCouldNotBeReadIsNeverSavedOver) {
       "Address[00001]=ADDRESS=pc1|DESCRIPTION=|TYPE=0\r\n";
   WriteSettings(book);
   // Another program holds the file without sharing it while the program starts.
-  HANDLE held = CreateFileW(SettingsFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE held =
+      CreateFileW(SettingsFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   Start();
   CloseHandle(held);
-  EXPECT_EQ(window->StatusText(),
-            L"Error loading address book: The settings file could not be read (another program may be "
-            L"using it).");
+  EXPECT_EQ(
+      window->StatusText(),
+      L"Error loading address book: The settings file could not be read (another program may be "
+      L"using it).");
   EXPECT_EQ(RowCount(List()), 0);
-  SaveAddressBook(*window);  // the file is readable again by now, and still must not be replaced
+  window->Book()
+      .SaveAddressBook();  // the file is readable again by now, and still must not be replaced
   ASSERT_EQ(shownBoxes.size(), 1u);
-  EXPECT_EQ(shownBoxes[0].text.rfind(L"There was an error saving the address book: \r\n\tNot every entry", 0), 0u);
+  EXPECT_EQ(shownBoxes[0].text.rfind(
+                L"There was an error saving the address book: \r\n\tNot every entry", 0),
+            0u);
   EXPECT_TRUE(test::ReadBytes(SettingsFile()) == book);
   Close();
   EXPECT_EQ(ReadIniValue(L"Settings", L"Last Selected", L"", SettingsFile()), L"pc1");
-  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00001]", L"", SettingsFile()), L"ADDRESS=pc1|DESCRIPTION=|TYPE=0");
+  EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00001]", L"", SettingsFile()),
+            L"ADDRESS=pc1|DESCRIPTION=|TYPE=0");
 }
 
 TEST_F(StartupTest, TotalBelowTheEntriesHeldLoadsItsRowsAndNeverSavesTheOthersAway) {
@@ -214,7 +234,7 @@ TEST_F(StartupTest, TotalBelowTheEntriesHeldLoadsItsRowsAndNeverSavesTheOthersAw
     EXPECT_EQ(RowCount(List()), c.rows);
     EXPECT_EQ(window->StatusText(), L"Error loading address book: " + c.status);
     shownBoxes.clear();
-    SaveAddressBook(*window);  // as adding, editing, sorting or removing an entry does
+    window->Book().SaveAddressBook();  // as adding, editing, sorting or removing an entry does
     ASSERT_EQ(shownBoxes.size(), 1u);
     EXPECT_EQ(shownBoxes[0].text.rfind(
                   L"There was an error saving the address book: \r\n\tNot every entry", 0),
@@ -235,7 +255,8 @@ TEST_F(StartupTest, MessageEditorCountsCharacters) {
   EXPECT_EQ(WindowText(message), L"h");
   EXPECT_EQ(window->StatusText(), L"Your current message contains 1 characters..");
   SendMessageW(message, EM_SETSEL, 0, -1);
-  SendMessageW(message, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(std::wstring(12345, L'x').c_str()));
+  SendMessageW(message, EM_REPLACESEL, TRUE,
+               reinterpret_cast<LPARAM>(std::wstring(12345, L'x').c_str()));
   EXPECT_EQ(window->StatusText(), L"Your current message contains 12,345 characters..");
   SendMessageW(message, EM_SETSEL, 0, -1);
   SendMessageW(message, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"a\r\nb"));

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "app/MainLayout.h"
-#include "log/LogLayout.h"
+#include "components/AnsiText.h"
 #include "log/Log.h"
+#include "log/LogLayout.h"
 #include "network/LocalInterfaces.h"
 #include "network/NetworkAddress.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "sending/MailslotSender.h"
-#include "settings/AnsiText.h"
 #include "support/MainWindowFixture.h"
 #include "support/TempFolder.h"
 

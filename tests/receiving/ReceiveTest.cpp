@@ -11,12 +11,12 @@
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryEditor.h"
 #include "app/MessageLoop.h"
-#include "app/AppState.h"
 #include "components/ListViewChecks.h"
 #include "log/Log.h"
 #include "receiving/MessagePopup.h"
 #include "receiving/MoreMessagesNotice.h"
 #include "sending/MailslotSender.h"
+#include "settings/AppState.h"
 #include "support/MainWindowFixture.h"
 #include "support/SendRecorders.h"
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "addressbook/AddressList.h"
-#include "app/AppState.h"
+#include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
 #include "log/Log.h"
-#include "sending/SendText.h"
 #include "sending/MailslotSender.h"
-#include "settings/AnsiText.h"
+#include "sending/SendText.h"
+#include "settings/AppState.h"
 #include "support/MainWindowFixture.h"
 #include "support/SendRecorders.h"
 

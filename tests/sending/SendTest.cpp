@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/AppState.h"
+#include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
 #include "log/Log.h"
-#include "sending/SendCommand.h"
 #include "sending/MailslotSender.h"
-#include "settings/AnsiText.h"
+#include "sending/SendCommand.h"
+#include "settings/AppState.h"
 #include "support/MainWindowFixture.h"
 #include "support/SendRecorders.h"
 

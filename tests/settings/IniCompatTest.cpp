@@ -1,10 +1,9 @@
 // Our settings engine against the platform's profile functions on the same files: ours reads
 // what they read, and they read what ours writes.
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
-#include "settings/AnsiText.h"
+#include "components/AnsiText.h"
 #include "settings/SettingsFile.h"
 #include "support/TempFolder.h"
 
@@ -13,7 +12,8 @@ namespace {
 
 constexpr char kDefault[] = "<default>";
 
-std::string PlatformRead(const std::wstring& file, const std::string& section, const std::string& key) {
+std::string PlatformRead(const std::wstring& file, const std::string& section,
+                         const std::string& key) {
   std::string buffer(70000, '\0');
   DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), kDefault, buffer.data(),
                                           static_cast<DWORD>(buffer.size()), ToAnsi(file).c_str());
@@ -55,7 +55,8 @@ TEST(IniCompat, OursReadsWhatWindowsReads) {
       {"semicolon value", "[s]\r\n;k=1\r\n \t;j=2\r\nk2=;x\r\n#h=1\r\n", "s", "k2", ";x"},
       {"hash key", "[s]\r\n;k=1\r\n \t;j=2\r\nk2=;x\r\n#h=1\r\n", "s", "#h", "1"},
       {"first duplicate key", "[s]\r\nk=1\r\nk=2\r\n[t]\r\n[s]\r\nj=3\r\n", "s", "k", "1"},
-      {"second section of a name", "[s]\r\nk=1\r\nk=2\r\n[t]\r\n[s]\r\nj=3\r\n", "s", "j", kDefault},
+      {"second section of a name", "[s]\r\nk=1\r\nk=2\r\n[t]\r\n[s]\r\nj=3\r\n", "s", "j",
+       kDefault},
       {"LF only", "[s]\nname1=val1\nname2=\nname3\nname4=val4\n", "s", "name4", "val4"},
       {"CR only", "[s]\rname1=val1\rname2=\rname3\rname4=val4\r", "s", "name4", "val4"},
       {"no final newline", "[s]\r\nname4=val4", "s", "name4", "val4"},
@@ -90,7 +91,7 @@ TEST(IniCompat, PlatformReadsWhatOursWrites) {
   test::TempFolder folder;
   std::wstring file = folder.File(L"Address Book.ini");
   const std::string values[] = {"plain", " edge blanks ", "\"quoted\"", "'single'", "in\"side",
-                                "", "a=b|c", "caf\xE9", "\t tab"};
+                                "",      "a=b|c",         "caf\xE9",    "\t tab"};
   int i = 0;
   for (const std::string& value : values) {
     WriteIniValue(L"Settings", L"Key" + std::to_wstring(++i), Wide(value), file);
@@ -125,7 +126,8 @@ TEST(IniCompat, WritesCreateExactLayoutAndKeepForeignLines) {
   WriteIniValue(L"app1", L"KEY1", L"new", file);
   WriteIniValue(L"App2", L"key4", L"string4", file);
   EXPECT_EQ(test::ReadBytes(file),
-            "; user comment\r\n[App1]\r\nkey1=new\r\njunk line\r\n[Other]\r\nx=1\r\n[App2]\r\nkey4=string4\r\n");
+            "; user comment\r\n[App1]\r\nkey1=new\r\njunk "
+            "line\r\n[Other]\r\nx=1\r\n[App2]\r\nkey4=string4\r\n");
 }
 
 }  // namespace

@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "addressbook/AddressList.h"
 #include "addressbook/AddressBookStore.h"
-#include "app/Seams.h"
-#include "app/AppState.h"
-#include "settings/SettingsFile.h"
+#include "addressbook/AddressList.h"
+#include "components/MessageBoxSeam.h"
+#include "settings/AppState.h"
 #include "settings/FileUtilities.h"
+#include "settings/FolderBrowser.h"
 #include "settings/Registry.h"
 #include "settings/SettingsDialog.h"
+#include "settings/SettingsFile.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
@@ -46,7 +47,8 @@ TEST_F(SettingsDialogTest, SaveWritesAllFiveAndAppliesAtOnce) {
                         SettingsDialog::kChkEscapeMinimises, SettingsDialog::kChkInternalSend}) {
           EXPECT_FALSE(Checked(dialog, box)) << box;
         }
-        EXPECT_TRUE(Checked(dialog, SettingsDialog::kChkReceiveMessages)) << "receiving is on at first";
+        EXPECT_TRUE(Checked(dialog, SettingsDialog::kChkReceiveMessages))
+            << "receiving is on at first";
         ClickItem(dialog, SettingsDialog::kChkInternalSend);
         ClickItem(dialog, SettingsDialog::kChkReceiveMessages);
         ClickItem(dialog, SettingsDialog::kCmdSave);
@@ -112,24 +114,26 @@ TEST_F(SettingsDialogTest, SettingsThatCouldNotBeReadAreNeverSavedOver) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   Start();
   CloseHandle(held);
-  WithDialog(kSettingsClass, [&] { Command(kMSettings); }, [&](HWND dialog) {
-    ClickItem(dialog, SettingsDialog::kChkEscapeMinimises);
-    ClickItem(dialog, SettingsDialog::kCmdSave);  // the file is readable again by now
-    ASSERT_EQ(shownBoxes.size(), 1u);
-    EXPECT_EQ(shownBoxes[0].text.rfind(L"There was an error saving the settings: \r\n\tThe settings file "
-                                       L"could not be read",
-                                       0),
-              0u);
-    EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
-    ClickItem(dialog, SettingsDialog::kCmdCancel);
-  });
+  WithDialog(
+      kSettingsClass, [&] { Command(kMSettings); },
+      [&](HWND dialog) {
+        ClickItem(dialog, SettingsDialog::kChkEscapeMinimises);
+        ClickItem(dialog, SettingsDialog::kCmdSave);  // the file is readable again by now
+        ASSERT_EQ(shownBoxes.size(), 1u);
+        EXPECT_EQ(shownBoxes[0].text.rfind(
+                      L"There was an error saving the settings: \r\n\tThe settings file "
+                      L"could not be read",
+                      0),
+                  0u);
+        EXPECT_EQ(shownBoxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+        ClickItem(dialog, SettingsDialog::kCmdCancel);
+      });
   EXPECT_TRUE(App().escapeMinimises);
   EXPECT_TRUE(test::ReadBytes(SettingsFile()) == stored);
   std::wstring data;
   EXPECT_TRUE(RunValue(data) && data == L"\"C:\\mine.exe\"");
   RemoveRunValue(L"Parvox");
 }
-
 
 // The folder the test "picks" in the shell's folder browser; empty means Cancel.
 std::wstring pickedFolder;
@@ -263,7 +267,7 @@ TEST_F(BackupRestoreTest, RestoredBookThatDoesNotLoadSaysSoUntilAGoodOneIsRestor
   EXPECT_EQ(window->StatusText().rfind(L"Error loading address book: ", 0), 0u)
       << "not reported as restored";
   shownBoxes.clear();
-  SaveAddressBook(*window);
+  window->Book().SaveAddressBook();
   ASSERT_EQ(shownBoxes.size(), 1u) << "a save would drop the entry that was not loaded";
 
   const std::string good =
@@ -272,7 +276,7 @@ TEST_F(BackupRestoreTest, RestoredBookThatDoesNotLoadSaysSoUntilAGoodOneIsRestor
   Command(kMRestore);
   EXPECT_EQ(window->StatusText(), L"The settings file has been restored successfully.");
   shownBoxes.clear();
-  SaveAddressBook(*window);
+  window->Book().SaveAddressBook();
   EXPECT_TRUE(shownBoxes.empty());
   EXPECT_EQ(window->StatusText(), L"The address book has been updated and saved.");
 }

@@ -5,9 +5,9 @@
 #include <random>
 #include <string>
 
-#include "settings/AnsiText.h"
-#include "settings/Win32SettingsFiles.h"
+#include "components/AnsiText.h"
 #include "settings/SettingsFile.h"
+#include "settings/Win32SettingsFiles.h"
 #include "support/TempFolder.h"
 
 namespace parvox {

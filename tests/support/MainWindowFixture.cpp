@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "app/MessageLoop.h"
-#include "app/Seams.h"
+#include "components/MessageBoxSeam.h"
 #include "network/UdpEndpoint.h"
 #include "sending/NetworkDelivery.h"
 
@@ -78,10 +78,13 @@ void MainWindowTest::WithDialog(const wchar_t* dialogClass, const std::function<
 }
 
 void MainWindowTest::Click(MainControlId id) {
-  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window->Control(id)));
+  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(window->Control(id)));
 }
 
-void MainWindowTest::Command(int menuId) { SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(menuId, 0), 0); }
+void MainWindowTest::Command(int menuId) {
+  SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(menuId, 0), 0);
+}
 
 void MainWindowTest::SetUp() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
@@ -133,7 +136,8 @@ void MainWindowTest::PressKey(HWND control, WORD key, bool ctrl, bool shift, boo
     // What the key-down led to (a typed character, a posted close) runs through the loop too.
     MSG queued;
     while (PeekMessageW(&queued, nullptr, 0, 0, PM_REMOVE)) {
-      if (queued.message != WM_QUIT) DispatchProgramMessage(IsWindow(main) ? main : nullptr, queued);
+      if (queued.message != WM_QUIT)
+        DispatchProgramMessage(IsWindow(main) ? main : nullptr, queued);
     }
   };
   route(MSG{control, WM_KEYDOWN, key, 0x00000001});

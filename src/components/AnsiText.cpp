@@ -1,5 +1,5 @@
 // ANSI code page conversions through the platform's tables.
-#include "settings/AnsiText.h"
+#include "components/AnsiText.h"
 
 #include <windows.h>
 

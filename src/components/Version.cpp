@@ -1,7 +1,7 @@
 // Version texts.
-#include "app/Version.h"
+#include "components/Version.h"
 
-#include "settings/NumericText.h"
+#include "components/NumericText.h"
 
 namespace parvox {
 
@@ -12,8 +12,8 @@ std::wstring VersionText() {
 std::wstring AppTitle() { return L"Parvox " + VersionText(); }
 
 std::wstring AboutText() {
-  return L"Program Version: " + std::to_wstring(kVersionMajor) + L"." + ZeroPadded(kVersionMinor, 2) +
-         L"\r\nCompile Date: 6th December, 2004.";
+  return L"Program Version: " + std::to_wstring(kVersionMajor) + L"." +
+         ZeroPadded(kVersionMinor, 2) + L"\r\nCompile Date: 6th December, 2004.";
 }
 
 }  // namespace parvox

@@ -1,5 +1,5 @@
 // Locale-independent number parsing for settings texts.
-#include "settings/NumericText.h"
+#include "components/NumericText.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,5 @@
-// Replaceable user prompts.
-#include "app/Seams.h"
-
-#include "settings/FolderBrowser.h"
+// The replaceable message box.
+#include "components/MessageBoxSeam.h"
 
 namespace parvox {
 namespace {
@@ -15,22 +13,7 @@ MessageBoxHandler& CurrentMessageBoxHandler() {
   return handler;
 }
 
-FolderBrowserHandler& CurrentFolderBrowser() {
-  static FolderBrowserHandler handler = ShellBrowseForFolder;
-  return handler;
-}
-
 }  // namespace
-
-std::wstring BrowseForFolder(HWND owner, const std::wstring& startFolder, const std::wstring& title) {
-  return CurrentFolderBrowser()(owner, startFolder, title);
-}
-
-FolderBrowserHandler SetFolderBrowserHandler(FolderBrowserHandler handler) {
-  FolderBrowserHandler previous = CurrentFolderBrowser();
-  CurrentFolderBrowser() = handler != nullptr ? handler : ShellBrowseForFolder;
-  return previous;
-}
 
 int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
   return CurrentMessageBoxHandler()(owner, text, caption, flags);

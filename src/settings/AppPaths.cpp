@@ -1,5 +1,5 @@
 // Path and command-line rules of start-up.
-#include "app/AppPaths.h"
+#include "settings/AppPaths.h"
 
 #include <algorithm>
 #include <cwctype>

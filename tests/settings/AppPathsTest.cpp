@@ -1,9 +1,8 @@
 // Where the program looks for its settings, and the start-hidden word.
-#include "app/AppPaths.h"
-
 #include <gtest/gtest.h>
 
-#include "app/Version.h"
+#include "components/Version.h"
+#include "settings/AppPaths.h"
 
 namespace parvox {
 namespace {
@@ -13,12 +12,14 @@ TEST(AppPaths, FolderExecutableAndSettingsFile) {
     std::wstring module, folder, executable, settings;
   } cases[] = {
       {L"C:\\parvox.exe", L"C:\\", L"C:\\parvox.exe", L"C:\\Address Book.ini"},
-      {L"\\\\srv\\tools\\app\\parvox.exe", L"\\\\srv\\tools\\app\\", L"\\\\srv\\tools\\app\\parvox.exe",
-       L"\\\\srv\\tools\\app\\Address Book.ini"},
+      {L"\\\\srv\\tools\\app\\parvox.exe", L"\\\\srv\\tools\\app\\",
+       L"\\\\srv\\tools\\app\\parvox.exe", L"\\\\srv\\tools\\app\\Address Book.ini"},
       {L"C:\\Program Files\\Parvox\\parvox.EXE", L"C:\\Program Files\\Parvox\\",
        L"C:\\Program Files\\Parvox\\parvox.exe", L"C:\\Program Files\\Parvox\\Address Book.ini"},
-      {L"D:\\tools\\renamed.bin", L"D:\\tools\\", L"D:\\tools\\renamed.exe", L"D:\\tools\\Address Book.ini"},
-      {L"D:\\my.tools\\noext", L"D:\\my.tools\\", L"D:\\my.tools\\noext.exe", L"D:\\my.tools\\Address Book.ini"},
+      {L"D:\\tools\\renamed.bin", L"D:\\tools\\", L"D:\\tools\\renamed.exe",
+       L"D:\\tools\\Address Book.ini"},
+      {L"D:\\my.tools\\noext", L"D:\\my.tools\\", L"D:\\my.tools\\noext.exe",
+       L"D:\\my.tools\\Address Book.ini"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.module.begin(), c.module.end()));
@@ -30,7 +31,8 @@ TEST(AppPaths, FolderExecutableAndSettingsFile) {
 }
 
 TEST(AppPaths, MinimiseWordAnywhereInAnyCase) {
-  for (const wchar_t* line : {L"MINIMIZE", L"/MiniMize", L"-Minimized", L"x minimize y", L"\"MINIMIZE\""}) {
+  for (const wchar_t* line :
+       {L"MINIMIZE", L"/MiniMize", L"-Minimized", L"x minimize y", L"\"MINIMIZE\""}) {
     EXPECT_TRUE(CommandLineAsksToMinimise(line)) << std::wstring(line).size();
   }
   for (const wchar_t* line : {L"", L"MINIMISE", L"/min", L"minimiz"}) {

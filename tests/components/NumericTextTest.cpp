@@ -1,5 +1,5 @@
 // Conversions of stored option and count texts.
-#include "settings/NumericText.h"
+#include "components/NumericText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,64 @@
+// Process-wide state: the file paths and the option flags, and the one table of the keys of
+// the settings file's "Settings" section that start-up, the settings dialog and shutdown use.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace parvox {
+
+struct AppState {
+  std::wstring appFolder;
+  std::wstring settingsFilePath;
+  std::wstring executablePath;
+  bool startWithWindows = false;
+  bool startMinimised = false;
+  bool escapeMinimises = true;
+  bool internalSend = false;
+  bool receiveMessages = true;
+  // False when the settings file could not be read at start-up: the flags above are then the
+  // defaults, and saving them would replace what the file holds.
+  bool settingsRead = true;
+  uint16_t networkPort = 42165;  // the UDP port Parvox programs talk on
+};
+
+AppState& App();
+
+inline constexpr wchar_t kSettingsSection[] = L"Settings";
+
+enum class SettingId {
+  kStartWithWindows,
+  kStartMinimised,
+  kEscapeMinimises,
+  kInternalSend,
+  kReceiveMessages,
+  kNetworkPort,
+  kAddressColumnWidth,
+  kDescriptionColumnWidth,
+  kLastSelected,
+};
+
+struct SettingKey {
+  SettingId id;
+  const wchar_t* name;
+  const wchar_t* defaultText;  // read when the key is missing
+  // For the option flags: the flag the key sets and how its text becomes true or false.
+  bool AppState::*flag;
+  bool (*parseFlag)(const std::wstring& text);
+};
+
+const SettingKey& Setting(SettingId id);
+// The option flags, in the order the settings dialog saves them.
+std::span<const SettingKey> OptionSettings();
+
+std::wstring ReadSetting(SettingId id);
+// A file that cannot be written keeps its old contents, as with WriteIniValue.
+void WriteSetting(SettingId id, const std::wstring& text);
+
+// Builds the paths from the executable's full path and reads the option flags and the port.
+void LoadSettings(const std::wstring& modulePath);
+// The full path of the running executable.
+std::wstring CurrentModulePath();
+
+}  // namespace parvox
