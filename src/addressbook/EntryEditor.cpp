@@ -10,61 +10,189 @@
 #include "addressbook/AddressBookStore.h"
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryRecord.h"
-#include "resource.h"
 #include "components/NumericText.h"
+#include "resource.h"
 
 namespace parvox {
 namespace {
 
-using K = FormKind;
+using K = ControlKind;
 using E = EntryEditor;
 // Focusable controls first, in tab order.
 constexpr std::array kEditLayout = {
-    FormControl{E::kTxtAddress, L"txtAddress", K::kTextBox, L"", 1290, 2940, 4550, 285, nullptr},
-    FormControl{E::kTxtDescription, L"txtDescription", K::kTextBox, L"", 1290, 4035, 4550, 285,
+    ControlSpec{E::kTxtAddress,
+                L"txtAddress",
+                K::kTextBox,
+                kNoContainer,
+                L"",
+                {1290, 2940, 4550, 285},
+                0,
                 nullptr},
-    FormControl{E::kOptUserOrMachine, L"optEntryType(0)", K::kOption, L"User or Machine", 300, 1500,
-                2580, 255, nullptr},
-    FormControl{E::kOptDomain, L"optEntryType(1)", K::kOption, L"Domain", 3105, 1500, 2700, 255,
+    ControlSpec{E::kTxtDescription,
+                L"txtDescription",
+                K::kTextBox,
+                kNoContainer,
+                L"",
+                {1290, 4035, 4550, 285},
+                1,
                 nullptr},
-    FormControl{E::kCmdAddEntry, L"cmdAddEntry", K::kDefaultButton, L"Add Entry", 2925, 5145, 1515,
-                435, L"Add this new entry to the address book"},
-    FormControl{E::kCmdCancel, L"cmdCancel", K::kButton, L"Cancel", 4470, 5145, 1515, 435,
+    ControlSpec{E::kOptUserOrMachine,
+                L"optEntryType(0)",
+                K::kOption,
+                kNoContainer,
+                L"User or Machine",
+                {300, 1500, 2580, 255},
+                2,
+                nullptr},
+    ControlSpec{E::kOptDomain,
+                L"optEntryType(1)",
+                K::kOption,
+                kNoContainer,
+                L"Domain",
+                {3105, 1500, 2700, 255},
+                3,
+                nullptr},
+    ControlSpec{E::kCmdAddEntry,
+                L"cmdAddEntry",
+                K::kDefaultButton,
+                kNoContainer,
+                L"Add Entry",
+                {2925, 5145, 1515, 435},
+                4,
+                L"Add this new entry to the address book"},
+    ControlSpec{E::kCmdCancel,
+                L"cmdCancel",
+                K::kButton,
+                kNoContainer,
+                L"Cancel",
+                {4470, 5145, 1515, 435},
+                5,
                 L"Don't add this new entry to the address bok"},
-    FormControl{E::kLabHeaderBkg, L"labHeaderBkg", K::kHeaderBand, L"", 0, 0, 6105, 1125, nullptr},
-    FormControl{E::kImgLogoUser, L"imgLogo(0)", K::kImage, L"", 210, 210, 720, 720, nullptr},
-    FormControl{E::kImgLogoDomain, L"imgLogo(1)", K::kImage, L"", 210, 210, 720, 720, nullptr},
-    FormControl{E::kLabTitle, L"labTitle", K::kHeaderTitle, L"Enter New Address Book Entry", 1155,
-                150, 4800, 195, nullptr},
-    FormControl{E::kLabBody, L"labBody", K::kHeaderLabel,
+    ControlSpec{E::kLabHeaderBkg,
+                L"labHeaderBkg",
+                K::kHeaderBand,
+                kNoContainer,
+                L"",
+                {0, 0, 6105, 1125},
+                6,
+                nullptr},
+    ControlSpec{E::kImgLogoUser,
+                L"imgLogo(0)",
+                K::kImage,
+                kNoContainer,
+                L"",
+                {210, 210, 720, 720},
+                7,
+                nullptr},
+    ControlSpec{E::kImgLogoDomain,
+                L"imgLogo(1)",
+                K::kImage,
+                kNoContainer,
+                L"",
+                {210, 210, 720, 720},
+                8,
+                nullptr},
+    ControlSpec{E::kLabTitle,
+                L"labTitle",
+                K::kHeaderTitle,
+                kNoContainer,
+                L"Enter New Address Book Entry",
+                {1155, 150, 4800, 195},
+                9,
+                nullptr},
+    ControlSpec{E::kLabBody,
+                L"labBody",
+                K::kHeaderLabel,
+                kNoContainer,
                 L"Parvox supports sending messages to single machines and entire domains. If "
                 L"you're not sure "
                 L"which one you should use, then select the User Or Machine option.",
-                1155, 345, 4830, 760, nullptr},
-    FormControl{E::kMultiRule1, L"MultiRule1", K::kRule, L"", -1290, 1110, 8985, 60, nullptr},
-    FormControl{E::kFraEntryType, L"fraEntryType", K::kFrame, L"Entry Type", 165, 1260, 5790, 1335,
+                {1155, 345, 4830, 760},
+                10,
                 nullptr},
-    FormControl{E::kLabUserOrMachine, L"labUserOrMachine", K::kLabel,
+    ControlSpec{E::kMultiRule1,
+                L"MultiRule1",
+                K::kRule,
+                kNoContainer,
+                L"",
+                {-1290, 1110, 8985, 60},
+                11,
+                nullptr},
+    ControlSpec{E::kFraEntryType,
+                L"fraEntryType",
+                K::kFrame,
+                kNoContainer,
+                L"Entry Type",
+                {165, 1260, 5790, 1335},
+                12,
+                nullptr},
+    ControlSpec{E::kLabUserOrMachine,
+                L"labUserOrMachine",
+                K::kLabel,
+                kNoContainer,
                 L"Select this type if you want to send a message to a user on a single machine.",
-                540, 1800, 2400, 675, nullptr},
-    FormControl{E::kLabDomain, L"labDomain", K::kLabel,
-                L"Or this type if you want to send a message to an entire domain.", 3345, 1800,
-                2460, 675, nullptr},
-    FormControl{E::kFraDetails, L"fraDetails", K::kFrame, L"Recipient Details", 165, 2700, 5790,
-                2160, nullptr},
-    FormControl{E::kLabAddress, L"labAddress", K::kLabel, L"Address", 300, 2985, 945, 195, nullptr},
-    FormControl{E::kLabStep1, L"labStep1", K::kLabel,
+                {540, 1800, 2400, 675},
+                13,
+                nullptr},
+    ControlSpec{E::kLabDomain,
+                L"labDomain",
+                K::kLabel,
+                kNoContainer,
+                L"Or this type if you want to send a message to an entire domain.",
+                {3345, 1800, 2460, 675},
+                14,
+                nullptr},
+    ControlSpec{E::kFraDetails,
+                L"fraDetails",
+                K::kFrame,
+                kNoContainer,
+                L"Recipient Details",
+                {165, 2700, 5790, 2160},
+                15,
+                nullptr},
+    ControlSpec{E::kLabAddress,
+                L"labAddress",
+                K::kLabel,
+                kNoContainer,
+                L"Address",
+                {300, 2985, 945, 195},
+                16,
+                nullptr},
+    ControlSpec{E::kLabStep1,
+                L"labStep1",
+                K::kLabel,
+                kNoContainer,
                 L"Enter either the IP address or name of the computer you would like to add to "
                 L"your address "
                 L"book here. If using a computer name, it must obviously exist within your Local "
                 L"Area Network.",
-                1290, 3255, 4550, 765, nullptr},
-    FormControl{E::kLabDescription, L"labDescription", K::kLabel, L"Description", 300, 4080, 945,
-                195, nullptr},
-    FormControl{E::kLabel3, L"Label3", K::kLabel,
-                L"Finally, enter a description for this new entry into here.", 1290, 4380, 4550,
-                390, nullptr},
-    FormControl{E::kMultiRule2, L"MultiRule2", K::kRule, L"", -135, 4995, 7020, 105, nullptr},
+                {1290, 3255, 4550, 765},
+                17,
+                nullptr},
+    ControlSpec{E::kLabDescription,
+                L"labDescription",
+                K::kLabel,
+                kNoContainer,
+                L"Description",
+                {300, 4080, 945, 195},
+                18,
+                nullptr},
+    ControlSpec{E::kLabel3,
+                L"Label3",
+                K::kLabel,
+                kNoContainer,
+                L"Finally, enter a description for this new entry into here.",
+                {1290, 4380, 4550, 390},
+                19,
+                nullptr},
+    ControlSpec{E::kMultiRule2,
+                L"MultiRule2",
+                K::kRule,
+                kNoContainer,
+                L"",
+                {-135, 4995, 7020, 105},
+                20,
+                nullptr},
 };
 
 HICON LoadLogo(int resource) {
@@ -112,16 +240,15 @@ bool EntryEditor::Open(HWND owner) {
   HWND list = host_.AddressList();
   int row = request_.row;
   std::wstring caption = row < 0 ? L"Add a new entry.." : L"Editing entry: " + request_.address;
-  if (!CreateForm(owner, L"ParvoxEdit", caption.c_str(), 6105, 5700, kEditLayout)) return false;
+  if (!CreateDialogForm(owner, L"ParvoxEdit", caption.c_str(), 6105, 5700, kEditLayout))
+    return false;
 
   userIcon_.Reset(LoadLogo(IDI_TYPE_USER));
   domainIcon_.Reset(LoadLogo(IDI_TYPE_DOMAIN));
   SetIcon(kImgLogoUser, userIcon_.Get());
   SetIcon(kImgLogoDomain, domainIcon_.Get());
-  for (int box : {kTxtAddress, kTxtDescription}) {
-    SetWindowSubclass(Item(box), TextBoxProcedure, static_cast<UINT_PTR>(box),
-                      reinterpret_cast<DWORD_PTR>(this));
-  }
+  for (int box : {kTxtAddress, kTxtDescription})
+    SubclassControl(Item(box), [this](const ControlMessage& call) { return TextBoxMessage(call); });
 
   // A hand-edited TYPE that is empty or neither 0 nor 1 opens as "User or Machine".
   int type = 0;
@@ -190,37 +317,30 @@ void EntryEditor::OnCommand(int id, int code) {
   }
 }
 
-LRESULT CALLBACK EntryEditor::TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
-                                               UINT_PTR id, DWORD_PTR self) {
-  auto* editor = reinterpret_cast<EntryEditor*>(self);
-  switch (message) {
-    case WM_GETDLGCODE: {
+LRESULT EntryEditor::TextBoxMessage(const ControlMessage& call) {
+  switch (call.message) {
+    case WM_GETDLGCODE:
       // Escape must reach the box as a typed character rather than go to the dialog loop.
-      LRESULT code = DefSubclassProc(box, message, wParam, lParam);
-      return wParam == VK_ESCAPE ? code | DLGC_WANTMESSAGE : code;
-    }
+      return call.wParam == VK_ESCAPE ? call.Default() | DLGC_WANTMESSAGE : call.Default();
     case WM_CHAR:
-      if (wParam == 27) {
-        editor->EndForm();
+      if (call.wParam == 27) {
+        EndForm();
         return 0;
       }
-      if (wParam == L'|') return 0;
+      if (call.wParam == L'|') return 0;
       break;
     case WM_PASTE: {
-      std::wstring text = PastableText(ClipboardText(box));
-      SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+      std::wstring text = PastableText(ClipboardText(call.control));
+      SendMessageW(call.control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
       return 0;
     }
     case WM_SETFOCUS:
-      PostMessageW(box, EM_SETSEL, 0, -1);  // after the edit's own caret placement
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(box, TextBoxProcedure, id);
+      PostMessageW(call.control, EM_SETSEL, 0, -1);  // after the edit's own caret placement
       break;
     default:
       break;
   }
-  return DefSubclassProc(box, message, wParam, lParam);
+  return call.Default();
 }
 
 }  // namespace parvox

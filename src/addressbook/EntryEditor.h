@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "components/ControlSubclass.h"
 #include "components/Form.h"
 
 namespace parvox {
@@ -58,8 +59,8 @@ class EntryEditor : public Form {
   void SelectType(int type);
   int SelectedType() const;
   void Accept();
-  static LRESULT CALLBACK TextBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
-                                           UINT_PTR id, DWORD_PTR self);
+  // The keystroke and paste rules of the two boxes.
+  LRESULT TextBoxMessage(const ControlMessage& call);
 
   AddressBookHost& host_;
   EntryRequest request_;

@@ -1,17 +1,13 @@
 // Main window construction, start-up and shutdown.
 #include "app/MainWindow.h"
 
-#include <algorithm>
 #include <exception>
 #include <vector>
 
 #include "addressbook/AddressBookCommands.h"
 #include "addressbook/AddressList.h"
-#include "components/DialogFont.h"
 #include "components/ListViewChecks.h"
-#include "components/ScreenDpi.h"
 #include "components/Version.h"
-#include "components/WindowPlacement.h"
 #include "log/Log.h"
 #include "resource.h"
 #include "sending/NetworkDelivery.h"
@@ -73,93 +69,28 @@ std::wstring CharacterCountText(size_t characters) {
 }
 
 MainWindow::~MainWindow() {
+  // Destroyed while the image list and the menus it uses are still alive.
   if (Handle() != nullptr) DestroyWindow(Handle());
-  if (images_ != nullptr) ImageList_Destroy(images_);
-  if (menuBar_ != nullptr) DestroyMenu(menuBar_);
-}
-
-HWND MainWindow::Control(MainControlId id) const {
-  auto found = controls_.find(id);
-  return found == controls_.end() ? nullptr : found->second;
-}
-
-void MainWindow::CreateFonts() {
-  font_ = CreateDialogFont(dpi_, false);
-  boldFont_ = CreateDialogFont(dpi_, true);
 }
 
 void MainWindow::CreateImageList() {
-  images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
+  images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0));
   for (int id : {IDI_STATUS_INFO, IDI_TYPE_USER, IDI_TYPE_DOMAIN}) {
     IconHandle icon(static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
-    ImageList_AddIcon(images_, icon.Get());
+    ImageList_AddIcon(images_.Get(), icon.Get());
   }
 }
 
-HWND MainWindow::CreateControl(const ControlSpec& spec) {
-  TwipRect twips = AbsoluteTwips(spec);
-  int x = TwipsToPixels(twips.left, dpi_), y = TwipsToPixels(twips.top, dpi_);
-  int width = TwipsToPixels(twips.width, dpi_), height = TwipsToPixels(twips.height, dpi_);
-  HWND parent = Handle();
-  auto* menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  DWORD child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-  HWND control = nullptr;
-  switch (spec.kind) {
-    case ControlKind::kContainer:
-      return nullptr;  // only positions its buttons
-    case ControlKind::kStatusHost:
-      return status_.Create(parent, x, y, width, height, font_.Get(), images_);
-    case ControlKind::kFrame:
-      control = CreateWindowExW(0, WC_BUTTONW, spec.caption, child | BS_GROUPBOX, x, y, width,
-                                height, parent, menu, instance, nullptr);
-      break;
-    case ControlKind::kButton:
-    case ControlKind::kBoldButton:
-      control = CreateWindowExW(0, WC_BUTTONW, spec.caption, child | WS_TABSTOP | BS_PUSHBUTTON, x,
-                                y, width, height, parent, menu, instance, nullptr);
-      break;
-    case ControlKind::kTextBox:
-      control = CreateWindowExW(
-          WS_EX_CLIENTEDGE, WC_EDITW, L"",
-          child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, x, y,
-          width, height, parent, menu, instance, nullptr);
-      break;
-    case ControlKind::kListView:
-      control =
-          CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                          child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                          x, y, width, height, parent, menu, instance, nullptr);
-      break;
-  }
-  // No typing limit: the edit's default would silently stop a long message at 32,767 characters.
-  if (spec.kind == ControlKind::kTextBox) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
-  HFONT font = spec.kind == ControlKind::kBoldButton ? boldFont_.Get() : font_.Get();
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return control;
+HWND MainWindow::CreateCustomControl(const ControlSpec& spec, const PixelBox& box) {
+  if (spec.id != kIdPicStatus) return nullptr;
+  return status_.Create(Handle(), box.left, box.top, box.width, box.height, Font(false),
+                        images_.Get());
 }
 
-void MainWindow::CreateControls() {
-  std::vector<const ControlSpec*> ordered;
-  for (const ControlSpec& spec : MainControls()) ordered.push_back(&spec);
-  // Creation order is the tab order.
-  std::stable_sort(ordered.begin(), ordered.end(), [](const ControlSpec* a, const ControlSpec* b) {
-    return a->tabIndex < b->tabIndex;
-  });
-  for (const ControlSpec* spec : ordered) {
-    if (HWND control = CreateControl(*spec)) controls_[spec->id] = control;
-  }
-  // Frames go beneath everything, or they would hide the controls drawn inside them.
-  for (const ControlSpec* spec : ordered) {
-    if (spec->kind == ControlKind::kFrame) {
-      SetWindowPos(Control(spec->id), HWND_BOTTOM, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
-  }
-
+void MainWindow::CreateColumns() {
   HWND list = AddressList();
-  SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
+  SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_.Get()));
   struct Column {
     const wchar_t* title;
     int twips;
@@ -169,7 +100,7 @@ void MainWindow::CreateControls() {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     column.pszText = const_cast<wchar_t*>(columns[i].title);
-    column.cx = TwipsToPixels(columns[i].twips, dpi_);
+    column.cx = TwipsToPixels(columns[i].twips, Dpi());
     column.iSubItem = i;
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
                  reinterpret_cast<LPARAM>(&column));
@@ -186,21 +117,17 @@ void MainWindow::ShowHelpText() {
 }
 
 bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& modulePath) {
-  dpi_ = ScreenDpi();
-
   windowIcon_.Reset(static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, 0)));
-  RegisterWindowClass(kMainClass, windowIcon_.Get(), GetSysColorBrush(COLOR_BTNFACE));
-  RECT frame = CentredFrame(kMainClientWidthTwips, kMainClientHeightTwips, kMainStyle, 0, dpi_);
-  if (!CreateWindowFor(kMainClass, AppTitle().c_str(), kMainStyle, 0, frame.left, frame.top,
-                       frame.right - frame.left, frame.bottom - frame.top, nullptr)) {
+  CreateImageList();  // before the controls: the status line and the list use it
+  std::wstring title = AppTitle();
+  if (!CreateForm({kMainClass, title.c_str(), kMainStyle, 0, windowIcon_.Get(),
+                   kMainClientWidthTwips, kMainClientHeightTwips, nullptr},
+                  MainControls())) {
     return false;
   }
-
-  CreateFonts();
-  CreateImageList();
   CreateMenus();
-  CreateControls();
+  CreateColumns();
   SubclassKeyControls();
   trayIcon_.Reset(static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0)));
@@ -259,7 +186,7 @@ void MainWindow::SaveViewState() {
   HWND list = AddressList();
   auto columnTwips = [&](int column) {
     return TwipsText(
-        PixelsToTwips(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)), dpi_));
+        PixelsToTwips(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)), Dpi()));
   };
   // With the book not loaded whole the ticks of the missing entries would be lost, and after a
   // file that could not be read the widths are only the defaults: nothing is stored then.
@@ -298,19 +225,6 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
   return 0;
 }
 
-// Without this the window itself would take the keyboard back from a closed dialog or the
-// tray, and no control would see Ctrl+S, Escape or typing until the user clicked one.
-void MainWindow::OnActivate(bool active, bool minimised) {
-  if (!active) {
-    HWND focus = GetFocus();
-    if (focus != nullptr && IsChild(Handle(), focus)) lastFocus_ = focus;
-    return;
-  }
-  if (minimised) return;
-  SetFocus(lastFocus_ != nullptr && IsChild(Handle(), lastFocus_) ? lastFocus_
-                                                                  : Control(kIdTxtMsg));
-}
-
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == taskbarCreatedMessage_ && message != 0) {
     // The shell restarted and forgot the icon: register it again.
@@ -319,17 +233,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   switch (message) {
-    case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam));
-      return 0;
     case kTrayCallbackMessage:
       OnTrayEvent(lParam);
       return 0;
     case WM_SIZE:
       OnResize(wParam);
-      return 0;
-    case WM_ACTIVATE:
-      OnActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
       return 0;
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
@@ -361,7 +269,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       PostQuitMessage(0);
       return 0;
     default:
-      return Window::HandleMessage(message, wParam, lParam);
+      return Form::HandleMessage(message, wParam, lParam);
   }
 }
 

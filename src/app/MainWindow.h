@@ -16,8 +16,9 @@
 #include "app/MainMenus.h"
 #include "app/StatusHost.h"
 #include "app/TrayIcon.h"
+#include "components/ControlSubclass.h"
+#include "components/Form.h"
 #include "components/UniqueHandle.h"
-#include "components/Window.h"
 #include "receiving/MessageInbox.h"
 #include "receiving/MessengerSlotReceiver.h"
 #include "receiving/NetworkReceiver.h"
@@ -25,7 +26,7 @@
 
 namespace parvox {
 
-class MainWindow : public Window, public AddressBookHost, public SendHost, public MessageReplyHost {
+class MainWindow : public Form, public AddressBookHost, public SendHost, public MessageReplyHost {
  public:
   ~MainWindow() override;
 
@@ -33,7 +34,7 @@ class MainWindow : public Window, public AddressBookHost, public SendHost, publi
   // `modulePath` is the executable's path, which decides where the settings file is.
   bool Create(const std::wstring& commandLine, const std::wstring& modulePath);
 
-  HWND Control(MainControlId id) const;
+  HWND Control(int id) const { return Item(id); }
   HWND Owner() const override { return Handle(); }
   HWND AddressList() const override { return Control(kIdLvwAddressBook); }
   AddressBookStore& Book() override { return book_; }
@@ -42,7 +43,6 @@ class MainWindow : public Window, public AddressBookHost, public SendHost, publi
   void UpdateEntryCommands() override;
   void SetShowHideMenus(bool showEnabled, bool hideEnabled);
   void ShowAboutBox();
-  int Dpi() const { return dpi_; }
 
   std::wstring MessageText() const override;
   // Clear: empties the message, focuses it and says so in the status line.
@@ -74,46 +74,38 @@ class MainWindow : public Window, public AddressBookHost, public SendHost, publi
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void CreateFonts();
   void CreateImageList();
-  void CreateControls();
-  HWND CreateControl(const ControlSpec& spec);
+  void CreateColumns();
+  HWND CreateCustomControl(const ControlSpec& spec, const PixelBox& box) override;
   void ShowHelpText();
   void CreateMenus();
   void OnMessageChanged();
   void SaveViewState();
   // SaveViewState for the shutdown paths, which must go on whatever it meets.
   void TrySaveViewState();
-  void OnCommand(int id, int code);
+  void OnCommand(int id, int code) override;
   LRESULT OnNotify(const NMHDR& header);
   void OnResize(WPARAM sizeType);
-  void OnActivate(bool active, bool minimised);
   void ShowFromTray();
   void HideToTray();
   void SubclassKeyControls();
+  // What txtMsg, the list and the key buttons do before the control itself.
+  LRESULT KeyControlMessage(const ControlMessage& message);
   // Shows the window with exactly the entries of the address ticked and the message box
   // focused; with no such entry, offers to add one.
   void OnReply();
-  static LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam,
-                                           LPARAM lParam);
 
-  int dpi_ = 96;
   bool fillingHelpText_ = false;
-  FontHandle font_;
-  FontHandle boldFont_;
-  HIMAGELIST images_ = nullptr;
+  ImageListHandle images_;
   IconHandle windowIcon_;
   StatusHost status_;
   AddressBookStore book_{*this};
-  std::map<MainControlId, HWND> controls_;
-  std::map<HWND, WNDPROC> originalProcedures_;  // of the subclassed key controls
   std::map<MenuId, HMENU> menus_;  // the pop-ups: kMContext, kMSelection, kMSysTray, kMMenu
-  HMENU menuBar_ = nullptr;        // never shown; owns the pop-ups
+  MenuHandle menuBar_;             // never shown; owns the pop-ups
   TrayImage imgSystemTray_;
   IconHandle trayIcon_;
   bool skipNextResizeRule_ = false;
   UINT taskbarCreatedMessage_ = 0;
-  HWND lastFocus_ = nullptr;  // the control that gets the keyboard back on activation
   std::unique_ptr<MessageInbox> inbox_;
   std::unique_ptr<MessengerSlotReceiver> slotReceiver_;  // after the inbox it feeds
   std::unique_ptr<NetworkReceiver> networkReceiver_;     // likewise

@@ -21,8 +21,8 @@
 namespace parvox {
 
 void MainWindow::CreateMenus() {
-  menuBar_ = CreateMenu();
-  menus_[kMenuNone] = menuBar_;
+  menuBar_.Reset(CreateMenu());
+  menus_[kMenuNone] = menuBar_.Get();
   // Submenus first get their own pop-up handle, then each entry is appended to its parent.
   for (const MenuSpec& spec : MainMenus()) {
     bool hasChildren = false;
@@ -134,41 +134,24 @@ void MainWindow::KeyCommands(WPARAM key) {
   }
 }
 
-// Classic subclassing through the window procedure: the common-controls subclass helpers look
-// up a window property on every message, which made filling a large list many times slower.
-LRESULT CALLBACK MainWindow::ControlProcedure(HWND control, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(GetParent(control), GWLP_USERDATA));
-  auto original = self != nullptr ? self->originalProcedures_.find(control)
-                                  : decltype(self->originalProcedures_.end()){};
-  if (self == nullptr || original == self->originalProcedures_.end())
-    return DefWindowProcW(control, message, wParam, lParam);
-  WNDPROC next = original->second;
+LRESULT MainWindow::KeyControlMessage(const ControlMessage& call) {
+  bool messageBox = call.control == Control(kIdTxtMsg);
   // Run through dialog navigation, a multi-line edit answers Escape by posting WM_CLOSE to its
   // parent, which would quit the program; Escape means only what KeyCommands makes of it.
-  if (message == WM_KEYDOWN && wParam == VK_ESCAPE && control == self->Control(kIdTxtMsg)) return 0;
-  try {
-    if (message == WM_KEYUP) self->KeyCommands(wParam);
-    if (message == WM_LBUTTONDBLCLK && control == self->Control(kIdTxtMsg)) {
-      self->ClearMessage();
-      return 0;
-    }
-  } catch (...) {
-    // A failing command must not unwind through the control's procedure.
+  if (call.message == WM_KEYDOWN && call.wParam == VK_ESCAPE && messageBox) return 0;
+  if (call.message == WM_KEYUP) KeyCommands(call.wParam);
+  if (call.message == WM_LBUTTONDBLCLK && messageBox) {
+    ClearMessage();
+    return 0;
   }
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
-    self->originalProcedures_.erase(control);
-  }
-  return CallWindowProcW(next, control, message, wParam, lParam);
+  return call.Default();
 }
 
 void MainWindow::SubclassKeyControls() {
   for (MainControlId id :
        {kIdTxtMsg, kIdLvwAddressBook, kIdCmdSend, kIdCmdEdit, kIdCmdMenu, kIdCmdClear}) {
-    HWND control = Control(id);
-    originalProcedures_[control] = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProcedure)));
+    SubclassControl(Control(id),
+                    [this](const ControlMessage& call) { return KeyControlMessage(call); });
   }
 }
 

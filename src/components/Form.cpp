@@ -1,21 +1,86 @@
-// Dialog construction from layout tables and the modal loop.
+// The control factory, the room made for texts, and the modal loop.
 #include "components/Form.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <numeric>
+#include <string>
+
 #include "components/DialogFont.h"
 #include "components/ScreenDpi.h"
-#include "components/Twips.h"
 #include "components/WindowPlacement.h"
 
 namespace parvox {
 namespace {
 
-constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
+bool OnHeaderBand(ControlKind kind) {
+  return kind == ControlKind::kHeaderBand || kind == ControlKind::kHeaderLabel ||
+         kind == ControlKind::kHeaderTitle || kind == ControlKind::kImage ||
+         kind == ControlKind::kBitmap;
+}
 
-bool OnHeaderBand(FormKind kind) {
-  return kind == FormKind::kHeaderBand || kind == FormKind::kHeaderLabel ||
-         kind == FormKind::kHeaderTitle || kind == FormKind::kImage;
+bool IsBold(ControlKind kind) {
+  return kind == ControlKind::kHeaderTitle || kind == ControlKind::kOption ||
+         kind == ControlKind::kBoldButton;
+}
+
+struct ClassAndStyle {
+  const wchar_t* windowClass;
+  DWORD style;
+  DWORD exStyle;
+};
+
+ClassAndStyle ClassFor(ControlKind kind) {
+  constexpr DWORD kLabelStyle = SS_LEFT | SS_NOTIFY | SS_NOPREFIX;
+  constexpr DWORD kMultiLine = WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;
+  switch (kind) {
+    case ControlKind::kHeaderBand:
+      return {WC_STATICW, SS_WHITERECT, 0};
+    case ControlKind::kImage:
+      return {WC_STATICW, SS_ICON | SS_REALSIZEIMAGE | SS_CENTERIMAGE, 0};
+    case ControlKind::kBitmap:
+      return {WC_STATICW, SS_BITMAP | SS_CENTERIMAGE, 0};
+    case ControlKind::kFrame:
+      return {WC_BUTTONW, BS_GROUPBOX, 0};
+    case ControlKind::kOption:
+      return {WC_BUTTONW, WS_TABSTOP | BS_AUTORADIOBUTTON, 0};
+    case ControlKind::kCheckBox:
+      return {WC_BUTTONW, WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+    case ControlKind::kTextBox:
+      return {WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::kMultiLineTextBox:
+      return {WC_EDITW, kMultiLine | ES_WANTRETURN, WS_EX_CLIENTEDGE};
+    case ControlKind::kReadOnlyText:
+      return {WC_EDITW, kMultiLine | ES_READONLY, WS_EX_CLIENTEDGE};
+    case ControlKind::kButton:
+    case ControlKind::kBoldButton:
+      return {WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, 0};
+    case ControlKind::kDefaultButton:
+      return {WC_BUTTONW, WS_TABSTOP | BS_DEFPUSHBUTTON, 0};
+    case ControlKind::kListView:
+      return {WC_LISTVIEWW, WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+              WS_EX_CLIENTEDGE};
+    default:  // the labels
+      return {WC_STATICW, kLabelStyle, 0};
+  }
+}
+
+// The extent a static control's text needs at its width, drawn as the control draws it.
+TextNeed MeasureLabel(size_t index, HWND label, int width) {
+  int length = GetWindowTextLengthW(label);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(label, text.data(), length + 1)));
+  if (text.empty()) return {index, 0, 0};
+  WindowDC dc(label);
+  ScopedSelectObject font(dc.Get(),
+                          reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  RECT extent{0, 0, width, 0};
+  DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent,
+            DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  // A width only when a word is wider than the label: a wrapping text takes the width it gets.
+  int wider = extent.right > width ? static_cast<int>(extent.right) : 0;
+  return {index, wider, static_cast<int>(extent.bottom)};
 }
 
 }  // namespace
@@ -25,105 +90,128 @@ HWND Form::Item(int id) const {
   return found == items_.end() ? nullptr : found->second;
 }
 
-bool Form::CreateForm(HWND owner, const wchar_t* className, const wchar_t* caption, int widthTwips,
-                      int heightTwips, std::span<const FormControl> controls) {
-  owner_ = owner;
+bool Form::CreateDialogForm(HWND owner, const wchar_t* className, const wchar_t* caption,
+                            int clientWidthTwips, int clientHeightTwips,
+                            std::span<const ControlSpec> controls) {
+  return CreateForm({className, caption, kDialogStyle, WS_EX_DLGMODALFRAME, nullptr,
+                     clientWidthTwips, clientHeightTwips, owner},
+                    controls);
+}
+
+bool Form::CreateForm(const FormFrame& frame, std::span<const ControlSpec> controls) {
+  owner_ = frame.owner;
   dpi_ = ScreenDpi();
   font_ = CreateDialogFont(dpi_, false);
   boldFont_ = CreateDialogFont(dpi_, true);
 
-  RegisterWindowClass(className, nullptr, GetSysColorBrush(COLOR_BTNFACE));
-  RECT frame = CentredFrame(widthTwips, heightTwips, kFormStyle, WS_EX_DLGMODALFRAME, dpi_, owner);
-  if (!CreateWindowFor(className, caption, kFormStyle, WS_EX_DLGMODALFRAME, frame.left, frame.top,
-                       frame.right - frame.left, frame.bottom - frame.top, owner)) {
+  RegisterWindowClass(frame.className, frame.icon, GetSysColorBrush(COLOR_BTNFACE));
+  RECT place = CentredFrame(frame.clientWidthTwips, frame.clientHeightTwips, frame.style,
+                            frame.exStyle, dpi_, frame.owner);
+  if (!CreateWindowFor(frame.className, frame.caption, frame.style, frame.exStyle, place.left,
+                       place.top, place.right - place.left, place.bottom - place.top,
+                       frame.owner)) {
     return false;
   }
-  toolTips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
-                              Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
-  for (const FormControl& control : controls) {
-    HWND item = CreateItem(control);
+  std::vector<size_t> order(controls.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return controls[a].tabIndex < controls[b].tabIndex; });
+  std::vector<PixelBox> boxes = PixelBoxes(controls);
+  for (size_t index : order) {
+    const ControlSpec& control = controls[index];
+    HWND item = CreateItem(control, boxes[index]);
+    if (item == nullptr) continue;
     items_[control.id] = item;
     kinds_[item] = control.kind;
     if (control.toolTip != nullptr) AddToolTip(item, control.toolTip);
+    if (firstTabStop_ == nullptr && (GetWindowLongW(item, GWL_STYLE) & WS_TABSTOP) != 0)
+      firstTabStop_ = item;
   }
   // Bands and frames go beneath everything, or they would hide what is drawn on them.
-  for (const FormControl& control : controls) {
-    if (control.kind == FormKind::kFrame || control.kind == FormKind::kHeaderBand) {
+  for (const ControlSpec& control : controls) {
+    if (control.kind == ControlKind::kFrame || control.kind == ControlKind::kHeaderBand) {
       SetWindowPos(Item(control.id), HWND_BOTTOM, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
+  MakeRoomForLabels(controls);
   return true;
 }
 
-HWND Form::CreateItem(const FormControl& control) {
-  int x = TwipsToPixels(control.left, dpi_), y = TwipsToPixels(control.top, dpi_);
-  int width = TwipsToPixels(control.width, dpi_), height = TwipsToPixels(control.height, dpi_);
-  HWND parent = Handle();
-  auto* id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  DWORD child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-  const wchar_t* windowClass = WC_STATICW;
-  DWORD style = child, exStyle = 0;
-  switch (control.kind) {
-    case FormKind::kHeaderBand:
-      style |= SS_WHITERECT;
-      break;
-    case FormKind::kHeaderLabel:
-    case FormKind::kHeaderTitle:
-    case FormKind::kLabel:
-      style |= SS_LEFT | SS_NOTIFY | SS_NOPREFIX;
-      break;
-    case FormKind::kImage:
-      style |= SS_ICON | SS_REALSIZEIMAGE | SS_CENTERIMAGE;
-      break;
-    case FormKind::kFrame:
-      windowClass = WC_BUTTONW;
-      style |= BS_GROUPBOX;
-      break;
-    case FormKind::kOption:
-      windowClass = WC_BUTTONW;
-      style |= WS_TABSTOP | BS_AUTORADIOBUTTON;
-      break;
-    case FormKind::kCheckBox:
-      windowClass = WC_BUTTONW;
-      style |= WS_TABSTOP | BS_AUTOCHECKBOX;
-      break;
-    case FormKind::kTextBox:
-      windowClass = WC_EDITW;
-      style |= WS_TABSTOP | ES_AUTOHSCROLL;
-      exStyle = WS_EX_CLIENTEDGE;
-      break;
-    case FormKind::kReadOnlyText:
-      windowClass = WC_EDITW;
-      style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
-      exStyle = WS_EX_CLIENTEDGE;
-      break;
-    case FormKind::kButton:
-      windowClass = WC_BUTTONW;
-      style |= WS_TABSTOP | BS_PUSHBUTTON;
-      break;
-    case FormKind::kDefaultButton:
-      windowClass = WC_BUTTONW;
-      style |= WS_TABSTOP | BS_DEFPUSHBUTTON;
-      break;
-    case FormKind::kRule:
-      rules_.push_back(std::make_unique<MultiRule>());
-      return rules_.back()->Create(parent, control.id, x, y, width, height);
+std::vector<PixelBox> Form::PixelBoxes(std::span<const ControlSpec> controls) const {
+  std::vector<PixelBox> boxes;
+  boxes.reserve(controls.size());
+  for (const ControlSpec& control : controls) {
+    TwipRect twips = AbsoluteTwips(controls, control);
+    boxes.push_back({TwipsToPixels(twips.left, dpi_), TwipsToPixels(twips.top, dpi_),
+                     TwipsToPixels(twips.width, dpi_), TwipsToPixels(twips.height, dpi_)});
   }
-  HWND item = CreateWindowExW(exStyle, windowClass, control.caption, style, x, y, width, height,
-                              parent, id, instance, nullptr);
+  return boxes;
+}
+
+void Form::MakeRoomForLabels(std::span<const ControlSpec> controls) {
+  std::vector<PixelBox> boxes = PixelBoxes(controls);
+  for (size_t i = 0; i < controls.size(); ++i) {
+    if (HWND label = Item(controls[i].id); label != nullptr && IsTextLabel(controls[i].kind))
+      textNeeds_.push_back(MeasureLabel(i, label, boxes[i].width));
+  }
+  PlaceControls(controls);
+  if (textGrowth_ <= 0) return;
+  RECT frame;
+  GetWindowRect(Handle(), &frame);
+  // Grown evenly up and down, so the window stays centred where it was placed.
+  SetWindowPos(Handle(), nullptr, frame.left, frame.top - textGrowth_ / 2, frame.right - frame.left,
+               frame.bottom - frame.top + textGrowth_, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::PlaceControls(std::span<const ControlSpec> placed) {
+  std::vector<PixelBox> boxes = PixelBoxes(placed);
+  textGrowth_ = MakeRoomForText(boxes, textNeeds_);
+  for (size_t i = 0; i < placed.size(); ++i) {
+    const PixelBox& box = boxes[i];
+    SetWindowPos(Item(placed[i].id), nullptr, box.left, box.top, box.width, box.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+HWND Form::CreateCustomControl(const ControlSpec&, const PixelBox&) { return nullptr; }
+
+HWND Form::CreateItem(const ControlSpec& control, const PixelBox& box) {
+  switch (control.kind) {
+    case ControlKind::kContainer:
+      return nullptr;  // only positions the controls inside it
+    case ControlKind::kCustom:
+      return CreateCustomControl(control, box);
+    case ControlKind::kRule:
+      rules_.push_back(std::make_unique<MultiRule>());
+      return rules_.back()->Create(Handle(), control.id, box.left, box.top, box.width, box.height);
+    default:
+      break;
+  }
+  ClassAndStyle kind = ClassFor(control.kind);
+  HWND item = CreateWindowExW(kind.exStyle, kind.windowClass, control.caption,
+                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style, box.left,
+                              box.top, box.width, box.height, Handle(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                              GetModuleHandleW(nullptr), nullptr);
   // No length limit: the edit's default would cut a long text at 32,767 characters.
-  if (control.kind == FormKind::kReadOnlyText) SendMessageW(item, EM_SETLIMITTEXT, 0, 0);
-  bool bold = control.kind == FormKind::kHeaderTitle || control.kind == FormKind::kOption;
-  SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(bold ? boldFont_.Get() : font_.Get()),
-               FALSE);
+  if (control.kind == ControlKind::kMultiLineTextBox || control.kind == ControlKind::kReadOnlyText)
+    SendMessageW(item, EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(Font(IsBold(control.kind))), FALSE);
   return item;
 }
 
 void Form::AddToolTip(HWND control, const wchar_t* text) {
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
+  if (toolTips_ == nullptr) {
+    // Owned by the form, so it goes when the form does.
+    toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  }
+  TTTOOLINFOW tool{};
+  // The older size is understood by every version of the common controls.
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = Handle();
   tool.uId = reinterpret_cast<UINT_PTR>(control);
@@ -149,11 +237,25 @@ void Form::RunModal() {
 
 void Form::EndForm() {
   if (owner_ != nullptr) {
-    // Re-enable the owner before the dialog goes, so the activation returns to it.
+    // Re-enable the owner before the form goes, so the activation returns to it.
     EnableWindow(owner_, TRUE);
     SetActiveWindow(owner_);
   }
   DestroyWindow(Handle());
+}
+
+// Without this the window itself would take the keyboard back from a closed dialog, a message
+// box or the tray, and no control would see a key until the user clicked one.
+void Form::OnActivate(bool active, bool minimised) {
+  if (!active) {
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(Handle(), focus)) lastFocus_ = focus;
+    return;
+  }
+  if (minimised) return;
+  HWND target =
+      lastFocus_ != nullptr && IsChild(Handle(), lastFocus_) ? lastFocus_ : DefaultFocus();
+  if (target != nullptr) SetFocus(target);
 }
 
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -164,12 +266,20 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       EndForm();  // the title bar's close box is Cancel
       return 0;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
+      return 0;
     case DM_GETDEFID:
       return DefaultButton() != 0 ? MAKELRESULT(DefaultButton(), DC_HASDEFID) : 0;
     case WM_CTLCOLORSTATIC: {
+      // The header band and its texts, and read-only text (which would come out grey like a
+      // label, while it reads better on the window colour).
       auto kind = kinds_.find(reinterpret_cast<HWND>(lParam));
-      if (kind != kinds_.end() && OnHeaderBand(kind->second)) {
-        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+      if (kind != kinds_.end() &&
+          (OnHeaderBand(kind->second) || kind->second == ControlKind::kReadOnlyText)) {
+        auto dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
       }
       break;

@@ -50,10 +50,9 @@ void MultiRule::PlaceLines() {
 
 void MultiRule::DrawLine(HDC dc, const RuleLine& line, int systemColour) const {
   PenHandle pen(CreatePen(PS_SOLID, 1, GetSysColor(systemColour)));
-  HGDIOBJ previous = SelectObject(dc, pen.Get());
+  ScopedSelectObject selected(dc, pen.Get());
   MoveToEx(dc, TwipsToPixels(line.x1, dpi_), TwipsToPixels(line.y1, dpi_), nullptr);
   LineTo(dc, TwipsToPixels(line.x2, dpi_), TwipsToPixels(line.y2, dpi_));
-  SelectObject(dc, previous);
 }
 
 void MultiRule::Paint(HDC dc) const {

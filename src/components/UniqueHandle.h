@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// The image-list functions build on windows.h.
+#include <commctrl.h>
+
 #include <utility>
 
 namespace parvox {
@@ -36,6 +39,8 @@ inline void CloseFileHandle(HANDLE handle) { CloseHandle(handle); }
 inline void CloseRegistryKey(HKEY key) { RegCloseKey(key); }
 inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
+inline void DestroyImageListHandle(HIMAGELIST images) { ImageList_Destroy(images); }
+inline void DestroyMenuHandle(HMENU menu) { DestroyMenu(menu); }
 
 // CreateFile reports failure as INVALID_HANDLE_VALUE, not as a null handle.
 struct FileHandle : UniqueHandle<HANDLE, CloseFileHandle, nullptr> {
@@ -45,5 +50,37 @@ struct FileHandle : UniqueHandle<HANDLE, CloseFileHandle, nullptr> {
 using RegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
 using IconHandle = UniqueHandle<HICON, DestroyIconHandle>;
 using FontHandle = UniqueHandle<HFONT, DeleteGdiObject>;
+using BitmapHandle = UniqueHandle<HBITMAP, DeleteGdiObject>;
+using GdiObject = UniqueHandle<HGDIOBJ, DeleteGdiObject>;
+using ImageListHandle = UniqueHandle<HIMAGELIST, DestroyImageListHandle>;
+// A menu destroys its submenus with it.
+using MenuHandle = UniqueHandle<HMENU, DestroyMenuHandle>;
+
+// Selects an object into a device context for the scope and puts back what was there.
+class ScopedSelectObject {
+ public:
+  ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ScopedSelectObject(const ScopedSelectObject&) = delete;
+  ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+  ~ScopedSelectObject() { SelectObject(dc_, previous_); }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// A window's device context for the scope.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  ~WindowDC() { ReleaseDC(window_, dc_); }
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
 
 }  // namespace parvox

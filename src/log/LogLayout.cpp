@@ -7,60 +7,85 @@
 namespace parvox {
 namespace {
 
-using K = LogControlKind;
+using K = ControlKind;
 using Id = LogControlId;
 // The header band and both rules start left of the window and are wider than it, so they
 // always reach both sides.
 constexpr std::array kControls = {
-    LogControlSpec{Id::kLabHeaderBkg,
-                   L"labHeaderBkg",
-                   K::kHeaderBand,
-                   L"",
-                   nullptr,
-                   {-1035, -930, 8940, 2040}},
-    LogControlSpec{Id::kImgLogo, L"imgLogo", K::kPicture, L"", nullptr, {210, 195, 720, 720}},
-    LogControlSpec{
-        Id::kLabTitle, L"labTitle", K::kTitle, L"Logging", nullptr, {1140, 135, 660, 195}},
-    LogControlSpec{Id::kLabBody,
-                   L"labBody",
-                   K::kLabel,
-                   L"This window contains application and network information on Parvox. When an "
-                   L"event occurrs that is deemed worthy of attention, it will appear in this log.",
-                   nullptr,
-                   {1140, 330, 4830, 675}},
-    LogControlSpec{Id::kRuleTop, L"ruleTop", K::kRule, L"", nullptr, {-1290, 1095, 8985, 60}},
-    LogControlSpec{Id::kTxtLog, L"txtLog", K::kTextBox, L"", nullptr, {75, 1200, 6135, 2760}},
-    LogControlSpec{Id::kRuleBottom, L"ruleBottom", K::kRule, L"", nullptr, {-135, 4035, 7020, 105}},
-    LogControlSpec{Id::kCmdClear,
-                   L"cmdClear",
-                   K::kButton,
-                   L"Clear",
-                   L"Clear the current log",
-                   {75, 4140, 1515, 435}},
-    LogControlSpec{Id::kCmdClose,
-                   L"cmdClose",
-                   K::kButton,
-                   L"Close",
-                   L"Close the log window",
-                   {4695, 4140, 1515, 435}},
+    ControlSpec{Id::kLabHeaderBkg,
+                L"labHeaderBkg",
+                K::kHeaderBand,
+                kNoContainer,
+                L"",
+                {-1035, -930, 8940, 2040},
+                0,
+                nullptr},
+    ControlSpec{
+        Id::kImgLogo, L"imgLogo", K::kBitmap, kNoContainer, L"", {210, 195, 720, 720}, 1, nullptr},
+    ControlSpec{Id::kLabTitle,
+                L"labTitle",
+                K::kHeaderTitle,
+                kNoContainer,
+                L"Logging",
+                {1140, 135, 660, 195},
+                2,
+                nullptr},
+    ControlSpec{Id::kLabBody,
+                L"labBody",
+                K::kHeaderLabel,
+                kNoContainer,
+                L"This window contains application and network information on Parvox. When an "
+                L"event occurrs that is deemed worthy of attention, it will appear in this log.",
+                {1140, 330, 4830, 675},
+                3,
+                nullptr},
+    ControlSpec{
+        Id::kRuleTop, L"ruleTop", K::kRule, kNoContainer, L"", {-1290, 1095, 8985, 60}, 4, nullptr},
+    ControlSpec{Id::kTxtLog,
+                L"txtLog",
+                K::kReadOnlyText,
+                kNoContainer,
+                L"",
+                {75, 1200, 6135, 2760},
+                5,
+                nullptr},
+    ControlSpec{Id::kRuleBottom,
+                L"ruleBottom",
+                K::kRule,
+                kNoContainer,
+                L"",
+                {-135, 4035, 7020, 105},
+                6,
+                nullptr},
+    ControlSpec{Id::kCmdClear,
+                L"cmdClear",
+                K::kButton,
+                kNoContainer,
+                L"Clear",
+                {75, 4140, 1515, 435},
+                7,
+                L"Clear the current log"},
+    ControlSpec{Id::kCmdClose,
+                L"cmdClose",
+                K::kButton,
+                kNoContainer,
+                L"Close",
+                {4695, 4140, 1515, 435},
+                8,
+                L"Close the log window"},
 };
 
 }  // namespace
 
-std::span<const LogControlSpec> LogControls() { return kControls; }
+std::span<const ControlSpec> LogControls() { return kControls; }
 
-const LogControlSpec* FindLogControl(LogControlId id) {
-  for (const LogControlSpec& control : kControls) {
-    if (control.id == id) return &control;
-  }
-  return nullptr;
-}
+const ControlSpec* FindLogControl(LogControlId id) { return FindControl(kControls, id); }
 
-std::vector<LogControlSpec> ResizedLogControls(int width, int height) {
-  std::vector<LogControlSpec> controls(kControls.begin(), kControls.end());
+std::vector<ControlSpec> ResizedLogControls(int width, int height) {
+  std::vector<ControlSpec> controls(kControls.begin(), kControls.end());
   auto rect = [&](Id id) -> TwipRect& {
     return std::find_if(controls.begin(), controls.end(),
-                        [id](const LogControlSpec& c) { return c.id == id; })
+                        [id](const ControlSpec& c) { return c.id == id; })
         ->rect;
   };
   auto floor = [](int twips) { return std::max(twips, kLogMinimumTwips); };

@@ -4,11 +4,11 @@
 #include <span>
 #include <vector>
 
-#include "components/Twips.h"
+#include "components/ControlTable.h"
 
 namespace parvox {
 
-enum class LogControlId : int {
+enum LogControlId : int {
   kLabHeaderBkg = 2001,
   kImgLogo,
   kLabTitle,
@@ -18,17 +18,6 @@ enum class LogControlId : int {
   kRuleBottom,
   kCmdClear,
   kCmdClose,
-};
-
-enum class LogControlKind { kHeaderBand, kPicture, kTitle, kLabel, kRule, kTextBox, kButton };
-
-struct LogControlSpec {
-  LogControlId id;
-  const wchar_t* name;
-  LogControlKind kind;
-  const wchar_t* caption;
-  const wchar_t* toolTip;  // nullptr: none
-  TwipRect rect;           // relative to the client area
 };
 
 inline constexpr int kLogClientWidthTwips = 6285;
@@ -41,8 +30,8 @@ inline constexpr int kLogDesignFrameHeightTwips = 405;
 inline constexpr int kLogMinimumTwips = 15;
 
 // In the order they are created, which is the tab order of those that take focus.
-std::span<const LogControlSpec> LogControls();
-const LogControlSpec* FindLogControl(LogControlId id);
+std::span<const ControlSpec> LogControls();
+const ControlSpec* FindLogControl(LogControlId id);
 
 // The outer size the resize rule expects for a given client size. Today's frames are thicker
 // than the design's, so measuring the real frame would push the buttons off the bottom.
@@ -54,6 +43,6 @@ inline int LogResizeHeight(int clientHeightTwips) {
 }
 
 // The table with the resize rule applied for an outer size of width × height twips.
-std::vector<LogControlSpec> ResizedLogControls(int width, int height);
+std::vector<ControlSpec> ResizedLogControls(int width, int height);
 
 }  // namespace parvox

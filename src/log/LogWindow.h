@@ -4,17 +4,15 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 
-#include "components/MultiRule.h"
+#include "components/Form.h"
 #include "components/UniqueHandle.h"
-#include "components/Window.h"
 #include "log/LogLayout.h"
 
 namespace parvox {
 
-class LogWindow : public Window {
+class LogWindow : public Form {
  public:
   ~LogWindow() override;
 
@@ -29,35 +27,18 @@ class LogWindow : public Window {
   // Brings the window up, restored if it was minimised; it has no owner.
   void Show();
   void Hide();
-  HWND Control(LogControlId id) const;
+  HWND Control(int id) const { return Item(id); }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnCommand(int id, int code) override;
 
  private:
-  void CreateFonts();
   void CreateLogo();
-  void CreateControls();
-  HWND CreateControl(const LogControlSpec& spec);
-  void AddToolTip(HWND control, const wchar_t* text);
   void Layout();
-  LRESULT OnCommand(WORD id, WORD code);
-  LRESULT OnControlColour(HDC dc, HWND control);
-  void OnActivate(bool active);
   void TakePendingLines();
 
-  using BitmapHandle = UniqueHandle<HBITMAP, DeleteGdiObject>;
-
-  int dpi_ = 96;
-  int titleWidth_ = 0;  // pixels the title's text needs
-  FontHandle font_;
-  FontHandle boldFont_;
   BitmapHandle logo_;
-  HWND toolTips_ = nullptr;
-  HWND lastFocus_ = nullptr;
-  MultiRule ruleTop_;
-  MultiRule ruleBottom_;
-  std::map<LogControlId, HWND> controls_;
   std::wstring pending_;  // appended lines the text box has not taken yet
 };
 

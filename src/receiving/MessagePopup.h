@@ -22,14 +22,14 @@ class MessagePopup : public Form {
             ReplyHandler onReply);
 
  protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnCommand(int id, int code) override;
   int DefaultButton() const override { return kCmdOK; }
+  // Shown without the keyboard; once the user comes to it, Enter and Escape work at once.
+  HWND DefaultFocus() const override { return Item(kCmdOK); }
 
  private:
   std::wstring from_;
   ReplyHandler onReply_;
-  HWND lastFocus_ = nullptr;
 };
 
 }  // namespace parvox

@@ -10,18 +10,34 @@
 namespace parvox {
 namespace {
 
-using K = FormKind;
+using K = ControlKind;
 using N = MoreMessagesNotice;
 constexpr std::array kNoticeLayout = {
-    FormControl{N::kCmdOK, L"cmdOK", K::kDefaultButton, L"OK", 1890, 630, 1335, 405, nullptr},
-    FormControl{N::kCmdLog, L"cmdLog", K::kButton, L"Show Log", 3345, 630, 1335, 405, nullptr},
-    FormControl{N::kLabText, L"labText", K::kLabel, L"", 120, 150, 4560, 255, nullptr},
+    ControlSpec{N::kCmdOK,
+                L"cmdOK",
+                K::kDefaultButton,
+                kNoContainer,
+                L"OK",
+                {1890, 630, 1335, 405},
+                0,
+                nullptr},
+    ControlSpec{N::kCmdLog,
+                L"cmdLog",
+                K::kButton,
+                kNoContainer,
+                L"Show Log",
+                {3345, 630, 1335, 405},
+                1,
+                nullptr},
+    ControlSpec{
+        N::kLabText, L"labText", K::kLabel, kNoContainer, L"", {120, 150, 4560, 255}, 2, nullptr},
 };
 
 }  // namespace
 
 bool MoreMessagesNotice::Open(int cascade) {
-  if (!CreateForm(nullptr, L"ParvoxMoreMessages", L"More messages", 4800, 1155, kNoticeLayout))
+  if (!CreateDialogForm(nullptr, L"ParvoxMoreMessages", L"More messages", 4800, 1155,
+                        kNoticeLayout))
     return false;
   ShowWithoutFocus(Handle(), cascade);
   return true;
@@ -30,14 +46,6 @@ bool MoreMessagesNotice::Open(int cascade) {
 void MoreMessagesNotice::SetCount(std::size_t count) {
   std::wstring text = std::to_wstring(count) + L" more messages arrived. See the log.";
   SetWindowTextW(Item(kLabText), text.c_str());
-}
-
-LRESULT MoreMessagesNotice::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
-    SetFocus(Item(kCmdOK));
-    return 0;
-  }
-  return Form::HandleMessage(message, wParam, lParam);
 }
 
 void MoreMessagesNotice::OnCommand(int id, int) {

@@ -17,7 +17,6 @@ class MoreMessagesNotice : public Form {
   void SetCount(std::size_t count);
 
  protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnCommand(int id, int code) override;
   int DefaultButton() const override { return kCmdOK; }
 };

@@ -13,42 +13,116 @@
 namespace parvox {
 namespace {
 
-using K = FormKind;
+using K = ControlKind;
 using S = SettingsDialog;
 constexpr std::array kSettingsLayout = {
-    FormControl{S::kChkStartWithWindows, L"chkStartWithWindows", K::kCheckBox,
-                L"Start with Windows.", 150, 1275, 1905, 255,
+    ControlSpec{S::kChkStartWithWindows,
+                L"chkStartWithWindows",
+                K::kCheckBox,
+                kNoContainer,
+                L"Start with Windows.",
+                {150, 1275, 1905, 255},
+                0,
                 L"Start Parvox with Windows at boot time"},
-    FormControl{S::kChkStartMinimised, L"chkStartMinimised", K::kCheckBox, L"Start minimised.", 150,
-                1530, 1575, 255, nullptr},
-    FormControl{S::kChkEscapeMinimises, L"chkEscapeMinimises", K::kCheckBox,
-                L"Pressing Escape minimises window to tray.", 150, 1785, 3495, 255,
+    ControlSpec{S::kChkStartMinimised,
+                L"chkStartMinimised",
+                K::kCheckBox,
+                kNoContainer,
+                L"Start minimised.",
+                {150, 1530, 1575, 255},
+                1,
+                nullptr},
+    ControlSpec{S::kChkEscapeMinimises,
+                L"chkEscapeMinimises",
+                K::kCheckBox,
+                kNoContainer,
+                L"Pressing Escape minimises window to tray.",
+                {150, 1785, 3495, 255},
+                2,
                 L"Pressing escape in the main window causes it to minimise to the system tray"},
-    FormControl{S::kChkInternalSend, L"chkInternalSend", K::kCheckBox,
-                L"Use Internal Net Send functions.", 240, 3060, 5895, 255, nullptr},
-    FormControl{S::kChkReceiveMessages, L"chkReceiveMessages", K::kCheckBox,
-                L"Show messages sent to this computer.", 240, 4395, 5895, 255,
+    ControlSpec{S::kChkInternalSend,
+                L"chkInternalSend",
+                K::kCheckBox,
+                kNoContainer,
+                L"Use Internal Net Send functions.",
+                {240, 3060, 5895, 255},
+                3,
+                nullptr},
+    ControlSpec{S::kChkReceiveMessages,
+                L"chkReceiveMessages",
+                K::kCheckBox,
+                kNoContainer,
+                L"Show messages sent to this computer.",
+                {240, 4395, 5895, 255},
+                4,
                 L"Receive the messages that others send to this computer and show each one in a "
                 L"small window"},
-    FormControl{S::kCmdSave, L"cmdSave", K::kDefaultButton, L"Save", 3165, 5025, 1515, 435,
+    ControlSpec{S::kCmdSave,
+                L"cmdSave",
+                K::kDefaultButton,
+                kNoContainer,
+                L"Save",
+                {3165, 5025, 1515, 435},
+                5,
                 nullptr},
-    FormControl{S::kCmdCancel, L"cmdCancel", K::kButton, L"Cancel", 4710, 5025, 1515, 435, nullptr},
-    FormControl{S::kLabHeaderBkg, L"labHeaderBkg", K::kHeaderBand, L"", -1020, -915, 8940, 2040,
+    ControlSpec{S::kCmdCancel,
+                L"cmdCancel",
+                K::kButton,
+                kNoContainer,
+                L"Cancel",
+                {4710, 5025, 1515, 435},
+                6,
                 nullptr},
-    FormControl{S::kImgLogo, L"imgLogo", K::kImage, L"", 210, 210, 720, 720, nullptr},
-    FormControl{S::kLabTitle, L"labTitle", K::kHeaderTitle, L"Application Settings", 1155, 150,
-                4800, 195, nullptr},
-    FormControl{S::kLabBody, L"labBody", K::kHeaderLabel,
+    ControlSpec{S::kLabHeaderBkg,
+                L"labHeaderBkg",
+                K::kHeaderBand,
+                kNoContainer,
+                L"",
+                {-1020, -915, 8940, 2040},
+                7,
+                nullptr},
+    ControlSpec{
+        S::kImgLogo, L"imgLogo", K::kImage, kNoContainer, L"", {210, 210, 720, 720}, 8, nullptr},
+    ControlSpec{S::kLabTitle,
+                L"labTitle",
+                K::kHeaderTitle,
+                kNoContainer,
+                L"Application Settings",
+                {1155, 150, 4800, 195},
+                9,
+                nullptr},
+    ControlSpec{S::kLabBody,
+                L"labBody",
+                K::kHeaderLabel,
+                kNoContainer,
                 L"This window contains various settings that you can change to tailor the "
                 L"application to your "
                 L"needs. Once you are satisfied with the changes, click on the Save button for "
                 L"them to take "
                 L"immediate effect.",
-                1155, 345, 5070, 760, nullptr},
-    FormControl{S::kMultiRule1, L"MultiRule1", K::kRule, L"", -1440, 1110, 8985, 60, nullptr},
-    FormControl{S::kFraNetwork, L"fraNetwork", K::kFrame, L"Network", 105, 2820, 6150, 1950,
+                {1155, 345, 5070, 760},
+                10,
                 nullptr},
-    FormControl{S::kLabNetwork, L"labNetwork", K::kLabel,
+    ControlSpec{S::kMultiRule1,
+                L"MultiRule1",
+                K::kRule,
+                kNoContainer,
+                L"",
+                {-1440, 1110, 8985, 60},
+                11,
+                nullptr},
+    ControlSpec{S::kFraNetwork,
+                L"fraNetwork",
+                K::kFrame,
+                kNoContainer,
+                L"Network",
+                {105, 2820, 6150, 1950},
+                12,
+                nullptr},
+    ControlSpec{S::kLabNetwork,
+                L"labNetwork",
+                K::kLabel,
+                kNoContainer,
                 L"Enabling this will make Parvox use its own internal functions for sending a "
                 L"network message to "
                 L"other PCs and domains, completely bypassing the Windows Net Send command. The "
@@ -56,8 +130,17 @@ constexpr std::array kSettingsLayout = {
                 L"enabling this option are knowing if a message was sent successfully or not, and "
                 L"not having to "
                 L"have the Messenger service running on this machine.",
-                240, 3345, 5895, 1020, nullptr},
-    FormControl{S::kMultiRule2, L"MultiRule2", K::kRule, L"", -345, 4875, 6840, 90, nullptr},
+                {240, 3345, 5895, 1020},
+                13,
+                nullptr},
+    ControlSpec{S::kMultiRule2,
+                L"MultiRule2",
+                K::kRule,
+                kNoContainer,
+                L"",
+                {-345, 4875, 6840, 90},
+                14,
+                nullptr},
 };
 
 // The check box of each option flag.
@@ -74,7 +157,8 @@ constexpr std::pair<int, SettingId> kOptionBoxes[] = {
 int BoolToCheckValue(bool value) { return value ? 1 : 0; }
 
 bool SettingsDialog::Open(HWND owner) {
-  if (!CreateForm(owner, L"ParvoxSettings", L"Settings", 6345, 5580, kSettingsLayout)) return false;
+  if (!CreateDialogForm(owner, L"ParvoxSettings", L"Settings", 6345, 5580, kSettingsLayout))
+    return false;
   logo_.Reset(static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0)));
   SetIcon(kImgLogo, logo_.Get());

@@ -9,10 +9,10 @@ namespace parvox {
 namespace {
 
 TEST(MainLayout, ContainersAddTheirOffsets) {
-  TwipRect send = AbsoluteTwips(*FindMainControl(kIdCmdSend));
+  TwipRect send = AbsoluteTwips(MainControls(), *FindMainControl(kIdCmdSend));
   EXPECT_EQ(send.left, 4755 + 105 + 15);
   EXPECT_EQ(send.top, 30 + 3240 + 15);
-  TwipRect list = AbsoluteTwips(*FindMainControl(kIdLvwAddressBook));
+  TwipRect list = AbsoluteTwips(MainControls(), *FindMainControl(kIdLvwAddressBook));
   EXPECT_EQ(list.left, 165);
   EXPECT_EQ(list.top, 255);
   EXPECT_EQ(list.width, 4485);

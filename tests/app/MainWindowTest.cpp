@@ -95,7 +95,7 @@ TEST_F(MainWindowTest, LayoutFollowsTheControlTable) {
     RECT rect;
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, window->Handle(), reinterpret_cast<POINT*>(&rect), 2);
-    TwipRect twips = AbsoluteTwips(spec);
+    TwipRect twips = AbsoluteTwips(MainControls(), spec);
     EXPECT_EQ(rect.left, TwipsToPixels(twips.left, dpi));
     EXPECT_EQ(rect.top, TwipsToPixels(twips.top, dpi));
     EXPECT_EQ(rect.right - rect.left, TwipsToPixels(twips.width, dpi));

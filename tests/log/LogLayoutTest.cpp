@@ -6,8 +6,8 @@
 namespace parvox {
 namespace {
 
-TwipRect RectOf(const std::vector<LogControlSpec>& controls, LogControlId id) {
-  for (const LogControlSpec& control : controls) {
+TwipRect RectOf(const std::vector<ControlSpec>& controls, LogControlId id) {
+  for (const ControlSpec& control : controls) {
     if (control.id == id) return control.rect;
   }
   ADD_FAILURE() << "no control " << static_cast<int>(id);
@@ -17,8 +17,8 @@ TwipRect RectOf(const std::vector<LogControlSpec>& controls, LogControlId id) {
 TEST(LogLayout, DesignSizeKeepsTheTextBoxAndButtonsInPlace) {
   // With the design frame added back, the rule puts the text box and buttons where the table
   // draws them.
-  std::vector<LogControlSpec> resized = ResizedLogControls(LogResizeWidth(kLogClientWidthTwips),
-                                                           LogResizeHeight(kLogClientHeightTwips));
+  std::vector<ControlSpec> resized = ResizedLogControls(LogResizeWidth(kLogClientWidthTwips),
+                                                        LogResizeHeight(kLogClientHeightTwips));
   ASSERT_EQ(resized.size(), 9u);
   for (LogControlId id :
        {LogControlId::kTxtLog, LogControlId::kCmdClear, LogControlId::kCmdClose}) {
@@ -46,7 +46,7 @@ TEST(LogLayout, ResizeMovesOnlyWhatTheRuleNames) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
-    std::vector<LogControlSpec> resized = ResizedLogControls(c.width, c.height);
+    std::vector<ControlSpec> resized = ResizedLogControls(c.width, c.height);
     auto rect = [&](LogControlId id) { return RectOf(resized, id); };
     EXPECT_EQ(rect(LogControlId::kLabBody).width, c.bodyWidth);
     EXPECT_EQ(rect(LogControlId::kLabHeaderBkg).width, c.bandWidth);

@@ -2,14 +2,15 @@
 // close, Escape, and where the resize rule puts the controls.
 #include <windows.h>
 
+// The other platform headers build on windows.h.
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "components/ScreenDpi.h"
-#include "log/LogLayout.h"
 #include "log/Log.h"
+#include "log/LogLayout.h"
 
 namespace parvox {
 namespace {
@@ -28,7 +29,7 @@ std::wstring WindowText(HWND window) {
   return buffer;
 }
 
-HWND Item(LogControlId id) { return GetDlgItem(LogWindowHandle(), static_cast<int>(id)); }
+HWND Item(int id) { return GetDlgItem(LogWindowHandle(), id); }
 bool Visible() { return IsWindowVisible(LogWindowHandle()) != FALSE; }
 
 class LogWindowTest : public testing::Test {
@@ -177,10 +178,10 @@ TEST_F(LogWindowTest, WindowHasItsControlsAndTexts) {
   HWND window = LogWindowHandle();
   EXPECT_EQ(WindowText(window), L"Log");
   EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
-  for (const LogControlSpec& spec : LogControls()) {
+  for (const ControlSpec& spec : LogControls()) {
     SCOPED_TRACE(static_cast<int>(spec.id));
     ASSERT_NE(Item(spec.id), nullptr);
-    if (spec.kind != LogControlKind::kRule && spec.kind != LogControlKind::kTextBox) {
+    if (spec.kind != ControlKind::kRule && spec.kind != ControlKind::kReadOnlyText) {
       EXPECT_EQ(WindowText(Item(spec.id)), spec.caption);
     }
   }
@@ -252,14 +253,14 @@ TEST_F(LogWindowTest, ResizeRulePlacesTheControls) {
     GetClientRect(window, &client);
     auto twips = [&](int pixels) { return static_cast<int>(PixelsToTwips(pixels, dpi) + 0.5); };
     int width = LogResizeWidth(twips(client.right)), height = LogResizeHeight(twips(client.bottom));
-    for (const LogControlSpec& spec : ResizedLogControls(width, height)) {
+    for (const ControlSpec& spec : ResizedLogControls(width, height)) {
       SCOPED_TRACE(static_cast<int>(spec.id));
       RECT actual;
       GetWindowRect(Item(spec.id), &actual);
       MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&actual), 2);
       EXPECT_EQ(actual.left, Px(spec.rect.left));
       EXPECT_EQ(actual.top, Px(spec.rect.top));
-      if (spec.kind != LogControlKind::kTitle) {  // may be widened for its text, checked above
+      if (spec.kind != ControlKind::kHeaderTitle) {  // may be widened for its text, checked above
         EXPECT_EQ(actual.right - actual.left, Px(spec.rect.width));
       }
       EXPECT_EQ(actual.bottom - actual.top, Px(spec.rect.height));
