@@ -135,12 +135,14 @@ void MainWindow::KeyCommands(WPARAM key) {
 }
 
 LRESULT MainWindow::KeyControlMessage(const ControlMessage& call) {
-  bool messageBox = call.control == Control(kIdTxtMsg);
+  // Every message of these controls comes here (a large list fills with many), so the control
+  // is looked at only for the few messages that need it.
+  auto messageBox = [&] { return call.control == Control(kIdTxtMsg); };
   // Run through dialog navigation, a multi-line edit answers Escape by posting WM_CLOSE to its
   // parent, which would quit the program; Escape means only what KeyCommands makes of it.
-  if (call.message == WM_KEYDOWN && call.wParam == VK_ESCAPE && messageBox) return 0;
+  if (call.message == WM_KEYDOWN && call.wParam == VK_ESCAPE && messageBox()) return 0;
   if (call.message == WM_KEYUP) KeyCommands(call.wParam);
-  if (call.message == WM_LBUTTONDBLCLK && messageBox) {
+  if (call.message == WM_LBUTTONDBLCLK && messageBox()) {
     ClearMessage();
     return 0;
   }

@@ -66,8 +66,8 @@ ClassAndStyle ClassFor(ControlKind kind) {
   }
 }
 
-// The extent a static control's text needs at its width, drawn as the control draws it.
-TextNeed MeasureLabel(size_t index, HWND label, int width) {
+// What a static control's text needs at its width, drawn as the control draws it, in twips.
+TextNeed MeasureLabel(size_t index, HWND label, int width, int dpi) {
   int length = GetWindowTextLengthW(label);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(label, text.data(), length + 1)));
@@ -78,9 +78,10 @@ TextNeed MeasureLabel(size_t index, HWND label, int width) {
   RECT extent{0, 0, width, 0};
   DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent,
             DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  // Rounded up, so the pixels the twips come back to are never fewer.
+  auto twips = [dpi](LONG pixels) { return static_cast<int>((pixels * 1440 + dpi - 1) / dpi); };
   // A width only when a word is wider than the label: a wrapping text takes the width it gets.
-  int wider = extent.right > width ? static_cast<int>(extent.right) : 0;
-  return {index, wider, static_cast<int>(extent.bottom)};
+  return {index, extent.right > width ? twips(extent.right) : 0, twips(extent.bottom)};
 }
 
 }  // namespace
@@ -116,10 +117,9 @@ bool Form::CreateForm(const FormFrame& frame, std::span<const ControlSpec> contr
   std::iota(order.begin(), order.end(), size_t{0});
   std::stable_sort(order.begin(), order.end(),
                    [&](size_t a, size_t b) { return controls[a].tabIndex < controls[b].tabIndex; });
-  std::vector<PixelBox> boxes = PixelBoxes(controls);
   for (size_t index : order) {
     const ControlSpec& control = controls[index];
-    HWND item = CreateItem(control, boxes[index]);
+    HWND item = CreateItem(control, ToPixels(AbsoluteTwips(controls, control)));
     if (item == nullptr) continue;
     items_[control.id] = item;
     kinds_[item] = control.kind;
@@ -134,42 +134,58 @@ bool Form::CreateForm(const FormFrame& frame, std::span<const ControlSpec> contr
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
-  MakeRoomForLabels(controls);
+  MakeRoomForLabels(controls, frame);
   return true;
 }
 
-std::vector<PixelBox> Form::PixelBoxes(std::span<const ControlSpec> controls) const {
-  std::vector<PixelBox> boxes;
-  boxes.reserve(controls.size());
-  for (const ControlSpec& control : controls) {
-    TwipRect twips = AbsoluteTwips(controls, control);
-    boxes.push_back({TwipsToPixels(twips.left, dpi_), TwipsToPixels(twips.top, dpi_),
-                     TwipsToPixels(twips.width, dpi_), TwipsToPixels(twips.height, dpi_)});
-  }
-  return boxes;
+PixelBox Form::ToPixels(const TwipRect& twips) const {
+  return {TwipsToPixels(twips.left, dpi_), TwipsToPixels(twips.top, dpi_),
+          TwipsToPixels(twips.width, dpi_), TwipsToPixels(twips.height, dpi_)};
 }
 
-void Form::MakeRoomForLabels(std::span<const ControlSpec> controls) {
-  std::vector<PixelBox> boxes = PixelBoxes(controls);
+void Form::MakeRoomForLabels(std::span<const ControlSpec> controls, const FormFrame& frame) {
   for (size_t i = 0; i < controls.size(); ++i) {
-    if (HWND label = Item(controls[i].id); label != nullptr && IsTextLabel(controls[i].kind))
-      textNeeds_.push_back(MeasureLabel(i, label, boxes[i].width));
+    HWND label = Item(controls[i].id);
+    if (label == nullptr || !IsTextLabel(controls[i].kind)) continue;
+    int width = ToPixels(AbsoluteTwips(controls, controls[i])).width;
+    textNeeds_.push_back(MeasureLabel(i, label, width, dpi_));
   }
   PlaceControls(controls);
-  if (textGrowth_ <= 0) return;
-  RECT frame;
-  GetWindowRect(Handle(), &frame);
-  // Grown evenly up and down, so the window stays centred where it was placed.
-  SetWindowPos(Handle(), nullptr, frame.left, frame.top - textGrowth_ / 2, frame.right - frame.left,
-               frame.bottom - frame.top + textGrowth_, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The client area takes in the taller layout and any label widened for a long word.
+  RECT client;
+  GetClientRect(Handle(), &client);
+  int width = client.right;
+  for (const TextNeed& need : textNeeds_) {
+    RECT label;
+    GetWindowRect(Item(controls[need.index].id), &label);
+    MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&label), 2);
+    width = std::max(width, static_cast<int>(label.right));
+  }
+  int height = TwipsToPixels(frame.clientHeightTwips + textGrowth_, dpi_);
+  if (width == client.right && height <= client.bottom) return;
+  RECT outer{0, 0, width, std::max(height, static_cast<int>(client.bottom))};
+  AdjustWindowRectEx(&outer, frame.style, FALSE, frame.exStyle);
+  RECT place, area;
+  GetWindowRect(Handle(), &place);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  // Grown evenly up and down, so the window stays centred where it was placed, but never above
+  // the work area.
+  int grown = (outer.bottom - outer.top) - (place.bottom - place.top);
+  int top = std::max(place.top - grown / 2, area.top);
+  SetWindowPos(Handle(), nullptr, place.left, top, outer.right - outer.left,
+               outer.bottom - outer.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Form::PlaceControls(std::span<const ControlSpec> placed) {
-  std::vector<PixelBox> boxes = PixelBoxes(placed);
+  std::vector<TwipRect> boxes;
+  boxes.reserve(placed.size());
+  for (const ControlSpec& control : placed) boxes.push_back(AbsoluteTwips(placed, control));
   textGrowth_ = MakeRoomForText(boxes, textNeeds_);
   for (size_t i = 0; i < placed.size(); ++i) {
-    const PixelBox& box = boxes[i];
-    SetWindowPos(Item(placed[i].id), nullptr, box.left, box.top, box.width, box.height,
+    HWND item = Item(placed[i].id);
+    if (item == nullptr) continue;  // a container
+    PixelBox box = ToPixels(boxes[i]);
+    SetWindowPos(item, nullptr, box.left, box.top, box.width, box.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }

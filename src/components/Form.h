@@ -19,6 +19,11 @@
 
 namespace parvox {
 
+// A control's place in pixels, relative to the client area.
+struct PixelBox {
+  int left, top, width, height;
+};
+
 // The top-level window around the controls.
 struct FormFrame {
   const wchar_t* className;
@@ -56,8 +61,8 @@ class Form : public Window {
   // Moves the controls to `placed` (the table with other rectangles, as a resize rule makes
   // it), keeping the room made for the labels' texts.
   void PlaceControls(std::span<const ControlSpec> placed);
-  // How much taller the client area became for the labels' texts.
-  int TextGrowthPixels() const { return textGrowth_; }
+  // How much taller (in twips) the client area became for the labels' texts.
+  int TextGrowthTwips() const { return textGrowth_; }
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   virtual void OnCommand(int id, int code) = 0;
@@ -72,8 +77,8 @@ class Form : public Window {
  private:
   HWND CreateItem(const ControlSpec& control, const PixelBox& box);
   void AddToolTip(HWND control, const wchar_t* text);
-  std::vector<PixelBox> PixelBoxes(std::span<const ControlSpec> controls) const;
-  void MakeRoomForLabels(std::span<const ControlSpec> controls);
+  PixelBox ToPixels(const TwipRect& twips) const;
+  void MakeRoomForLabels(std::span<const ControlSpec> controls, const FormFrame& frame);
   void OnActivate(bool active, bool minimised);
 
   HWND owner_ = nullptr;
@@ -86,8 +91,8 @@ class Form : public Window {
   std::map<int, HWND> items_;
   std::map<HWND, ControlKind> kinds_;
   std::vector<std::unique_ptr<MultiRule>> rules_;
-  std::vector<TextNeed> textNeeds_;  // indices into the table the form was created from
-  int textGrowth_ = 0;
+  std::vector<TextNeed> textNeeds_;  // twips; indices into the table the form was created from
+  int textGrowth_ = 0;               // twips
 };
 
 }  // namespace parvox

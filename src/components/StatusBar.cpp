@@ -394,9 +394,9 @@ void StatusBar::Create(StatusBarHost& host) {
 
 HFONT StatusBar::Font() const { return host_ != nullptr ? host_->Font() : nullptr; }
 
-void StatusBar::Font(HFONT fntThis) {
+void StatusBar::Font(HFONT font) {
   if (host_ == nullptr) return;
-  host_->Font(fntThis);
+  host_->Font(font);
   MeasureBarHeight();
 }
 

@@ -112,8 +112,8 @@ class StatusBar {
  public:
   // Raised while drawing each panel whose style has kPanelOwnerDraw, after its background and
   // border. The edges move the default content; clearing drawDefault skips it for this panel.
-  using OwnerDrawEvent = std::function<void(HDC hdc, int& left, int& top, int& right,
-                                            int& bottom, bool& drawDefault)>;
+  using OwnerDrawEvent =
+      std::function<void(HDC hdc, int& left, int& top, int& right, int& bottom, bool& drawDefault)>;
 
   StatusBar();
   StatusBar(const StatusBar&) = delete;
@@ -141,13 +141,12 @@ class StatusBar {
   // Binds the host, which must outlive the bar or the next Create.
   void Create(StatusBarHost& host);
   HFONT Font() const;
-  void Font(HFONT fntThis);
+  void Font(HFONT font);
   // The bar's height in twips.
   int Height() const;
 
   int PanelCount() const { return static_cast<int>(panels_.size()); }
-  void GetPanelRect(const PanelRef& which, int& left, int& top, int& right,
-                    int& bottom) const;
+  void GetPanelRect(const PanelRef& which, int& left, int& top, int& right, int& bottom) const;
   std::wstring PanelKey(int index) const;
   void PanelKey(int index, const PanelRef& which);
   bool PanelExists(const PanelRef& which) const;

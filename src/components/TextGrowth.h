@@ -8,11 +8,9 @@
 #include <span>
 #include <vector>
 
-namespace parvox {
+#include "components/Twips.h"
 
-struct PixelBox {
-  int left, top, width, height;
-};
+namespace parvox {
 
 // What the text of label `index` needs at the label's designed width: the height, and the
 // width of a word wider than the label (0 when every word fits).
@@ -23,6 +21,6 @@ struct TextNeed {
 
 // Moves and grows `boxes` (relative to the client area) to make room; returns how much taller
 // the client area must become. A label never shrinks.
-int MakeRoomForText(std::vector<PixelBox>& boxes, std::span<const TextNeed> needs);
+int MakeRoomForText(std::vector<TwipRect>& boxes, std::span<const TextNeed> needs);
 
 }  // namespace parvox

@@ -87,10 +87,10 @@ void LogWindow::Layout() {
   RECT client{};
   GetClientRect(Handle(), &client);
   auto twips = [&](int pixels) { return static_cast<int>(PixelsToTwips(pixels, Dpi()) + 0.5); };
-  // The resize rule is written for the designed header; the room made for the header's text
-  // is added back by PlaceControls.
+  // The resize rule is written for the designed header; PlaceControls adds back the room made
+  // for the header's text.
   int width = LogResizeWidth(twips(client.right));
-  int height = LogResizeHeight(twips(client.bottom - TextGrowthPixels()));
+  int height = LogResizeHeight(twips(client.bottom) - TextGrowthTwips());
   PlaceControls(ResizedLogControls(width, height));
 }
 
@@ -152,6 +152,13 @@ LRESULT LogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) Layout();
       return 0;
+    case WM_GETMINMAXINFO: {
+      // No narrower than designed: the header's text was given room at that width.
+      RECT frame{0, 0, TwipsToPixels(kLogClientWidthTwips, Dpi()), 0};
+      AdjustWindowRectEx(&frame, kLogStyle, FALSE, 0);
+      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize.x = frame.right - frame.left;
+      return 0;
+    }
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
         // Closing from the title bar (or Alt+F4) unloads the window, and the log with it.

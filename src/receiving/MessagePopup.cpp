@@ -11,41 +11,19 @@ namespace {
 
 using K = ControlKind;
 using P = MessagePopup;
-// Focusable controls first, in tab order.
+// The controls that take the focus come first: the rows are in tab order.
+// clang-format off
 constexpr std::array kPopupLayout = {
-    ControlSpec{P::kTxtMessage,
-                L"txtMessage",
-                K::kReadOnlyText,
-                kNoContainer,
-                L"",
-                {120, 600, 5760, 2160},
-                0,
-                nullptr},
-    ControlSpec{P::kCmdOK,
-                L"cmdOK",
-                K::kDefaultButton,
-                kNoContainer,
-                L"OK",
-                {3090, 2910, 1335, 405},
-                1,
-                nullptr},
-    ControlSpec{P::kCmdReply,
-                L"cmdReply",
-                K::kButton,
-                kNoContainer,
-                L"Reply",
-                {4545, 2910, 1335, 405},
-                2,
-                L"Write back to the sender in the main window"},
-    ControlSpec{P::kLabHeader,
-                L"labHeader",
-                K::kLabel,
-                kNoContainer,
-                L"",
-                {120, 120, 5760, 420},
-                3,
-                nullptr},
+    ControlSpec{P::kTxtMessage, L"txtMessage", K::kReadOnlyText, kNoContainer, L"",
+                {120, 600, 5760, 2160}, 0, nullptr},
+    ControlSpec{P::kCmdOK, L"cmdOK", K::kDefaultButton, kNoContainer, L"OK",
+                {3090, 2910, 1335, 405}, 1, nullptr},
+    ControlSpec{P::kCmdReply, L"cmdReply", K::kButton, kNoContainer, L"Reply",
+                {4545, 2910, 1335, 405}, 2, L"Write back to the sender in the main window"},
+    ControlSpec{P::kLabHeader, L"labHeader", K::kLabel, kNoContainer, L"",
+                {120, 120, 5760, 420}, 3, nullptr},
 };
+// clang-format on
 
 }  // namespace
 

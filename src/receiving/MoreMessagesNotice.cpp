@@ -12,26 +12,16 @@ namespace {
 
 using K = ControlKind;
 using N = MoreMessagesNotice;
+// clang-format off
 constexpr std::array kNoticeLayout = {
-    ControlSpec{N::kCmdOK,
-                L"cmdOK",
-                K::kDefaultButton,
-                kNoContainer,
-                L"OK",
-                {1890, 630, 1335, 405},
-                0,
-                nullptr},
-    ControlSpec{N::kCmdLog,
-                L"cmdLog",
-                K::kButton,
-                kNoContainer,
-                L"Show Log",
-                {3345, 630, 1335, 405},
-                1,
-                nullptr},
-    ControlSpec{
-        N::kLabText, L"labText", K::kLabel, kNoContainer, L"", {120, 150, 4560, 255}, 2, nullptr},
+    ControlSpec{N::kCmdOK, L"cmdOK", K::kDefaultButton, kNoContainer, L"OK",
+                {1890, 630, 1335, 405}, 0, nullptr},
+    ControlSpec{N::kCmdLog, L"cmdLog", K::kButton, kNoContainer, L"Show Log",
+                {3345, 630, 1335, 405}, 1, nullptr},
+    ControlSpec{N::kLabText, L"labText", K::kLabel, kNoContainer, L"",
+                {120, 150, 4560, 255}, 2, nullptr},
 };
+// clang-format on
 
 }  // namespace
 

@@ -49,7 +49,7 @@ struct SettingKey {
 };
 
 const SettingKey& Setting(SettingId id);
-// The option flags, in the order the settings dialog saves them.
+// The five option flags.
 std::span<const SettingKey> OptionSettings();
 
 std::wstring ReadSetting(SettingId id);

@@ -2,9 +2,9 @@
 // and the colours it paints.
 #include <gtest/gtest.h>
 
-#include "app/MainLayout.h"
 #include "components/MultiRule.h"
 #include "components/ScreenDpi.h"
+#include "components/Twips.h"
 
 namespace parvox {
 namespace {
