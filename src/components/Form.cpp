@@ -150,6 +150,7 @@ void Form::MakeRoomForLabels(std::span<const ControlSpec> controls, const FormFr
     int width = ToPixels(AbsoluteTwips(controls, controls[i])).width;
     textNeeds_.push_back(MeasureLabel(i, label, width, dpi_));
   }
+  if (textNeeds_.empty()) return;  // the controls stand where the table put them
   PlaceControls(controls);
   // The client area takes in the taller layout and any label widened for a long word.
   RECT client;
