@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace parvox::bench {
@@ -16,10 +17,12 @@ LARGE_INTEGER Now() {
 double Seconds(LARGE_INTEGER start) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(Now().QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return static_cast<double>(Now().QuadPart - start.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
 }
 
-void Table::Add(const std::string& name, double value, const std::string& unit, const std::string& comparedTo) {
+void Table::Add(const std::string& name, double value, const std::string& unit,
+                const std::string& comparedTo) {
   rows_.push_back({name, value, unit, comparedTo});
 }
 
@@ -48,7 +51,9 @@ void Table::Print() const {
       double measured = row.goalOnRatio ? ratio : row.value;
       // A figure of 0 means the measurement itself failed (say, a child process did not start).
       std::snprintf(goal, sizeof goal, "<= %g%s: %s", row.goal, row.goalOnRatio ? "x" : "",
-                    measured <= 0 ? "n/a" : measured <= row.goal ? "met" : "NOT met");
+                    measured <= 0          ? "n/a"
+                    : measured <= row.goal ? "met"
+                                           : "NOT met");
     }
     std::printf("%-52s %12.3f  %-6s %-22s", row.name.c_str(), row.value, row.unit.c_str(), goal);
     if (compared) std::printf(" %.2fx %s", ratio, row.comparedTo.c_str());
@@ -57,12 +62,14 @@ void Table::Print() const {
 }
 
 std::string GenerateBook(int entries) {
-  std::string book = "[Settings]\r\nEscape Minimises=1\r\nLast Selected=user7|DOMAIN9\r\n[Addresses]\r\nTotal=" +
-                     std::to_string(entries) + "\r\n";
+  std::string book =
+      "[Settings]\r\nEscape Minimises=1\r\nLast Selected=user7|DOMAIN9\r\n[Addresses]\r\nTotal=" +
+      std::to_string(entries) + "\r\n";
   char line[160];
   for (int i = 1; i <= entries; ++i) {
     int type = i % 10 == 0 ? 1 : 0;
-    std::snprintf(line, sizeof line, "Address[%05d]=ADDRESS=%s%d|DESCRIPTION=Desk %d, floor %d|TYPE=%d\r\n", i,
+    std::snprintf(line, sizeof line,
+                  "Address[%05d]=ADDRESS=%s%d|DESCRIPTION=Desk %d, floor %d|TYPE=%d\r\n", i,
                   type ? "DOMAIN" : "user", i, i, i % 7, type);
     book += line;
   }
@@ -70,7 +77,8 @@ std::string GenerateBook(int entries) {
 }
 
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
@@ -79,7 +87,8 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 std::wstring NewTempFolder() {
   wchar_t base[MAX_PATH];
   GetTempPathW(MAX_PATH, base);
-  std::wstring folder = std::wstring(base) + L"parvox-bench-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+  std::wstring folder = std::wstring(base) + L"parvox-bench-" +
+                        std::to_wstring(GetCurrentProcessId()) + L"-" +
                         std::to_wstring(GetTickCount()) + L"\\";
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
@@ -94,6 +103,29 @@ void PumpMessages() {
   }
 }
 
+ResponsivenessWatch::ResponsivenessWatch(HWND window)
+    : thread_([this, window] {
+        while (!stop_) {
+          LARGE_INTEGER asked = Now();
+          DWORD_PTR result = 0;
+          SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+          longest_ = std::max(longest_.load(), Seconds(asked) * 1000.0);
+          Sleep(2);
+        }
+        stopped_ = true;
+      }) {}
+
+ResponsivenessWatch::~ResponsivenessWatch() {
+  if (thread_.joinable()) StopAndTakeLongestMs();
+}
+
+double ResponsivenessWatch::StopAndTakeLongestMs() {
+  stop_ = true;
+  PumpUntil([&] { return stopped_.load(); });
+  thread_.join();
+  return longest_;
+}
+
 }  // namespace parvox::bench
 
 int wmain(int argc, wchar_t** argv) {
@@ -102,8 +134,9 @@ int wmain(int argc, wchar_t** argv) {
   if (argc == 4 && std::wstring(argv[1]) == L"--child") {
     std::wstring folder = std::wstring(argv[3]) + L"\\";
     parvox::bench::ProcessFigures figures = parvox::bench::MeasureInThisProcess(argv[2], folder);
-    parvox::bench::WriteFileBytes(folder + L"figures.bin",
-                                  std::string(reinterpret_cast<const char*>(&figures), sizeof figures));
+    parvox::bench::WriteFileBytes(
+        folder + L"figures.bin",
+        std::string(reinterpret_cast<const char*>(&figures), sizeof figures));
     return 0;
   }
   parvox::bench::Table table;

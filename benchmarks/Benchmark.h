@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace parvox::bench {
@@ -38,6 +40,37 @@ std::string GenerateBook(int entries);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::wstring NewTempFolder();
 void PumpMessages();
+
+// Pumps until `done` holds; false after 30 s.
+template <typename Done>
+bool PumpUntil(Done done) {
+  LARGE_INTEGER start = Now();
+  while (!done()) {
+    if (Seconds(start) > 30) return false;
+    PumpMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+  }
+  return true;
+}
+
+// Asks a window for an answer from another thread over and over, as the system does to decide
+// whether a window hangs, and keeps the longest wait.
+class ResponsivenessWatch {
+ public:
+  explicit ResponsivenessWatch(HWND window);
+  ResponsivenessWatch(const ResponsivenessWatch&) = delete;
+  ResponsivenessWatch& operator=(const ResponsivenessWatch&) = delete;
+  ~ResponsivenessWatch();
+  // Stops asking. The window's thread (this one) keeps pumping until the last question is
+  // answered: joining without it would wait out the question's time limit and count that.
+  double StopAndTakeLongestMs();
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> stopped_{false};
+  std::atomic<double> longest_{0};
+  std::thread thread_;
+};
 
 // What one measurement in a process of its own reports: its time and the working set after it.
 struct ProcessFigures {

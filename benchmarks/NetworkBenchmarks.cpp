@@ -3,9 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "Benchmark.h"
@@ -36,32 +34,6 @@ std::string Settings(uint16_t port, bool internalSend) {
   return "[Settings]\r\nNetwork Port=" + std::to_string(port) +
          "\r\nInternal Send=" + (internalSend ? "1" : "0") + "\r\n";
 }
-
-// Asks the window something every few milliseconds from another thread and keeps the longest
-// wait for its answer.
-class ResponsivenessWatch {
- public:
-  explicit ResponsivenessWatch(HWND window)
-      : thread_([this, window] {
-          while (!stop_) {
-            LARGE_INTEGER start = Now();
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-            longest_ = std::max(longest_.load(), Seconds(start));
-            Sleep(5);
-          }
-        }) {}
-  double StopAndTakeLongestMs() {
-    stop_ = true;
-    thread_.join();
-    return longest_ * 1000.0;
-  }
-
- private:
-  std::atomic<bool> stop_{false};
-  std::atomic<double> longest_{0};
-  std::thread thread_;
-};
 
 void PerRecipient(Table& table) {
   const uint16_t port = FreePort();
@@ -147,10 +119,7 @@ void ThousandRecipients(Table& table, const std::wstring& folder) {
   ResponsivenessWatch watch(window->Handle());
   LARGE_INTEGER start = Now();
   PostMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0);
-  do {
-    PumpMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-  } while ((ReceiptsPending() || LogText().size() == logBefore) && Seconds(start) < 30);
+  PumpUntil([&] { return !ReceiptsPending() && LogText().size() != logBefore; });
   double seconds = Seconds(start);
   double longestMs = watch.StopAndTakeLongestMs();
   std::wstring log = LogText().substr(logBefore);

@@ -34,18 +34,6 @@ HANDLE OpenSlot() {
                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Pumps until `done` holds; false after 30 s.
-template <typename Done>
-bool PumpUntil(Done done) {
-  LARGE_INTEGER start = Now();
-  while (!done()) {
-    if (Seconds(start) > 30) return false;
-    PumpMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-  }
-  return true;
-}
-
 size_t LoggedFrom(const std::wstring& sender) {
   std::wstring log = LogText(), part = L"Message from " + sender + L" ";
   size_t count = 0;
@@ -77,20 +65,7 @@ void MeasurePopup(Table& table, HANDLE slot) {
 
 void MeasureFlood(Table& table, HANDLE slot, HWND main) {
   double memoryBefore = WorkingSetMegabytes();
-  std::atomic<bool> flooding{true};
-  std::atomic<double> longestSilence{0};
-  // Another thread asks the window for an answer over and over, as the system does to decide
-  // whether a window hangs, and keeps the longest wait.
-  std::thread prober([&] {
-    while (flooding) {
-      LARGE_INTEGER asked = Now();
-      DWORD_PTR result = 0;
-      SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
-      double waited = Seconds(asked) * 1000.0;
-      if (waited > longestSilence) longestSilence = waited;
-      Sleep(2);
-    }
-  });
+  ResponsivenessWatch watch(main);
   LARGE_INTEGER start = Now();
   std::thread writer([&] {
     for (int i = 0; i < kFlood; ++i) {
@@ -107,15 +82,7 @@ void MeasureFlood(Table& table, HANDLE slot, HWND main) {
   });
   double allLogged = Seconds(start);
   writer.join();
-  // The prober's last question must be answered too, or joining it would wait on ourselves.
-  flooding = false;
-  std::atomic<bool> proberDone{false};
-  std::thread waiter([&] {
-    prober.join();
-    proberDone = true;
-  });
-  PumpUntil([&] { return proberDone.load(); });
-  waiter.join();
+  double longestSilence = watch.StopAndTakeLongestMs();
   table.Add("flood of 10000 datagrams: all logged", complete ? allLogged * 1000.0 : -1, "ms");
   table.Add("flood of 10000 datagrams: longest time the window did not answer", longestSilence,
             "ms");
