@@ -9,11 +9,12 @@
 
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryRecord.h"
+#include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
 #include "components/MessageBoxSeam.h"
+#include "components/NumericText.h"
 #include "components/Version.h"
 #include "settings/AppState.h"
-#include "components/NumericText.h"
 #include "settings/SettingsFile.h"
 
 namespace parvox {
@@ -55,10 +56,6 @@ size_t FillList(HWND list, const IniDocument& book, long long total) {
   return found;
 }
 
-std::wstring Widen(const char* text) {
-  return std::wstring(text, text + std::char_traits<char>::length(text));
-}
-
 }  // namespace
 
 bool AddressBookStore::LoadAddressBook() {
@@ -71,8 +68,10 @@ bool AddressBookStore::LoadAddressBook() {
     const IniDocument& book = ReadIniDocument(file);
     // Asked after the read, so that both describe the same attempt.
     if (!IniFileReadable(file)) {
-      throw std::runtime_error(
-          "The settings file could not be read (another program may be using it).");
+      host_.SetStatusText(
+          L"Error loading address book: The settings file could not be read "
+          L"(another program may be using it).");
+      return false;
     }
     BookLoadPlan plan = PlanBookLoad(book);
     size_t found = FillList(list, book, plan.entries);
@@ -94,7 +93,7 @@ bool AddressBookStore::LoadAddressBook() {
     host_.UpdateEntryCommands();
     return true;
   } catch (const std::exception& error) {
-    host_.SetStatusText(L"Error loading address book: " + Widen(error.what()));
+    host_.SetStatusText(L"Error loading address book: " + FromAnsi(error.what()));
     return false;
   }
 }

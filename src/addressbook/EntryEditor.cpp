@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #include "addressbook/AddressBookStore.h"
 #include "addressbook/AddressList.h"
@@ -77,17 +76,6 @@ constexpr std::array kEditLayout = {
 };
 // clang-format on
 
-HICON LoadLogo(int resource) {
-  return static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource), IMAGE_ICON, 48, 48, 0));
-}
-
-std::wstring BoxText(HWND box) {
-  std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(box)) + 1);
-  GetWindowTextW(box, buffer.data(), static_cast<int>(buffer.size()));
-  return buffer.data();
-}
-
 std::wstring ClipboardText(HWND owner) {
   std::wstring text;
   if (!OpenClipboard(owner)) return text;
@@ -125,10 +113,8 @@ bool EntryEditor::Open(HWND owner) {
   if (!CreateDialogForm(owner, L"ParvoxEdit", caption.c_str(), 6105, 5700, kEditLayout))
     return false;
 
-  userIcon_.Reset(LoadLogo(IDI_TYPE_USER));
-  domainIcon_.Reset(LoadLogo(IDI_TYPE_DOMAIN));
-  SetIcon(kImgLogoUser, userIcon_.Get());
-  SetIcon(kImgLogoDomain, domainIcon_.Get());
+  SetIcon(kImgLogoUser, IDI_TYPE_USER);
+  SetIcon(kImgLogoDomain, IDI_TYPE_DOMAIN);
   for (int box : {kTxtAddress, kTxtDescription})
     SubclassControl(Item(box), [this](const ControlMessage& call) { return TextBoxMessage(call); });
 
@@ -161,7 +147,8 @@ int EntryEditor::SelectedType() const {
 
 void EntryEditor::Accept() {
   HWND list = host_.AddressList();
-  std::wstring address = BoxText(Item(kTxtAddress)), description = BoxText(Item(kTxtDescription));
+  std::wstring address = WindowText(Item(kTxtAddress)),
+               description = WindowText(Item(kTxtDescription));
   // The boxes refuse a typed or pasted "|", but text set by other means (automation,
   // WM_SETTEXT) still holds it, and it would split the stored record.
   std::erase(address, L'|');

@@ -64,7 +64,6 @@ class EntryEditor : public Form {
 
   AddressBookHost& host_;
   EntryRequest request_;
-  IconHandle userIcon_, domainIcon_;
 };
 
 // The row an edit works on: the selected row, else the focused one, else -1.

@@ -76,8 +76,7 @@ MainWindow::~MainWindow() {
 void MainWindow::CreateImageList() {
   images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0));
   for (int id : {IDI_STATUS_INFO, IDI_TYPE_USER, IDI_TYPE_DOMAIN}) {
-    IconHandle icon(static_cast<HICON>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
+    IconHandle icon = LoadIconResource(id, 16);
     ImageList_AddIcon(images_.Get(), icon.Get());
   }
 }
@@ -117,8 +116,7 @@ void MainWindow::ShowHelpText() {
 }
 
 bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& modulePath) {
-  windowIcon_.Reset(static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, 0)));
+  windowIcon_ = LoadIconResource(IDI_APP, 32);
   CreateImageList();  // before the controls: the status line and the list use it
   std::wstring title = AppTitle();
   if (!CreateForm({kMainClass, title.c_str(), kMainStyle, 0, windowIcon_.Get(),
@@ -129,8 +127,7 @@ bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& mod
   CreateMenus();
   CreateColumns();
   SubclassKeyControls();
-  trayIcon_.Reset(static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0)));
+  trayIcon_ = LoadIconResource(IDI_APP, 16);
   imgSystemTray_.icon = trayIcon_.Get();
   taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
   SetStatusText(L"Loading..");

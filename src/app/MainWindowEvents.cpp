@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include <utility>
-#include <vector>
 
 #include "addressbook/AddressBookCommands.h"
 #include "addressbook/AddressList.h"
@@ -103,12 +102,7 @@ void MainWindow::OpenPopupMenu(MenuId id) {
   PostMessageW(Handle(), WM_NULL, 0, 0);
 }
 
-std::wstring MainWindow::MessageText() const {
-  HWND message = Control(kIdTxtMsg);
-  std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(message)) + 1);
-  GetWindowTextW(message, buffer.data(), static_cast<int>(buffer.size()));
-  return std::wstring(buffer.data());
-}
+std::wstring MainWindow::MessageText() const { return WindowText(Control(kIdTxtMsg)); }
 
 void MainWindow::ClearMessage() {
   HWND message = Control(kIdTxtMsg);

@@ -1,8 +1,6 @@
 // The status line's window: it hosts the bar and has it repaint on every paint and resize.
 #include "app/StatusHost.h"
 
-#include <vector>
-
 namespace parvox {
 
 HWND StatusHost::Create(HWND parent, int x, int y, int width, int height, HFONT font,
@@ -24,12 +22,7 @@ void StatusHost::SetText(const std::wstring& text) {
   if (bar_.PanelCount() > 0) bar_.PanelText(1, text);
 }
 
-std::wstring StatusHost::Text() const {
-  int length = GetWindowTextLengthW(Handle());
-  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
-  GetWindowTextW(Handle(), buffer.data(), length + 1);
-  return std::wstring(buffer.data());
-}
+std::wstring StatusHost::Text() const { return WindowText(Handle()); }
 
 LRESULT StatusHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

@@ -6,8 +6,7 @@
 #include <ole2.h>
 
 #include "app/MainWindow.h"
-#include "app/MessageLoop.h"
-#include "settings/AppState.h"
+#include "components/ModulePath.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -18,7 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   if (!mainWindow.Create(commandLine, parvox::CurrentModulePath())) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    parvox::DispatchProgramMessage(mainWindow.Handle(), message);
+    parvox::DispatchFormMessage(message);
   }
   return static_cast<int>(message.wParam);
 }

@@ -68,9 +68,7 @@ ClassAndStyle ClassFor(ControlKind kind) {
 
 // What a static control's text needs at its width, drawn as the control draws it, in twips.
 TextNeed MeasureLabel(size_t index, HWND label, int width, int dpi) {
-  int length = GetWindowTextLengthW(label);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(label, text.data(), length + 1)));
+  std::wstring text = WindowText(label);
   if (text.empty()) return {index, 0, 0};
   WindowDC dc(label);
   ScopedSelectObject font(dc.Get(),
@@ -85,6 +83,14 @@ TextNeed MeasureLabel(size_t index, HWND label, int width, int dpi) {
 }
 
 }  // namespace
+
+void DispatchFormMessage(MSG& message) {
+  HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  if (dynamic_cast<Form*>(Window::FromHandle(root)) != nullptr && IsDialogMessageW(root, &message))
+    return;
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
 
 HWND Form::Item(int id) const {
   auto found = items_.find(id);
@@ -236,19 +242,17 @@ void Form::AddToolTip(HWND control, const wchar_t* text) {
   SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void Form::SetIcon(int id, HICON icon) {
-  SendMessageW(Item(id), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+void Form::SetIcon(int id, int resource) {
+  icons_.push_back(LoadIconResource(resource, 48));
+  SendMessageW(Item(id), STM_SETICON, reinterpret_cast<WPARAM>(icons_.back().Get()), 0);
 }
 
 void Form::RunModal() {
   if (owner_ != nullptr) EnableWindow(owner_, FALSE);
   ShowWindow(Handle(), SW_SHOW);
   MSG message{};
-  while (Handle() != nullptr && GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageW(Handle(), &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  while (Handle() != nullptr && GetMessageW(&message, nullptr, 0, 0) > 0)
+    DispatchFormMessage(message);
   if (message.message == WM_QUIT) PostQuitMessage(static_cast<int>(message.wParam));
 }
 

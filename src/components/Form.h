@@ -36,6 +36,11 @@ struct FormFrame {
   HWND owner;
 };
 
+// One step of every message loop of the program, modal ones included: the form a message is for
+// gets its keyboard navigation (Tab, Escape, Enter, arrow keys) first; anything else is
+// translated and dispatched.
+void DispatchFormMessage(MSG& message);
+
 class Form : public Window {
  public:
   HWND Item(int id) const;
@@ -56,7 +61,8 @@ class Form : public Window {
                         std::span<const ControlSpec> controls);
   // Closes and destroys the form.
   void EndForm();
-  void SetIcon(int id, HICON icon);
+  // Shows the program's icon `resource` (48 x 48) in the image control `id`; the form keeps it.
+  void SetIcon(int id, int resource);
   HFONT Font(bool bold) const { return bold ? boldFont_.Get() : font_.Get(); }
   // Moves the controls to `placed` (the table with other rectangles, as a resize rule makes
   // it), keeping the room made for the labels' texts.
@@ -91,6 +97,7 @@ class Form : public Window {
   std::map<int, HWND> items_;
   std::map<HWND, ControlKind> kinds_;
   std::vector<std::unique_ptr<MultiRule>> rules_;
+  std::vector<IconHandle> icons_;
   std::vector<TextNeed> textNeeds_;  // twips; indices into the table the form was created from
   int textGrowth_ = 0;               // twips
 };

@@ -13,8 +13,6 @@ constexpr wchar_t kRuleClass[] = L"ParvoxMultiRule";
 
 using PenHandle = UniqueHandle<HPEN, DeleteGdiObject>;
 
-int ToTwips(int pixels, int dpi) { return static_cast<int>(PixelsToTwips(pixels, dpi) + 0.5); }
-
 }  // namespace
 
 HWND MultiRule::Create(HWND parent, int id, int x, int y, int width, int height,
@@ -45,7 +43,8 @@ void MultiRule::Refresh() {
 void MultiRule::PlaceLines() {
   RECT client{};
   GetClientRect(Handle(), &client);
-  PlaceRuleLines(lines_, orientation_, ToTwips(client.right, dpi_), ToTwips(client.bottom, dpi_));
+  PlaceRuleLines(lines_, orientation_, PixelsToWholeTwips(client.right, dpi_),
+                 PixelsToWholeTwips(client.bottom, dpi_));
 }
 
 void MultiRule::DrawLine(HDC dc, const RuleLine& line, int systemColour) const {

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "components/AnsiText.h"
+#include "components/ModulePath.h"
 
 namespace parvox {
 namespace {
@@ -27,15 +28,7 @@ VisualStyleApi& CurrentApi() {
 // The executable's file name without folder and extension.
 const std::wstring& ExecutableBaseName() {
   static const std::wstring name = [] {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-      DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-      if (length < path.size()) {
-        path.resize(length);
-        break;
-      }
-      path.resize(path.size() * 2);
-    }
+    std::wstring path = CurrentModulePath();
     path.erase(0, path.find_last_of(L"\\/") + 1);
     size_t dot = path.rfind(L'.');
     if (dot != std::wstring::npos) path.erase(dot);

@@ -12,6 +12,10 @@ int TwipsToPixels(int twips, int dpi) {
 
 double PixelsToTwips(int pixels, int dpi) { return dpi <= 0 ? 0.0 : pixels * 1440.0 / dpi; }
 
+int PixelsToWholeTwips(int pixels, int dpi) {
+  return static_cast<int>(PixelsToTwips(pixels, dpi) + 0.5);
+}
+
 std::wstring TwipsText(double twips) {
   wchar_t text[64];
   std::swprintf(text, 64, L"%.4f", twips);

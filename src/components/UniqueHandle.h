@@ -47,8 +47,16 @@ struct FileHandle : UniqueHandle<HANDLE, CloseFileHandle, nullptr> {
   explicit FileHandle(HANDLE handle)
       : UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
 };
+// Events and other kernel objects that report failure as a null handle.
+using EventHandle = UniqueHandle<HANDLE, CloseFileHandle>;
 using RegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
 using IconHandle = UniqueHandle<HICON, DestroyIconHandle>;
+
+// An icon of the program's resources, at the size asked for.
+inline IconHandle LoadIconResource(int id, int pixels) {
+  return IconHandle(static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, pixels, pixels, 0)));
+}
 using FontHandle = UniqueHandle<HFONT, DeleteGdiObject>;
 using BitmapHandle = UniqueHandle<HBITMAP, DeleteGdiObject>;
 using GdiObject = UniqueHandle<HGDIOBJ, DeleteGdiObject>;

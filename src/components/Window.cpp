@@ -3,6 +3,13 @@
 
 namespace parvox {
 
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
 Window::~Window() {
   if (hwnd_ != nullptr) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -29,6 +36,14 @@ HWND Window::CreateWindowFor(const wchar_t* className, const wchar_t* caption, D
                              DWORD exStyle, int x, int y, int width, int height, HWND parent) {
   return CreateWindowExW(exStyle, className, caption, style, x, y, width, height, parent, nullptr,
                          GetModuleHandleW(nullptr), this);
+}
+
+Window* Window::FromHandle(HWND hwnd) {
+  if (hwnd == nullptr ||
+      reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != Procedure) {
+    return nullptr;
+  }
+  return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

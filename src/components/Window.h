@@ -4,7 +4,12 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace parvox {
+
+// A window's whole text.
+std::wstring WindowText(HWND window);
 
 class Window {
  public:
@@ -14,12 +19,14 @@ class Window {
   virtual ~Window();
 
   HWND Handle() const { return hwnd_; }
+  // The object behind one of the program's windows; nullptr for any other window.
+  static Window* FromHandle(HWND hwnd);
 
  protected:
   // Registers `className` once per process with the shared procedure.
   static void RegisterWindowClass(const wchar_t* className, HICON icon, HBRUSH background);
-  HWND CreateWindowFor(const wchar_t* className, const wchar_t* caption, DWORD style,
-                       DWORD exStyle, int x, int y, int width, int height, HWND parent);
+  HWND CreateWindowFor(const wchar_t* className, const wchar_t* caption, DWORD style, DWORD exStyle,
+                       int x, int y, int width, int height, HWND parent);
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // Called after WM_NCDESTROY: the handle is gone.
   virtual void OnDestroyed() {}

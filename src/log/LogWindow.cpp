@@ -4,8 +4,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "resource.h"
 
 namespace parvox {
@@ -86,7 +84,7 @@ void LogWindow::CreateLogo() {
 void LogWindow::Layout() {
   RECT client{};
   GetClientRect(Handle(), &client);
-  auto twips = [&](int pixels) { return static_cast<int>(PixelsToTwips(pixels, Dpi()) + 0.5); };
+  auto twips = [&](int pixels) { return PixelsToWholeTwips(pixels, Dpi()); };
   // The resize rule is written for the designed header; PlaceControls adds back the room made
   // for the header's text.
   int width = LogResizeWidth(twips(client.right));
@@ -120,10 +118,7 @@ void LogWindow::Clear() {
 
 std::wstring LogWindow::Text() {
   TakePendingLines();
-  HWND box = Control(LogControlId::kTxtLog);
-  std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(box)) + 1);
-  int copied = GetWindowTextW(box, buffer.data(), static_cast<int>(buffer.size()));
-  return std::wstring(buffer.data(), static_cast<size_t>(copied));
+  return WindowText(Control(LogControlId::kTxtLog));
 }
 
 void LogWindow::Show() {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "components/UniqueHandle.h"
 #include "network/UdpEndpoint.h"
 
 namespace parvox {
@@ -24,10 +25,7 @@ struct HostLookup::Shared {
   std::vector<Result> results;
   size_t workers = 0;
   bool abandoned = false;
-  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  ~Shared() {
-    if (ready != nullptr) CloseHandle(ready);
-  }
+  EventHandle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 namespace {
@@ -60,7 +58,7 @@ HostLookup::~HostLookup() {
   shared_->queue.clear();
 }
 
-HANDLE HostLookup::Event() const { return shared_->ready; }
+HANDLE HostLookup::Event() const { return shared_->ready.Get(); }
 
 void HostLookup::Start(size_t ticket, std::wstring name) {
   std::lock_guard<std::mutex> guard(shared_->lock);
@@ -80,7 +78,7 @@ void HostLookup::Start(size_t ticket, std::wstring name) {
       guard.lock();
       if (shared->abandoned) continue;
       shared->results.push_back({ticket, address});
-      SetEvent(shared->ready);
+      SetEvent(shared->ready.Get());
     }
     --shared->workers;
     guard.unlock();
@@ -90,7 +88,7 @@ void HostLookup::Start(size_t ticket, std::wstring name) {
 
 std::vector<HostLookup::Result> HostLookup::TakeResults() {
   std::lock_guard<std::mutex> guard(shared_->lock);
-  ResetEvent(shared_->ready);
+  ResetEvent(shared_->ready.Get());
   return std::exchange(shared_->results, {});
 }
 

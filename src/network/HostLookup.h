@@ -14,9 +14,6 @@
 
 namespace parvox {
 
-// A name that has not resolved after this long is taken for a user name.
-inline constexpr DWORD kHostLookupTimeoutMs = 2000;
-
 class HostLookup {
  public:
   struct Result {

@@ -6,7 +6,7 @@
 //   To = RecipientAddress::to, sends it unicast through a UdpEndpoint (UdpEndpoint.h) to a literal
 //   or "." at once and to a host name once HostLookup has an address for it, and, unless the
 //   address says otherwise, to every BroadcastDestinations() of ReadInterfaceTable(). It then
-//   waits up to 2 s on the endpoint's and the lookup's events with MsgWaitForMultipleObjectsEx,
+//   waits up to 2 s on the endpoint's and the lookup's events through the wait sources,
 //   feeds every decoded receipt to a DeliveryTracker (sending/DeliveryOutcome.h) together with
 //   each mailslot result, and logs DeliveryTracker::Lines().
 // - Receiving: the receiver opens a UdpEndpoint on the `Network Port` (one log line when the port

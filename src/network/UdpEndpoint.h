@@ -1,5 +1,5 @@
 // One UDP port for the network path: sends to any address and hands over what arrives, without
-// blocking; a message loop waits on Event() with MsgWaitForMultipleObjectsEx.
+// blocking; the wait sources (components/WaitSources.h) wait on Event() for the message loop.
 #pragma once
 
 #include <winsock2.h>

@@ -7,14 +7,10 @@
 
 namespace parvox {
 
-// What carried a message to this computer.
-enum class MessageRoute { kMailslot, kNetwork };
-
 struct IncomingMessage {
   std::wstring from;
   std::wstring to;
   std::wstring text;
-  MessageRoute route = MessageRoute::kMailslot;
   // Set by a transport whose datagrams carry the sender's own identity for a message: the same
   // id arriving by several routes is one message. The classic datagram has none.
   std::optional<std::uint64_t> messageId;

@@ -73,10 +73,4 @@ void MessageInbox::CountNotShown() {
   notice_->SetCount(++notShown_);
 }
 
-bool IsReceivedMessageWindow(HWND window) {
-  wchar_t name[32] = L"";
-  GetClassNameW(window, name, 32);
-  return wcscmp(name, L"ParvoxMessage") == 0 || wcscmp(name, L"ParvoxMoreMessages") == 0;
-}
-
 }  // namespace parvox

@@ -50,7 +50,4 @@ class MessageInbox {
   std::size_t notShown_ = 0;
 };
 
-// True for the windows of received messages, which the message loop gives dialog keys to.
-bool IsReceivedMessageWindow(HWND window);
-
 }  // namespace parvox

@@ -29,10 +29,9 @@ constexpr int kMaxFailuresInARow = 16;
 
 bool MessengerSlotReceiver::Start() {
   if (Running()) return true;
-  slot_.Reset(CreateMailslotW(kSlotPath, kMaxDatagram, MAILSLOT_WAIT_FOREVER, nullptr));
-  if (slot_.Get() == INVALID_HANDLE_VALUE) slot_.Reset(nullptr);
+  slot_ = FileHandle(CreateMailslotW(kSlotPath, kMaxDatagram, MAILSLOT_WAIT_FOREVER, nullptr));
+  DWORD error = GetLastError();  // before any other call can change it
   if (!Running()) {
-    DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS) {
       AppendLog(
           false,
@@ -133,7 +132,7 @@ void MessengerSlotReceiver::OnArrived() {
     roomInQueue_.notify_one();
     DatagramFields fields = SplitMessengerDatagram(*datagram);
     inbox_.Receive(IncomingMessage{FromAnsi(fields.from), FromAnsi(fields.to),
-                                   FromAnsi(fields.text), MessageRoute::kMailslot, std::nullopt});
+                                   FromAnsi(fields.text), std::nullopt});
     // What is still queued keeps the event set, so the wait source brings the next turn.
     if (std::chrono::steady_clock::now() >= end) return;
   }

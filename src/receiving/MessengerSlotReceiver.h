@@ -35,8 +35,6 @@ class MessengerSlotReceiver {
   void ReadUntilStopped();
   void OnArrived();
 
-  using EventHandle = UniqueHandle<HANDLE, CloseFileHandle>;
-
   MessageInbox& inbox_;
   FileHandle slot_{nullptr};
   EventHandle arrived_;  // set while the queue holds datagrams or the reader failed

@@ -104,8 +104,8 @@ void NetworkReceiver::Accept(const NetworkEndpoint& source, const NetworkMessage
       {message.id, ToAnsi(identity_.computerName), ToAnsi(identity_.userName)});
   endpoint_->SendTo(source, receipt);
   if (!seen_.Remember(message.id)) return;
-  inbox_.Receive(IncomingMessage{FromAnsi(message.from), std::move(to), FromAnsi(message.text),
-                                 MessageRoute::kNetwork, message.id});
+  inbox_.Receive(
+      IncomingMessage{FromAnsi(message.from), std::move(to), FromAnsi(message.text), message.id});
 }
 
 }  // namespace parvox

@@ -18,8 +18,9 @@
 
 namespace parvox {
 
-// How long a send waits for receipts, and for its host names to resolve.
-inline constexpr DWORD kReceiptWaitMs = kHostLookupTimeoutMs;
+// How long a send waits for receipts, and for its host names to resolve: a name that has not
+// resolved by then is taken for a user name.
+inline constexpr DWORD kReceiptWaitMs = 2000;
 
 class NetworkSend {
  public:
@@ -69,7 +70,7 @@ class NetworkSend {
   std::vector<std::string> datagrams_;  // by recipient, kept for the unicast after a lookup
   std::unordered_map<uint64_t, size_t> byId_;
   DeliveryTracker tracker_;
-  UniqueHandle<HANDLE, CloseFileHandle> deadline_;
+  EventHandle deadline_;
   std::vector<HANDLE> waitingOn_;
 };
 

@@ -113,6 +113,7 @@ void SendCommand(SendHost& host) {
 }
 
 void SendViaWindows(SendHost& host) {
+  std::wstring text = host.MessageText();
   ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
     // No user, machine or domain name holds a double quote; one from a hand-edited file would
@@ -123,7 +124,7 @@ void SendViaWindows(SendHost& host) {
                                 L"double quote (\")."));
       return false;
     }
-    std::wstring parameters = NetSendParameters(address, type, host.MessageText());
+    std::wstring parameters = NetSendParameters(address, type, text);
     // Windows refuses a longer command line (the shell then reports nothing) and Wine cuts it
     // short: either way the recipient would not get the message that was typed.
     if (parameters.size() > kMaxNetParameterChars) {
@@ -140,17 +141,17 @@ void SendViaWindows(SendHost& host) {
 }
 
 void SendViaBroadcast(SendHost& host) {
-  NetworkSend& network = StartNetworkSend(host.NetworkEndpoint(), App().networkPort,
-                                          GetCurrentUserName(), host.MessageText());
+  std::wstring user = GetCurrentUserName(), text = host.MessageText();
+  NetworkSend& network = StartNetworkSend(host.NetworkEndpoint(), App().networkPort, user, text);
   DeliveryTracker& tracker = network.Tracker();
   ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
-    MailslotMessage message{GetCurrentUserName(), address, host.MessageText()};
+    MailslotMessage message{user, address, text};
     std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
     bool broadcast = IsBroadcastRecipient(address, type);
     size_t recipient = network.AddRecipient(address, broadcast);
     // Windows drops a longer broadcast without telling the sender: refuse it here and say why.
-    if (size_t bytes = DatagramBytes(message);
-        !message.Text.empty() && broadcast && bytes > kMaxBroadcastDatagramBytes) {
+    if (size_t bytes = broadcast && !text.empty() ? DatagramBytes(message) : 0;
+        bytes > kMaxBroadcastDatagramBytes) {
       tracker.SetMailslotLine(
           recipient, {ErrorLine(address, TooLong(L"a broadcast to a domain", bytes, L"bytes",
                                                  kMaxBroadcastDatagramBytes)),
@@ -162,8 +163,9 @@ void SendViaBroadcast(SendHost& host) {
     if (std::optional<OutcomeLine> line = MailslotOnlyLine(address, message, result)) {
       tracker.SetMailslotLine(recipient, std::move(*line));
     } else {
-      tracker.SetMailslotResult(recipient, result == kMailslotSent,
-                                SendFailureReason(error, SystemErrorText(error)));
+      tracker.SetMailslotResult(
+          recipient, result == kMailslotSent,
+          SendFailureReason(error, error != 0 ? SystemErrorText(error) : L""));
     }
     return true;  // every recipient was tried, and the log says how each went
   });

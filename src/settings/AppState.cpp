@@ -1,8 +1,6 @@
 // Start-up settings: where the files are, which options are on, and the keys they live under.
 #include "settings/AppState.h"
 
-#include <windows.h>
-
 #include <array>
 
 #include "components/NumericText.h"
@@ -73,21 +71,6 @@ void LoadSettings(const std::wstring& modulePath) {
   app.networkPort = ParsePort(ReadSetting(SettingId::kNetworkPort)).value_or(kDefaultNetworkPort);
   // Asked after the reads, so that both describe the same attempt.
   app.settingsRead = IniFileReadable(app.settingsFilePath);
-}
-
-std::wstring CurrentModulePath() {
-  // Long paths: grow the buffer until the whole path fits.
-  std::wstring modulePath(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length =
-        GetModuleFileNameW(nullptr, modulePath.data(), static_cast<DWORD>(modulePath.size()));
-    if (length < modulePath.size()) {
-      modulePath.resize(length);
-      break;
-    }
-    modulePath.resize(modulePath.size() * 2);
-  }
-  return modulePath;
 }
 
 }  // namespace parvox

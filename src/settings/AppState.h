@@ -58,7 +58,5 @@ void WriteSetting(SettingId id, const std::wstring& text);
 
 // Builds the paths from the executable's full path and reads the option flags and the port.
 void LoadSettings(const std::wstring& modulePath);
-// The full path of the running executable.
-std::wstring CurrentModulePath();
 
 }  // namespace parvox

@@ -82,9 +82,7 @@ int BoolToCheckValue(bool value) { return value ? 1 : 0; }
 bool SettingsDialog::Open(HWND owner) {
   if (!CreateDialogForm(owner, L"ParvoxSettings", L"Settings", 6345, 5580, kSettingsLayout))
     return false;
-  logo_.Reset(static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0)));
-  SetIcon(kImgLogo, logo_.Get());
+  SetIcon(kImgLogo, IDI_APP);
   for (auto [box, setting] : kOptionBoxes) {
     CheckDlgButton(Handle(), box,
                    BoolToCheckValue(App().*Setting(setting).flag) ? BST_CHECKED : BST_UNCHECKED);

@@ -33,7 +33,6 @@ class SettingsDialog : public Form {
 
  private:
   void Save();
-  IconHandle logo_;
 };
 
 // 1 for true, 0 for false: the check box value and the stored text of an option.

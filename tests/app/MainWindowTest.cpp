@@ -16,7 +16,6 @@ namespace {
 using MainWindowTest = test::MainWindowTest;
 using test::ClickItem;
 using test::PumpMessages;
-using test::WindowText;
 
 const char kTwoEntries[] =
     "[Addresses]\r\nTotal=2\r\nAddress[00001]=ADDRESS=pc1|DESCRIPTION=a|TYPE=0\r\n"

@@ -20,7 +20,6 @@ namespace parvox {
 namespace {
 
 using StartupTest = test::MainWindowTest;
-using test::WindowText;
 
 TEST_F(StartupTest, FirstStartWithoutSettingsFile) {
   Start();

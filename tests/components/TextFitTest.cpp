@@ -19,7 +19,6 @@ namespace parvox {
 namespace {
 
 using test::ClickItem;
-using test::WindowText;
 using TextFitTest = test::MainWindowTest;
 
 constexpr wchar_t kDpiVariable[] = L"PARVOX_TEXT_FIT_DPI";

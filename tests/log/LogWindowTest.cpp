@@ -9,25 +9,15 @@
 #include <string>
 
 #include "components/ScreenDpi.h"
+#include "components/Window.h"
 #include "log/Log.h"
 #include "log/LogLayout.h"
+#include "support/MainWindowFixture.h"
 
 namespace parvox {
 namespace {
 
-void PumpMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
-std::wstring WindowText(HWND window) {
-  wchar_t buffer[512] = L"";
-  GetWindowTextW(window, buffer, 512);
-  return buffer;
-}
+using test::PumpMessages;
 
 HWND Item(int id) { return GetDlgItem(LogWindowHandle(), id); }
 bool Visible() { return IsWindowVisible(LogWindowHandle()) != FALSE; }

@@ -10,7 +10,7 @@
 
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryEditor.h"
-#include "app/MessageLoop.h"
+#include "components/Form.h"
 #include "components/ListViewChecks.h"
 #include "log/Log.h"
 #include "receiving/MessagePopup.h"
@@ -25,7 +25,6 @@ namespace {
 
 using namespace std::string_literals;
 using test::PumpMessages;
-using test::WindowText;
 
 bool WriteDatagram(const std::string& bytes) {
   HANDLE slot = CreateFileW(L"\\\\.\\mailslot\\messngr", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -98,7 +97,7 @@ class ReceiveTest : public test::MainWindowTest {
   }
   void Key(HWND control, WORD key) {
     MSG down{control, WM_KEYDOWN, key, 1};
-    DispatchProgramMessage(window->Handle(), down);
+    DispatchFormMessage(down);
     PumpMessages();
   }
 };

@@ -42,7 +42,7 @@ TEST_F(SettingsDialogTest, SaveWritesAllFiveAndAppliesAtOnce) {
   WithDialog(
       kSettingsClass, [&] { Command(kMSettings); },
       [&](HWND dialog) {
-        EXPECT_EQ(test::WindowText(dialog), L"Settings");
+        EXPECT_EQ(WindowText(dialog), L"Settings");
         for (int box : {SettingsDialog::kChkStartWithWindows, SettingsDialog::kChkStartMinimised,
                         SettingsDialog::kChkEscapeMinimises, SettingsDialog::kChkInternalSend}) {
           EXPECT_FALSE(Checked(dialog, box)) << box;

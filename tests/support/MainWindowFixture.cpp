@@ -3,7 +3,7 @@
 
 #include <commctrl.h>
 
-#include "app/MessageLoop.h"
+#include "components/Form.h"
 #include "components/MessageBoxSeam.h"
 #include "network/UdpEndpoint.h"
 #include "sending/NetworkDelivery.h"
@@ -32,12 +32,6 @@ void PumpMessages() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-}
-
-std::wstring WindowText(HWND window) {
-  std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(window)) + 1);
-  GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
-  return buffer.data();
 }
 
 void ClickItem(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
@@ -130,14 +124,12 @@ void MainWindowTest::PressKey(HWND control, WORD key, bool ctrl, bool shift, boo
   state[VK_SHIFT] = shift ? 0x80 : 0;
   state[VK_MENU] = alt ? 0x80 : 0;
   SetKeyboardState(state);
-  HWND main = window->Handle();
   auto route = [&](MSG message) {
-    DispatchProgramMessage(main, message);
+    DispatchFormMessage(message);
     // What the key-down led to (a typed character, a posted close) runs through the loop too.
     MSG queued;
     while (PeekMessageW(&queued, nullptr, 0, 0, PM_REMOVE)) {
-      if (queued.message != WM_QUIT)
-        DispatchProgramMessage(IsWindow(main) ? main : nullptr, queued);
+      if (queued.message != WM_QUIT) DispatchFormMessage(queued);
     }
   };
   route(MSG{control, WM_KEYDOWN, key, 0x00000001});

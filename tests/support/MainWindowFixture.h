@@ -2,9 +2,8 @@
 // boxes answered by the test.
 #pragma once
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <functional>
@@ -23,7 +22,6 @@ void WaitForReceipts();
 // A UDP port nothing listens on right now, for a test's `Network Port`: no other Parvox on this
 // machine then answers what the test sends.
 uint16_t FreeUdpPort();
-std::wstring WindowText(HWND window);
 // Clicks a button of a dialog as the user would (BM_CLICK).
 void ClickItem(HWND dialog, int id);
 
