@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "network/NetworkAddress.h"
+#include "sending/SendText.h"
 
 namespace parvox {
 size_t DeliveryTracker::AddRecipient(std::wstring address, uint64_t messageId) {
@@ -55,7 +56,7 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
   }
   if (recipient.mailslotLine) return *recipient.mailslotLine;
   if (recipient.mailslotSent) return {L"Message successfully sent to " + address + L".", false};
-  std::wstring text = L"Error sending message to " + address + L". They may not be online.";
+  std::wstring text = SendErrorLine(address, L"They may not be online.");
   if (!recipient.failureReason.empty()) text += L" " + recipient.failureReason;
   return {text, true};
 }
@@ -63,8 +64,7 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
 std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes) {
   switch (error) {
     case EncodeError::kTextTooLong:
-      return L"The message is too long for the network (" + std::to_wstring(textBytes) +
-             L" bytes; at most " + std::to_wstring(kMaxNetworkTextBytes) + L").";
+      return TooLongReason(L"the network", textBytes, L"bytes", kMaxNetworkTextBytes);
     case EncodeError::kNameTooLong:
       return L"The address or the sender's name is too long for the network (at most " +
              std::to_wstring(kMaxNetworkNameBytes) + L" bytes).";

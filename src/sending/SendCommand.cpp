@@ -26,16 +26,6 @@ namespace {
 constexpr wchar_t kUnconvertible[] =
     L"The message could not be converted to the system's code page, so it was not sent.";
 
-std::wstring ErrorLine(const std::wstring& address, const std::wstring& reason) {
-  return L"Error sending message to " + address + L". " + reason;
-}
-
-std::wstring TooLong(const std::wstring& path, size_t size, const std::wstring& unit,
-                     size_t limit) {
-  return L"The message is too long for " + path + L" (" + std::to_wstring(size) + L" " + unit +
-         L"; at most " + std::to_wstring(limit) + L").";
-}
-
 // A long walk still answers other programs, repaints and takes the receipts that are coming
 // in, so none is dropped by a full socket; the user's input waits until the walk is done.
 constexpr ULONGLONG kAnswerEveryMs = 20;
@@ -81,13 +71,13 @@ std::optional<OutcomeLine> MailslotOnlyLine(const std::wstring& address,
       return OutcomeLine{L"There was no message to send to " + address + L".", true};
     case kMailslotFailed:
       if (size_t bytes = DatagramBytes(message); bytes > kMaxDatagramBytes) {
-        return OutcomeLine{ErrorLine(address, TooLong(L"the built-in protocol", bytes, L"bytes",
-                                                      kMaxDatagramBytes)),
+        return OutcomeLine{SendErrorLine(address, TooLongReason(L"the built-in protocol", bytes,
+                                                                L"bytes", kMaxDatagramBytes)),
                            true};
       }
       return std::nullopt;
     case kMailslotUnconvertible:
-      return OutcomeLine{ErrorLine(address, kUnconvertible), true};
+      return OutcomeLine{SendErrorLine(address, kUnconvertible), true};
     case kMailslotSent:
       return std::nullopt;
     default:  // a short write is counted but not reported
@@ -119,21 +109,21 @@ void SendViaWindows(SendHost& host) {
     // No user, machine or domain name holds a double quote; one from a hand-edited file would
     // close the quotes around the name and add arguments of its own to the NET command.
     if (address.find(L'"') != std::wstring::npos) {
-      AppendLog(true, ErrorLine(address,
-                                L"A user, machine or domain name cannot contain a "
-                                L"double quote (\")."));
+      AppendLog(true, SendErrorLine(address,
+                                    L"A user, machine or domain name cannot contain a "
+                                    L"double quote (\")."));
       return false;
     }
     std::wstring parameters = NetSendParameters(address, type, text);
     // Windows refuses a longer command line (the shell then reports nothing) and Wine cuts it
     // short: either way the recipient would not get the message that was typed.
     if (parameters.size() > kMaxNetParameterChars) {
-      AppendLog(true, ErrorLine(address, TooLong(L"the NET command", parameters.size(),
-                                                 L"characters", kMaxNetParameterChars)));
+      AppendLog(true, SendErrorLine(address, TooLongReason(L"the NET command", parameters.size(),
+                                                           L"characters", kMaxNetParameterChars)));
       return false;
     }
     if (!ShellOpen(L"NET", parameters, L"", host.Owner())) {
-      AppendLog(true, ErrorLine(address, kUnconvertible));
+      AppendLog(true, SendErrorLine(address, kUnconvertible));
       return false;
     }
     return true;
@@ -153,8 +143,8 @@ void SendViaBroadcast(SendHost& host) {
     if (size_t bytes = broadcast && !text.empty() ? DatagramBytes(message) : 0;
         bytes > kMaxBroadcastDatagramBytes) {
       tracker.SetMailslotLine(
-          recipient, {ErrorLine(address, TooLong(L"a broadcast to a domain", bytes, L"bytes",
-                                                 kMaxBroadcastDatagramBytes)),
+          recipient, {SendErrorLine(address, TooLongReason(L"a broadcast to a domain", bytes,
+                                                           L"bytes", kMaxBroadcastDatagramBytes)),
                       true});
       return true;
     }

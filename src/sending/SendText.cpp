@@ -48,4 +48,14 @@ std::string AssembleDatagram(std::string_view from, std::string_view to, std::st
   return datagram;
 }
 
+std::wstring SendErrorLine(const std::wstring& address, const std::wstring& reason) {
+  return L"Error sending message to " + address + L". " + reason;
+}
+
+std::wstring TooLongReason(const std::wstring& path, size_t size, const std::wstring& unit,
+                           size_t limit) {
+  return L"The message is too long for " + path + L" (" + std::to_wstring(size) + L" " + unit +
+         L"; at most " + std::to_wstring(limit) + L").";
+}
+
 }  // namespace parvox

@@ -33,6 +33,12 @@ bool IsBroadcastRecipient(const std::wstring& address, const std::wstring& type)
 // own description of it (used for the codes without a sentence of their own); empty for 0.
 std::wstring SendFailureReason(unsigned long errorCode, std::wstring systemText);
 
+// "Error sending message to ADDRESS. REASON": a recipient's line in the log when it got nothing.
+std::wstring SendErrorLine(const std::wstring& address, const std::wstring& reason);
+// "The message is too long for PATH (SIZE UNIT; at most LIMIT)."
+std::wstring TooLongReason(const std::wstring& path, size_t size, const std::wstring& unit,
+                           size_t limit);
+
 // From NUL To NUL Text NUL NUL, from texts already in the ANSI code page.
 std::string AssembleDatagram(std::string_view from, std::string_view to, std::string_view text);
 
