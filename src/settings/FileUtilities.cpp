@@ -27,7 +27,7 @@ std::wstring& AddTrailingBackslash(std::wstring& path) {
 
 bool FileExists(const std::wstring& path) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(path.c_str(), &found);
+  HANDLE search = FindFirstFileW(ExtendedLengthPath(path).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
   return true;
@@ -45,8 +45,9 @@ void DeleteFileUnlessSmaller(const std::wstring& path, std::int32_t minimumSize)
 bool IsDirectoryWritable(std::wstring& folder) {
   AddTrailingBackslash(folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring probe = folder + L"parvox-write-test-" + std::to_wstring(GetCurrentProcessId()) +
-                         L"-" + std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt) +
+    std::wstring probe = ExtendedLengthPath(folder) + L"parvox-write-test-" +
+                         std::to_wstring(GetCurrentProcessId()) + L"-" +
+                         std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt) +
                          L".tmp";
     FileHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

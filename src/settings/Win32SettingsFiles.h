@@ -1,10 +1,16 @@
 // The settings engine's file operations on the Win32 file API.
 #pragma once
 
+#include <string>
+
 #include "components/AnsiText.h"
 #include "settings/IniStore.h"
 
 namespace parvox {
+
+// The "\\?\" form of the full path, free of MAX_PATH: a path that is just short enough to read
+// must also save, although the temporary name beside it is longer.
+std::wstring ExtendedLengthPath(const std::wstring& path);
 
 class Win32SettingsFiles : public SettingsFileSystem {
  public:
