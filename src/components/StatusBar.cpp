@@ -6,6 +6,7 @@
 
 #include "components/AnsiText.h"
 #include "components/ModulePath.h"
+#include "components/ScreenDpi.h"
 
 namespace parvox {
 namespace {
@@ -393,12 +394,7 @@ void StatusBar::Font(HFONT font) {
   MeasureBarHeight();
 }
 
-int StatusBar::Height() const {
-  HDC screen = GetDC(nullptr);
-  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return HeightInTwips(barHeight_, dpi);
-}
+int StatusBar::Height() const { return HeightInTwips(barHeight_, ScreenDpi()); }
 
 void StatusBar::GetPanelRect(const PanelRef& which, int& left, int& top, int& right,
                              int& bottom) const {

@@ -41,6 +41,7 @@ inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
 inline void DestroyImageListHandle(HIMAGELIST images) { ImageList_Destroy(images); }
 inline void DestroyMenuHandle(HMENU menu) { DestroyMenu(menu); }
+inline void DeleteDCHandle(HDC dc) { DeleteDC(dc); }
 
 // CreateFile reports failure as INVALID_HANDLE_VALUE, not as a null handle.
 struct FileHandle : UniqueHandle<HANDLE, CloseFileHandle, nullptr> {
@@ -60,6 +61,8 @@ inline IconHandle LoadIconResource(int id, int pixels) {
 using FontHandle = UniqueHandle<HFONT, DeleteGdiObject>;
 using BitmapHandle = UniqueHandle<HBITMAP, DeleteGdiObject>;
 using GdiObject = UniqueHandle<HGDIOBJ, DeleteGdiObject>;
+// A memory device context (CreateCompatibleDC).
+using MemoryDC = UniqueHandle<HDC, DeleteDCHandle>;
 using ImageListHandle = UniqueHandle<HIMAGELIST, DestroyImageListHandle>;
 // A menu destroys its submenus with it.
 using MenuHandle = UniqueHandle<HMENU, DestroyMenuHandle>;

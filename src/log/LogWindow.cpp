@@ -68,15 +68,13 @@ bool LogWindow::Create() {
 }
 
 void LogWindow::CreateLogo() {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  logo_.Reset(CreateCompatibleBitmap(screen, kLogoPixels, kLogoPixels));
-  ReleaseDC(nullptr, screen);
+  WindowDC screen(nullptr);
+  MemoryDC dc(CreateCompatibleDC(screen.Get()));
+  logo_.Reset(CreateCompatibleBitmap(screen.Get(), kLogoPixels, kLogoPixels));
   {
-    ScopedSelectObject selected(dc, logo_.Get());
-    DrawLogo(dc);
+    ScopedSelectObject selected(dc.Get(), logo_.Get());
+    DrawLogo(dc.Get());
   }
-  DeleteDC(dc);
   SendMessageW(Control(LogControlId::kImgLogo), STM_SETIMAGE, IMAGE_BITMAP,
                reinterpret_cast<LPARAM>(logo_.Get()));
 }
