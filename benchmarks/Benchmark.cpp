@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "support/IsolatedNetwork.h"
+
 namespace parvox::bench {
 
 LARGE_INTEGER Now() {
@@ -139,6 +141,7 @@ int wmain(int argc, wchar_t** argv) {
         std::string(reinterpret_cast<const char*>(&figures), sizeof figures));
     return 0;
   }
+  parvox::test::RequireIsolatedNetwork("parvox_bench");
   parvox::bench::Table table;
   // "network" runs only the network path's rows.
   if (argc != 2 || std::wstring(argv[1]) != L"network") {

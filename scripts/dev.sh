@@ -30,6 +30,7 @@ install_missing() {
   # Checked by path: a stand-in convert that reads no X screenshots may come first on PATH.
   [ -x /usr/bin/convert ] || missing+=(imagemagick)
   command -v python3 >/dev/null || missing+=(python3)
+  command -v ip >/dev/null || missing+=(iproute2)
   [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
   if [ ${#missing[@]} -gt 0 ]; then
     log "installing: ${missing[*]}"
@@ -129,32 +130,83 @@ cmd_run() {
   wait "$program"
 }
 
+# Tests and benchmarks send broadcasts and look up names that exist nowhere. They run in a
+# network namespace of their own that holds loopback and one simulated subnet, 192.0.2.0/24 (a
+# documentation range), on a veth pair whose far end stays in the same namespace: a broadcast
+# gets a real subnet to go to, and nothing reaches the machine's own network or name server.
+TEST_SUBNET_ADDRESS=192.0.2.1/24
+
+# Runs "$@" (a function of this script) in that namespace: as root a plain network namespace,
+# otherwise one inside a user namespace. Never falls back to the real network.
+in_test_network() {
+  local unshare=(unshare --net)
+  [ "$(id -u)" -eq 0 ] || unshare=(unshare --map-root-user --net)
+  if ! "${unshare[@]}" true 2>/dev/null; then
+    log "cannot create a private network namespace (${unshare[*]} failed)."
+    log "The tests and benchmarks send to the network and run only inside one: run them as root,"
+    log "or allow unprivileged user namespaces (sysctl kernel.unprivileged_userns_clone=1)."
+    exit 1
+  fi
+  # Wine creates sockets in its server: one left running outside would send from there.
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  "${unshare[@]}" "$0" __in-test-network "$@"
+}
+
+set_up_test_network() {
+  ip link set lo up
+  ip link add pvxtest0 type veth peer name pvxtest1
+  ip address add "$TEST_SUBNET_ADDRESS" dev pvxtest0
+  ip link set pvxtest0 up
+  ip link set pvxtest1 up
+  # The proof that nothing leaves: no interface but these, no route but theirs.
+  local names routes
+  names=$(ip -o link show | awk -F': ' '{print $2}' | sed 's/@.*//' | sort | tr '\n' ' ')
+  routes=$(ip -4 route show | grep -v "^192\.0\.2\.0/24 " || true)
+  if [ "$names" != "lo pvxtest0 pvxtest1 " ] || [ -n "$routes" ]; then
+    log "the test network is not isolated: interfaces $names, routes $routes"
+    exit 1
+  fi
+  log "in a network namespace of its own: loopback and $TEST_SUBNET_ADDRESS, no route out"
+}
+
+run_win_tests() {
+  with_display
+  (cd "$WIN" && ctest --output-on-failure)
+}
+
 cmd_test() {
   install_missing
   log "native build (AddressSanitizer + UBSan)"
   build_native
-  (cd "$NATIVE" && ctest --output-on-failure)
+  in_test_network run_native_tests
   fuzz_smoke
   log "Windows build"
   build_win
   wine_env
-  with_display
-  (cd "$WIN" && ctest --output-on-failure)
+  in_test_network run_win_tests
 }
+
+run_native_tests() { (cd "$NATIVE" && ctest --output-on-failure); }
+
+run_e2e() { (cd "$WIN" && ctest -R '^e2e$' --output-on-failure --verbose); }
 
 # The journey starts its own Xvfb and uses a Wine prefix of its own (made on first use).
 cmd_e2e() {
   install_missing
   build_win
-  (cd "$WIN" && ctest -R '^e2e$' --output-on-failure --verbose)
+  in_test_network run_e2e
+}
+
+run_bench() {
+  with_display
+  wine "$WIN/benchmarks/parvox_bench.exe" "$@"
 }
 
 cmd_bench() {
   install_missing
   build_win
   wine_env
-  with_display
-  wine "$WIN/benchmarks/parvox_bench.exe" "$@"
+  in_test_network run_bench "$@"
 }
 
 apt_install() {
@@ -242,6 +294,7 @@ cmd_dist() {
 }
 
 case "${1:-}" in
+  __in-test-network) shift; set_up_test_network; "$@" ;;
   run) shift; cmd_run "$@" ;;
   test) shift; cmd_test "$@" ;;
   bench) shift; cmd_bench "$@" ;;

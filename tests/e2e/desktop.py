@@ -71,12 +71,13 @@ class Display:
 class Wine:
     """A Wine prefix of the journey's own, so its desktop and tray live on our display."""
 
-    def __init__(self, prefix, display, restart=True):
+    def __init__(self, prefix, display, restart=True, user_env=None):
         self.prefix = prefix
         env = dict(os.environ)
         env.pop("LC_ALL", None)
         env.update(WINEPREFIX=prefix, WINEARCH="win64", WINEDEBUG="-all", DISPLAY=display,
-                   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=", LANG="en_US.UTF-8")
+                   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=", LANG="en_US.UTF-8",
+                   **(user_env or {}))
         self.env = env
         if restart:
             self.server("-k")  # a server left from another display would put the tray there
@@ -106,19 +107,23 @@ class Wine:
         user = pwd.getpwuid(os.getuid()).pw_name
         return os.path.join(self.prefix, "drive_c", "users", user, "Desktop")
 
+    def command(self, *args):
+        """The command line that runs a program of this prefix."""
+        return list(args)
+
     def run(self, *args, check=True, capture=False):
         # Output only when read: a process Wine starts in the background would inherit the pipe
         # and keep it open long after the command ended.
         output = subprocess.PIPE if capture else subprocess.DEVNULL
-        return subprocess.run(["wine", *args], env=self.env, check=check, stdout=output,
-                              stderr=subprocess.DEVNULL)
+        return subprocess.run(self.command("wine", *args), env=self.env, check=check,
+                              stdout=output, stderr=subprocess.DEVNULL)
 
     def start(self, *args, cwd=None, env=None):
-        return subprocess.Popen(["wine", *args], env={**self.env, **(env or {})}, cwd=cwd,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return subprocess.Popen(self.command("wine", *args), env={**self.env, **(env or {})},
+                                cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def server(self, flag):
-        subprocess.run(["wineserver", flag], env=self.env, check=False)
+        subprocess.run(self.command("wineserver", flag), env=self.env, check=False)
 
     @staticmethod
     def windows_path(path):
@@ -214,8 +219,9 @@ class Probe:
     """Runs WindowProbe.exe once and talks to it through its standard input and output."""
 
     def __init__(self, wine, exe):
-        self.process = subprocess.Popen(["wine", exe], env=wine.env, stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.process = subprocess.Popen(wine.command("wine", exe), env=wine.env,
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL)
 
     def ask(self, command):
         try:

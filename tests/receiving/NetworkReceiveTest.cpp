@@ -1,5 +1,5 @@
 // The network path for real on loopback: a running Parvox answers what is addressed to it and
-// ignores the rest, and two parvox.exe processes exchange a message and its receipt.
+// ignores the rest. Several parvox.exe on a network are the office-network test's (tests/lan).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,14 +9,11 @@
 #include "app/MainLayout.h"
 #include "components/AnsiText.h"
 #include "log/Log.h"
-#include "log/LogLayout.h"
-#include "network/LocalInterfaces.h"
 #include "network/NetworkAddress.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "sending/MailslotSender.h"
 #include "support/MainWindowFixture.h"
-#include "support/TempFolder.h"
 
 namespace parvox {
 namespace {
@@ -168,127 +165,6 @@ TEST_F(NetworkReceiveTest, AFloodFromOneSourceIsLimitedWithOneLine) {
   EXPECT_LT(receipts.size(), kFlood);
   EXPECT_EQ(Count(log, L"Message from peer"), receipts.size()) << "what is answered is shown";
   EXPECT_LE(Popups(), 10u);
-}
-
-// One parvox.exe from a folder of its own, with its own settings file.
-class RunningParvox {
- public:
-  explicit RunningParvox(const std::string& settings) {
-    std::wstring exe = folder.File(L"parvox.exe");
-    std::string built = PARVOX_EXE;
-    std::wstring source = L"Z:" + std::wstring(built.begin(), built.end());
-    for (wchar_t& c : source) c = c == L'/' ? L'\\' : c;
-    CopyFileW(source.c_str(), exe.c_str(), FALSE);
-    test::WriteBytes(folder.File(L"Address Book.ini"), settings);
-    STARTUPINFOW startup{sizeof startup};
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    started_ = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              folder.Path().c_str(), &startup, &process_);
-  }
-  ~RunningParvox() {
-    if (!started_) return;
-    if (HWND main = Main()) PostMessageW(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) {
-      TerminateProcess(process_.hProcess, 1);
-    }
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-  }
-  DWORD Id() const { return started_ ? process_.dwProcessId : 0; }
-  HWND Main() const {
-    std::vector<HWND> windows = WindowsOf(Id(), L"ParvoxMain");
-    return windows.empty() ? nullptr : windows[0];
-  }
-  std::wstring LogText() const {
-    std::vector<HWND> logs = WindowsOf(Id(), L"ParvoxLog");
-    HWND text = nullptr;
-    if (!logs.empty()) {
-      EnumChildWindows(
-          logs[0],
-          [](HWND child, LPARAM found) -> BOOL {
-            if (GetDlgCtrlID(child) != static_cast<int>(LogControlId::kTxtLog)) return TRUE;
-            *reinterpret_cast<HWND*>(found) = child;
-            return FALSE;
-          },
-          reinterpret_cast<LPARAM>(&text));
-    }
-    // WM_GETTEXT itself: GetWindowText does not ask another process's controls.
-    std::wstring content(65536, L'\0');
-    content.resize(static_cast<size_t>(
-        SendMessageW(text, WM_GETTEXT, content.size(), reinterpret_cast<LPARAM>(content.data()))));
-    return text != nullptr ? content : std::wstring();
-  }
-
-  test::TempFolder folder;
-
- private:
-  bool started_ = false;
-  PROCESS_INFORMATION process_{};
-};
-
-template <typename Done>
-bool WaitUntil(Done done) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(20)) {
-    if (done()) return true;
-  }
-  return done();
-}
-
-TEST(TwoPrograms, ExchangeAMessageAndItsReceipt) {
-  // A user name is found by a broadcast on this computer's subnets; loopback has none.
-  if (BroadcastDestinations(ReadInterfaceTable()).empty()) {
-    GTEST_SKIP() << "needs an IPv4 network interface besides loopback";
-  }
-  const uint16_t senderPort = test::FreeUdpPort();
-  uint16_t receiverPort = test::FreeUdpPort();
-  while (receiverPort == senderPort) receiverPort = test::FreeUdpPort();
-  const std::string user = ToAnsi(GetCurrentUserName());
-  std::string to = ":";
-  to.append(std::to_string(receiverPort));
-  RunningParvox receiver("[Settings]\r\nNetwork Port=" + std::to_string(receiverPort) + "\r\n");
-  ASSERT_TRUE(WaitUntil([&] { return receiver.Main() != nullptr; }));
-  const std::string entries[] = {"127.0.0.1" + to, user + to, "nobody-here" + to};
-  std::string book = "[Addresses]\r\nTotal=3\r\n";
-  std::string ticked;
-  for (int i = 0; i < 3; ++i) {
-    book.append("Address[0000").append(std::to_string(i + 1)).append("]=ADDRESS=");
-    book.append(entries[i]).append("|DESCRIPTION=x|TYPE=0\r\n");
-    ticked.append(i > 0 ? "|" : "").append(entries[i]);
-  }
-  book.append("[Settings]\r\nInternal Send=1\r\nNetwork Port=").append(std::to_string(senderPort));
-  book.append("\r\nLast Selected=").append(ticked).append("\r\n");
-  // Ticked at start-up through the stored selection: another process's list cannot be ticked.
-  RunningParvox sender(book);
-  ASSERT_TRUE(WaitUntil([&] { return sender.Main() != nullptr; }));
-  HWND main = sender.Main();
-  SendMessageW(GetDlgItem(main, kIdTxtMsg), WM_SETTEXT, 0,
-               reinterpret_cast<LPARAM>(L"Over the network"));
-  PostMessageW(main, WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(main, kIdCmdSend)));
-
-  // Nobody answers for the third: its line comes when the wait for receipts is over.
-  ASSERT_TRUE(WaitUntil([&] { return sender.LogText().find(L"nobody") != std::wstring::npos; }))
-      << ToAnsi(sender.LogText());
-  std::wstring log = sender.LogText();
-  // The receiver started first and owns the mailslot, which the sender's first line says.
-  ASSERT_EQ(log.rfind(L"Messages sent to this computer cannot be shown here", 0), 0u);
-  log.erase(0, log.find(L"\r\n") + 2);
-  const std::wstring delivered =
-      L"Message delivered to " + GetCurrentUserName() + L" (" + ComputerName() + L").\r\n";
-  const std::wstring wideTo(to.begin(), to.end());
-  EXPECT_EQ(log.substr(0, 2 * delivered.size()), delivered + delivered) << "address, user name";
-  EXPECT_EQ(
-      log.substr(2 * delivered.size())
-          .rfind(L"Error sending message to nobody-here" + wideTo + L". They may not be online.",
-                 0),
-      0u)
-      << ToAnsi(log);
-  std::vector<HWND> popups = WindowsOf(receiver.Id(), L"ParvoxMessage");
-  ASSERT_EQ(popups.size(), 2u);
-  wchar_t caption[256] = L"";
-  SendMessageW(popups[0], WM_GETTEXT, 256, reinterpret_cast<LPARAM>(caption));
-  EXPECT_EQ(caption, L"Message from " + GetCurrentUserName());
-  EXPECT_EQ(Count(receiver.LogText(), L"Message from"), 2u);
 }
 
 }  // namespace

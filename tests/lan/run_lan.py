@@ -1,0 +1,247 @@
+#!/usr/bin/env python3
+"""The office-network test: the real parvox.exe on four computers, three on one switch and one
+behind a router (see office.py), driven from outside with the keyboard and mouse as a person
+would, and checked by what each screen shows, each sender's log and what crossed the wire.
+Exits 77 (skipped) where it cannot build namespaces: it needs root, or a kernel that lets a
+user namespace have them."""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from office import BRANCH, FLOOR, PORT, Office, Seat  # noqa: E402
+from desktop import Failure, screenshot, wait_equal, wait_until  # noqa: E402
+
+SKIPPED = 77
+LIST, MESSAGE, SEND = 1001, 1008, 1010
+WIRE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wire.py")
+
+SEATS = [Seat("PCA", "alice", FLOOR, 10), Seat("PCB", "bob", FLOOR, 11),
+         Seat("PCC", "carol", FLOOR, 12), Seat("PCD", "dave", BRANCH, 10)]
+# Each computer's address book: (address, type); the built-in sender is on everywhere.
+BOOKS = {"PCA": [("bob", 0), ("WORKGROUP", 1), ("pcc", 0), ("pcd", 0)],
+         "PCB": [], "PCC": [("alice", 0)], "PCD": [("pca", 0)]}
+
+
+def book(entries):
+    lines = ["[Addresses]", f"Total={len(entries)}"]
+    lines += [f"Address[{i:05d}]=ADDRESS={a}|DESCRIPTION=colleague|TYPE={t}"
+              for i, (a, t) in enumerate(entries, 1)]
+    return "\r\n".join(lines + ["[Settings]", "Internal Send=1", ""])
+
+
+def isolate_or_skip():
+    """`ip netns` needs root and a writable /run. Elsewhere the test runs in a mount namespace of
+    its own with a fresh /run, in a user namespace too for a developer who is not root."""
+    if os.environ.get("PARVOX_LAN_NAMESPACE"):
+        subprocess.run(["mount", "-t", "tmpfs", "tmpfs", "/run"], check=True)
+        return
+    if os.geteuid() == 0 and os.access("/run", os.W_OK):
+        return
+    flags = ["--mount"] if os.geteuid() == 0 else ["--map-root-user", "--mount", "--net"]
+    if subprocess.run(["unshare", *flags, "true"], stderr=subprocess.DEVNULL).returncode != 0:
+        print("lan: skipped: building the office's network namespaces needs root, or a kernel "
+              "that allows unprivileged user namespaces", file=sys.stderr)
+        sys.exit(SKIPPED)
+    os.execvpe("unshare", ["unshare", *flags, sys.executable, *sys.argv],
+               {**os.environ, "PARVOX_LAN_NAMESPACE": "1"})
+
+
+class OfficeTest:
+    def __init__(self, args):
+        self.args = args
+        self.work = tempfile.mkdtemp(prefix="parvox-lan-")
+        self.office = Office(SEATS, self.work, args.parvox, args.probe, args.prefixes)
+
+    # ---- a person at a computer ---------------------------------------------------------------
+
+    def close_popups(self, at):
+        """Clicks OK on every received message and notice in front of the main window."""
+        pc = self.office[at]
+        ok = {"ParvoxMessage": 101, "ParvoxMoreMessages": 100}
+
+        def first():
+            return next((w for w in pc.probe.desktop().windows if w.cls in ok and w.visible), None)
+        while (popup := first()) is not None:
+            pc.input.click(popup.child(control_id=ok[popup.cls]).rect.centre)
+            wait_until(f"a pop-up on {at} to close",
+                       lambda: all(w.hwnd != popup.hwnd for w in pc.probe.desktop().windows))
+
+    def send(self, at, recipients, text):
+        """Ticks exactly `recipients` in the address list, types `text` and clicks Send."""
+        self.close_popups(at)
+        pc = self.office[at]
+        main = pc.main()
+        address_list = main.child(control_id=LIST).hwnd
+
+        def rows():
+            return [(r.texts[0], r.checked) for r in pc.probe.list_rows(address_list)[1]]
+        for row in pc.probe.list_rows(address_list)[1]:
+            if row.checked != (row.texts[0] in recipients):
+                # Select the row, then Space ticks it, as on the keyboard.
+                pc.input.click(row.rect.centre)
+                wait_until(f"the row {row.texts[0]!r} selected on {at}", lambda: any(
+                    r.selected and r.index == row.index
+                    for r in pc.probe.list_rows(address_list)[1]))
+                pc.input.key("space")
+        wait_equal(f"the ticks on {at}", rows, [(a, a in recipients) for a, _ in rows()])
+        pc.input.click(main.child(control_id=MESSAGE).rect.centre)
+        pc.input.key("ctrl+Home", "ctrl+shift+End")  # what the box held goes with the first key
+        pc.input.type(text)
+        wait_equal(f"the message on {at}", lambda: pc.main().child(control_id=MESSAGE).text, text)
+        pc.input.click(main.child(control_id=SEND).rect.centre)
+
+    def wait_log_line(self, at, start):
+        """The first line of `at`'s log that starts with `start`."""
+        def line():
+            lines = self.office[at].log_text().split("\r\n")
+            return next((entry for entry in lines if entry.startswith(start)), None)
+        return wait_until(f"{at}'s log line {start!r}", line)
+
+    def shown_on(self, text):
+        return sorted(name for name, pc in self.office.computers.items() if text in pc.popups())
+
+    def capture(self, at):
+        """Starts recording the UDP datagrams to Parvox's port that reach `at`'s network card."""
+        process = self.office[at].exec_in_netns(sys.executable, WIRE, "capture", "eth0",
+                                                str(PORT), stdout=subprocess.PIPE, text=True)
+        if process.stdout.readline().strip() != "ready":
+            raise Failure(f"the capture on {at} did not start")
+        return process
+
+    @staticmethod
+    def captured(process):
+        time.sleep(0.5)  # a datagram still on its way
+        process.terminate()
+        return [tuple(line.split()) for line in process.communicate()[0].splitlines()]
+
+    # ---- scenarios -----------------------------------------------------------------------------
+
+    def start_every_parvox(self):
+        for name, entries in BOOKS.items():
+            self.office[name].start_parvox(book(entries))
+        for name in BOOKS:
+            wait_until(f"Parvox's main window on {name}", self.office[name].main, timeout=90)
+
+    def user_name_reaches_only_that_user(self):
+        self.send("PCA", ["bob"], "For bob only")
+        self.wait_log_line("PCA", "Message delivered to bob (PCB).")
+        wait_equal("the computers showing bob's message", lambda: self.shown_on("For bob only"),
+                   ["PCB"])
+
+    def workgroup_reaches_the_floor_only(self):
+        self.send("PCA", ["WORKGROUP"], "Everyone on the floor")
+        line = self.wait_log_line("PCA", "Message delivered to WORKGROUP on ")
+        for who in ("alice (PCA)", "bob (PCB)", "carol (PCC)"):
+            if who not in line:
+                raise Failure(f"{who} missing from {line!r}")
+        if not line.startswith("Message delivered to WORKGROUP on 3 computers: "):
+            raise Failure(f"the workgroup's line: {line!r}")
+        wait_equal("the computers showing the workgroup's message",
+                   lambda: self.shown_on("Everyone on the floor"), ["PCA", "PCB", "PCC"])
+
+    def host_name_by_unicast(self):
+        wire = self.capture("PCC")
+        self.send("PCA", ["pcc"], "Straight to pcc")
+        self.wait_log_line("PCA", "Message delivered to carol (PCC).")
+        wait_equal("the computers showing pcc's message", lambda: self.shown_on("Straight to pcc"),
+                   ["PCC"])
+        arrived = self.captured(wire)
+        if (f"{FLOOR}.10", f"{FLOOR}.12") not in arrived:
+            raise Failure(f"no datagram addressed to PCC itself; PCC's card saw {arrived}")
+
+    def sources_behind_the_router_are_ignored(self):
+        """The README: datagrams from outside this computer's own subnets are ignored."""
+        wire = self.capture("PCA")
+        self.send("PCD", ["pca"], "From the branch")
+        self.wait_log_line("PCD", "Error sending message to pca. They may not be online.")
+        arrived = self.captured(wire)
+        if (f"{BRANCH}.10", f"{FLOOR}.10") not in arrived:
+            raise Failure(f"PCD's message never reached PCA's card, which saw {arrived}")
+        expect_equal("the computers showing the branch's message", self.shown_on("From the branch"),
+                     [])
+
+    def flood_leaves_the_others_answering(self):
+        flood = self.office["PCB"].exec_in_netns(sys.executable, WIRE, "flood", f"{FLOOR}.10",
+                                                 str(PORT), "20000")
+        try:
+            self.send("PCC", ["alice"], "Still heard")
+            self.wait_log_line("PCC", "Message delivered to alice (PCA).")
+        finally:
+            flood.wait(timeout=60)
+        self.wait_log_line("PCA", f"Too many messages from {FLOOR}.11")
+        self.wait_log_line("PCA", "Message from carol to alice on ")
+
+    def closed_parvox_is_not_reached(self):
+        pcc = self.office["PCC"]
+        pcc.input.xdotool("search", "--name", "^Parvox v0.60$", "windowfocus", "--sync")
+        pcc.input.shortcut("alt", "F4")
+        pcc.program.wait(timeout=30)
+        self.send("PCA", ["pcc"], "Anyone at pcc?")
+        line = self.wait_log_line("PCA", "Error sending message to pcc. They may not be online.")
+        if "delivered" in self.office["PCA"].log_text().split(line)[-1]:
+            raise Failure("a closed Parvox was reported as reached")
+        wait_until("PCA's log to come up", lambda: self.office["PCA"].log_window().visible)
+
+    def run(self):
+        steps = [self.start_every_parvox, self.user_name_reaches_only_that_user,
+                 self.workgroup_reaches_the_floor_only, self.host_name_by_unicast,
+                 self.sources_behind_the_router_are_ignored,
+                 self.flood_leaves_the_others_answering, self.closed_parvox_is_not_reached]
+        for step in steps:
+            started = time.monotonic()
+            step()
+            print(f"lan: {step.__name__.replace('_', ' ')}: passed in "
+                  f"{time.monotonic() - started:.1f} s", flush=True)
+
+    def keep_evidence(self):
+        os.makedirs(self.args.output, exist_ok=True)
+        for name, pc in self.office.computers.items():
+            try:
+                screenshot(pc.display.name, os.path.join(self.args.output, f"{name}.png"))
+                with open(os.path.join(self.args.output, f"{name}-log.txt"), "w") as f:
+                    f.write(pc.log_text())
+            except Exception as error:  # evidence is best effort; the failure is reported
+                print(f"no evidence from {name}: {error}", file=sys.stderr)
+
+    def close(self):
+        self.office.close()
+        subprocess.run(["rm", "-rf", self.work], check=False)
+
+
+def expect_equal(what, actual, expected):
+    if actual != expected:
+        raise Failure(f"{what}: expected {expected!r}, got {actual!r}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--parvox", required=True, help="parvox.exe to test")
+    parser.add_argument("--probe", required=True, help="WindowProbe.exe")
+    parser.add_argument("--prefixes", required=True, help="folder of the computers' Wine prefixes")
+    parser.add_argument("--output", required=True, help="folder for the evidence of a failure")
+    args = parser.parse_args()
+    isolate_or_skip()
+    subprocess.run(["rm", "-rf", args.output], check=False)
+    test = OfficeTest(args)
+    try:
+        test.run()
+    except Exception:
+        traceback.print_exc()
+        test.keep_evidence()
+        print(f"lan: FAILED; evidence in {args.output}", file=sys.stderr)
+        return 1
+    finally:
+        test.close()
+    print("lan: all scenarios passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
