@@ -57,7 +57,11 @@ class OfficeTest:
     def __init__(self, args):
         self.args = args
         self.work = tempfile.mkdtemp(prefix="parvox-lan-")
-        self.office = Office(SEATS, self.work, args.parvox, args.probe, args.prefixes)
+        try:
+            self.office = Office(SEATS, self.work, args.parvox, args.probe, args.prefixes)
+        except BaseException:  # the office has taken itself down; its folder goes too
+            subprocess.run(["rm", "-rf", self.work], check=False)
+            raise
 
     # ---- a person at a computer ---------------------------------------------------------------
 
