@@ -14,6 +14,11 @@ class Failure(Exception):
     pass
 
 
+def expect(what, actual, expected):
+    if actual != expected:
+        raise Failure(f"{what}: expected {expected!r}, got {actual!r}")
+
+
 def wait_until(what, probe_fn, timeout=20.0, interval=0.1):
     """Polls probe_fn until it returns something true and returns that; fails naming `what`."""
     deadline = time.monotonic() + timeout

@@ -19,8 +19,8 @@ import traceback
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import (Display, Failure, Input, Probe, Wine, screenshot,  # noqa: E402
-                     wait_equal, wait_until)
+from desktop import (Display, Failure, Input, Probe, Wine, expect,  # noqa: E402
+                     screenshot, wait_equal, wait_until)
 
 TITLE = "Parvox v0.60"
 SETTINGS_FILE = "Address Book.ini"
@@ -54,11 +54,6 @@ BOOK_OF_TWO = (
     b"[Addresses]\r\nTotal=2\r\n"
     b"Address[00001]=ADDRESS=.|DESCRIPTION=This machine|TYPE=0\r\n"
     b"Address[00002]=ADDRESS=WORKGROUP|DESCRIPTION=Everyone = the whole workgroup|TYPE=1\r\n")
-
-
-def expect(what, actual, expected):
-    if actual != expected:
-        raise Failure(f"{what}: expected {expected!r}, got {actual!r}")
 
 
 def ini_section(data, section):

@@ -15,7 +15,7 @@ from dataclasses import dataclass
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from desktop import Display, Failure, Input, Probe, Wine, wait_until  # noqa: E402
+from desktop import Display, Input, Probe, Wine  # noqa: E402
 
 FLOOR, BRANCH = "198.51.100", "203.0.113"
 PORT = 42165

@@ -7,6 +7,7 @@ user namespace have them."""
 
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -16,7 +17,7 @@ import traceback
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from office import BRANCH, FLOOR, PORT, Office, Seat  # noqa: E402
-from desktop import Failure, screenshot, wait_equal, wait_until  # noqa: E402
+from desktop import Failure, expect, screenshot, wait_equal, wait_until  # noqa: E402
 
 SKIPPED = 77
 LIST, MESSAGE, SEND = 1001, 1008, 1010
@@ -60,7 +61,7 @@ class OfficeTest:
         try:
             self.office = Office(SEATS, self.work, args.parvox, args.probe, args.prefixes)
         except BaseException:  # the office has taken itself down; its folder goes too
-            subprocess.run(["rm", "-rf", self.work], check=False)
+            shutil.rmtree(self.work, ignore_errors=True)
             raise
 
     # ---- a person at a computer ---------------------------------------------------------------
@@ -168,8 +169,7 @@ class OfficeTest:
         arrived = self.captured(wire)
         if (f"{BRANCH}.10", f"{FLOOR}.10") not in arrived:
             raise Failure(f"PCD's message never reached PCA's card, which saw {arrived}")
-        expect_equal("the computers showing the branch's message", self.shown_on("From the branch"),
-                     [])
+        expect("the computers showing the branch's message", self.shown_on("From the branch"), [])
 
     def flood_leaves_the_others_answering(self):
         flood = self.office["PCB"].exec_in_netns(sys.executable, WIRE, "flood", f"{FLOOR}.10",
@@ -216,12 +216,7 @@ class OfficeTest:
 
     def close(self):
         self.office.close()
-        subprocess.run(["rm", "-rf", self.work], check=False)
-
-
-def expect_equal(what, actual, expected):
-    if actual != expected:
-        raise Failure(f"{what}: expected {expected!r}, got {actual!r}")
+        shutil.rmtree(self.work, ignore_errors=True)
 
 
 def main():
@@ -232,7 +227,7 @@ def main():
     parser.add_argument("--output", required=True, help="folder for the evidence of a failure")
     args = parser.parse_args()
     isolate_or_skip()
-    subprocess.run(["rm", "-rf", args.output], check=False)
+    shutil.rmtree(args.output, ignore_errors=True)
     test = OfficeTest(args)
     try:
         test.run()
