@@ -11,6 +11,7 @@
 #include "components/ListViewChecks.h"
 #include "components/WaitSources.h"
 #include "log/Log.h"
+#include "network/MessageIds.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "sending/MailslotSender.h"

@@ -12,7 +12,6 @@
 #include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
 #include "components/MessageBoxSeam.h"
-#include "components/NumericText.h"
 #include "components/Version.h"
 #include "settings/AppState.h"
 #include "settings/SettingsFile.h"
@@ -47,7 +46,7 @@ size_t FillList(HWND list, const IniDocument& book, long long total) {
     } else {
       record.clear();
     }
-    int image = TypeImageIndex(LeadingNumber(ParseField(record, L"TYPE", L"|", L"=", L"")));
+    int image = TypeImageIndex(EntryTypeOf(record));
     if (AppendAddressRow(list, ParseField(record, L"ADDRESS", L"|", L"=", L""),
                          ParseField(record, L"DESCRIPTION", L"|", L"=", L""), image, record) < 0) {
       throw std::runtime_error("the list refused entry " + std::to_string(i));

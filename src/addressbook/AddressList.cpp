@@ -84,10 +84,16 @@ void ReleaseRowTag(const NMLISTVIEW& deleted) {
   delete reinterpret_cast<std::wstring*>(deleted.lParam);
 }
 
-int TypeImageIndex(double typeValue) {
-  // Images: 0 information, 1 user or machine, 2 domain. Other types have no icon.
-  if (typeValue == 0.0) return 1;
-  if (typeValue == 1.0) return 2;
+int TypeImageIndex(EntryType type) {
+  // Images: 0 information, 1 user or machine, 2 domain.
+  switch (type) {
+    case EntryType::kUserOrMachine:
+      return 1;
+    case EntryType::kDomain:
+      return 2;
+    case EntryType::kOther:
+      break;
+  }
   return I_IMAGENONE;
 }
 

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "addressbook/EntryRecord.h"
+
 namespace parvox {
 
 // Adds a row at the end; the list owns the tag from then on (see ReleaseRowTag).
@@ -24,6 +26,6 @@ LPARAM RowParam(HWND list, int row);
 // Frees the tag of a row that the list is deleting (its LVN_DELETEITEM notification).
 void ReleaseRowTag(const NMLISTVIEW& deleted);
 // Image list index of an entry type's icon, or I_IMAGENONE for a type with no icon.
-int TypeImageIndex(double typeValue);
+int TypeImageIndex(EntryType type);
 
 }  // namespace parvox

@@ -9,7 +9,6 @@
 #include "addressbook/AddressBookStore.h"
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryRecord.h"
-#include "components/NumericText.h"
 #include "resource.h"
 
 namespace parvox {
@@ -118,11 +117,8 @@ bool EntryEditor::Open(HWND owner) {
   for (int box : {kTxtAddress, kTxtDescription})
     SubclassControl(Item(box), [this](const ControlMessage& call) { return TextBoxMessage(call); });
 
-  // A hand-edited TYPE that is empty or neither 0 nor 1 opens as "User or Machine".
-  int type = 0;
-  if (row >= 0 && LeadingNumber(ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"")) == 1.0)
-    type = 1;
-  SelectType(type);
+  // A hand-edited TYPE that is neither 0 nor 1 opens as "User or Machine".
+  SelectType(row >= 0 && EntryTypeOf(RowTag(list, row)) == EntryType::kDomain ? 1 : 0);
   SetWindowTextW(Item(kTxtAddress), request_.address.c_str());
   SetWindowTextW(Item(kTxtDescription), request_.description.c_str());
   SetFocus(Item(kTxtAddress));
@@ -154,7 +150,8 @@ void EntryEditor::Accept() {
   std::erase(address, L'|');
   std::erase(description, L'|');
   std::wstring type = std::to_wstring(SelectedType());
-  int image = TypeImageIndex(SelectedType());
+  int image =
+      TypeImageIndex(SelectedType() == 1 ? EntryType::kDomain : EntryType::kUserOrMachine);
   if (int row = request_.row; row < 0) {
     AppendAddressRow(list, address, description, image, NewEntryRecord(address, description, type));
   } else {

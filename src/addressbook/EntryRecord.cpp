@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "components/NumericText.h"
+
 namespace parvox {
 namespace {
 
@@ -81,6 +83,12 @@ std::wstring SetField(const std::wstring& record, const std::wstring& key,
     joined += fields[i];
   }
   return joined;
+}
+
+EntryType EntryTypeOf(const std::wstring& record) {
+  double type = LeadingNumber(ParseField(record, L"TYPE", L"|", L"=", L""));
+  if (type == 0.0) return EntryType::kUserOrMachine;
+  return type == 1.0 ? EntryType::kDomain : EntryType::kOther;
 }
 
 std::wstring NewEntryRecord(const std::wstring& address, const std::wstring& description,

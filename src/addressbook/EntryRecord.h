@@ -23,6 +23,13 @@ std::wstring SetField(const std::wstring& record, const std::wstring& key,
                       const std::wstring& value, const std::wstring& delimiter,
                       const std::wstring& assigner);
 
+// What an entry is, read from its TYPE as a number: 0 (also an empty or non-numeric TYPE) a user
+// or machine, 1 a domain; any other number has no icon and is sent as a user or machine. The
+// icon, the editor and both send paths ask this one function, so a hand-edited "00" is the same
+// everywhere.
+enum class EntryType { kUserOrMachine, kDomain, kOther };
+EntryType EntryTypeOf(const std::wstring& record);
+
 // The record the entry editor stores for a new entry.
 std::wstring NewEntryRecord(const std::wstring& address, const std::wstring& description,
                             const std::wstring& type);

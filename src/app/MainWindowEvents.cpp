@@ -13,6 +13,7 @@
 #include "components/Version.h"
 #include "log/Log.h"
 #include "sending/SendCommand.h"
+#include "sending/SendText.h"
 #include "settings/AppState.h"
 #include "settings/BackupRestore.h"
 #include "settings/SettingsDialog.h"
@@ -203,7 +204,16 @@ void MainWindow::OnReply() {
   } else {
     SetForegroundWindow(Handle());
   }
-  if (TickOnlyAddress(AddressList(), address) == 0) AddEntryFor(*this, address);
+  if (TickOnlyAddress(AddressList(), address) == 0) {
+    // A stranger chooses the From: one that names a share or a web folder is not offered as an
+    // address, since a send would open it.
+    if (!IsMailslotTargetName(address)) {
+      SetStatusText(L"The sender's name " + address +
+                    L" cannot receive mailslot messages, so it was not filled in.");
+      address.clear();
+    }
+    AddEntryFor(*this, address);
+  }
   SetFocus(Control(kIdTxtMsg));
 }
 

@@ -24,7 +24,8 @@ TwipRect AbsoluteTwips(std::span<const ControlSpec> table, const ControlSpec& co
 }
 
 bool IsTextLabel(ControlKind kind) {
-  return kind == ControlKind::kLabel || kind == ControlKind::kHeaderLabel ||
+  return kind == ControlKind::kLabel || kind == ControlKind::kBreakingLabel ||
+         kind == ControlKind::kHeaderLabel ||
          kind == ControlKind::kHeaderTitle;
 }
 

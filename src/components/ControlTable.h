@@ -13,6 +13,8 @@ enum class ControlKind {
   kHeaderLabel,  // text on the white band
   kHeaderTitle,  // bold text on the white band
   kLabel,        // wrapping text
+  kBreakingLabel,  // wrapping text that may hold a stranger's words: a long one breaks, rather
+                   // than widening the window
   kImage,        // a 48 x 48 icon (on the header band)
   kBitmap,       // a picture drawn by the window (on the header band)
   kFrame,        // captioned group box

@@ -41,6 +41,8 @@ ClassAndStyle ClassFor(ControlKind kind) {
       return {WC_STATICW, SS_ICON | SS_REALSIZEIMAGE | SS_CENTERIMAGE, 0};
     case ControlKind::kBitmap:
       return {WC_STATICW, SS_BITMAP | SS_CENTERIMAGE, 0};
+    case ControlKind::kBreakingLabel:
+      return {WC_STATICW, kLabelStyle | SS_EDITCONTROL, 0};
     case ControlKind::kFrame:
       return {WC_BUTTONW, BS_GROUPBOX, 0};
     case ControlKind::kOption:
@@ -67,7 +69,7 @@ ClassAndStyle ClassFor(ControlKind kind) {
 }
 
 // What a static control's text needs at its width, drawn as the control draws it, in twips.
-TextNeed MeasureLabel(size_t index, HWND label, int width, int dpi) {
+TextNeed MeasureLabel(size_t index, HWND label, ControlKind kind, int width, int dpi) {
   std::wstring text = WindowText(label);
   if (text.empty()) return {index, 0, 0};
   WindowDC dc(label);
@@ -75,7 +77,8 @@ TextNeed MeasureLabel(size_t index, HWND label, int width, int dpi) {
                           reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
   RECT extent{0, 0, width, 0};
   DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent,
-            DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+            DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX |
+                (kind == ControlKind::kBreakingLabel ? DT_EDITCONTROL : 0));
   // Rounded up, so the pixels the twips come back to are never fewer.
   auto twips = [dpi](LONG pixels) { return static_cast<int>((pixels * 1440 + dpi - 1) / dpi); };
   // A width only when a word is wider than the label: a wrapping text takes the width it gets.
@@ -154,7 +157,7 @@ void Form::MakeRoomForLabels(std::span<const ControlSpec> controls, const FormFr
     HWND label = Item(controls[i].id);
     if (label == nullptr || !IsTextLabel(controls[i].kind)) continue;
     int width = ToPixels(AbsoluteTwips(controls, controls[i])).width;
-    textNeeds_.push_back(MeasureLabel(i, label, width, dpi_));
+    textNeeds_.push_back(MeasureLabel(i, label, controls[i].kind, width, dpi_));
   }
   if (textNeeds_.empty()) return;  // the controls stand where the table put them
   PlaceControls(controls);

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "resource.h"
 
 namespace parvox {
@@ -96,21 +98,47 @@ void LogWindow::Append(const std::wstring& text) {
   bool first = pending_.empty();
   pending_ += text;
   pending_ += L"\r\n";
-  if (first && !PostMessageW(Handle(), kTakePendingLines, 0, 0)) TakePendingLines();
+  if (pending_.size() > kMaxLogChars) {
+    TakePendingLines();  // the waiting lines are bounded too
+  } else if (first && !PostMessageW(Handle(), kTakePendingLines, 0, 0)) {
+    TakePendingLines();
+  }
 }
 
 void LogWindow::TakePendingLines() {
   if (pending_.empty()) return;
   HWND box = Control(LogControlId::kTxtLog);
-  LRESULT end = GetWindowTextLengthW(box);
-  SendMessageW(box, EM_SETSEL, end, end);
-  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+  if (shownChars_ + pending_.size() > kMaxLogChars) {
+    DropOldestLines(box);
+  } else {
+    LRESULT end = GetWindowTextLengthW(box);
+    SendMessageW(box, EM_SETSEL, end, end);
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+    shownChars_ += pending_.size();
+  }
   SendMessageW(box, EM_SCROLLCARET, 0, 0);
   pending_.clear();
 }
 
+// Keeps the newest three quarters of the ceiling, whole lines only, so that the box is rewritten
+// once per quarter of a megabyte of lines rather than for every line.
+void LogWindow::DropOldestLines(HWND box) {
+  std::wstring text = WindowText(box) + pending_;
+  size_t cut = text.size() - std::min(text.size(), kMaxLogChars / 4 * 3);
+  size_t lineStart = text.find(L"\r\n", cut);
+  cut = lineStart == std::wstring::npos ? text.size() : lineStart + 2;
+  std::wstring kept = L"(Older lines were removed to keep the log under " +
+                      std::to_wstring(kMaxLogChars) + L" characters.)\r\n";
+  kept.append(text, cut);
+  SetWindowTextW(box, kept.c_str());
+  shownChars_ = kept.size();
+  LRESULT end = static_cast<LRESULT>(kept.size());
+  SendMessageW(box, EM_SETSEL, end, end);
+}
+
 void LogWindow::Clear() {
   pending_.clear();
+  shownChars_ = 0;
   SetWindowTextW(Control(LogControlId::kTxtLog), L"");
 }
 

@@ -20,8 +20,10 @@ class LogWindow : public Form {
   bool Create();
 
   // Adds `text` and a line break at the end, and scrolls to it; the text box takes the line
-  // once the current turn of the message loop is over (Text and Show see it at once).
+  // once the current turn of the message loop is over (Text and Show see it at once). The log
+  // keeps at most kMaxLogChars: past that the oldest lines go, and one line at the top says so.
   void Append(const std::wstring& text);
+  static constexpr size_t kMaxLogChars = 1000000;
   void Clear();
   std::wstring Text();
   // Brings the window up, restored if it was minimised; it has no owner.
@@ -37,9 +39,11 @@ class LogWindow : public Form {
   void CreateLogo();
   void Layout();
   void TakePendingLines();
+  void DropOldestLines(HWND box);
 
   BitmapHandle logo_;
   std::wstring pending_;  // appended lines the text box has not taken yet
+  size_t shownChars_ = 0;  // what the text box holds
 };
 
 }  // namespace parvox

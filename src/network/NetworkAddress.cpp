@@ -111,6 +111,17 @@ IpAddress Unmapped(const IpAddress& address) {
   return v4;
 }
 
+bool IsLinkLocal(const IpAddress& address) {
+  return address.family == Family::kV6 && address.bytes[0] == 0xFE &&
+         (address.bytes[1] & 0xC0) == 0x80;
+}
+
+// The host part of `address` in a subnet of `prefixLength` bits: 0 for the network address,
+// all ones for the broadcast.
+uint32_t Ipv4HostPart(const IpAddress& address, unsigned prefixLength) {
+  return Ipv4Value(address) & (0xFFFFFFFFu >> prefixLength);
+}
+
 bool SamePrefix(const IpAddress& a, const IpAddress& b, unsigned prefixLength) {
   for (unsigned bit = 0; bit < prefixLength; bit += 8) {
     unsigned bits = std::min(8u, prefixLength - bit);
@@ -214,10 +225,15 @@ RecipientAddress ParseRecipientAddress(std::wstring_view address) {
       if (!port) return {};
       recipient.port = *port;
     }
-    std::optional<IpAddress> literal = ParseIpv6(host);
-    if (!literal) return {};
-    recipient.literal = *literal;
-    recipient.kind = Kind::kLiteral;
+    if (std::optional<IpAddress> literal = ParseIpv6(host)) {
+      recipient.literal = *literal;
+      recipient.kind = Kind::kLiteral;
+    } else if (size_t zone = host.find(L'%'); zone != std::wstring_view::npos && zone > 0 &&
+                                              ParseIpv6(host.substr(0, zone))) {
+      recipient.kind = Kind::kHostName;  // the resolver knows the zone's names and numbers
+    } else {
+      return {};
+    }
   } else if (std::count(address.begin(), address.end(), L':') >= 2) {
     // A bare IPv6 literal has no room for a port; one with a zone is left to the resolver.
     if (std::optional<IpAddress> literal = ParseIpv6(address)) {
@@ -247,6 +263,8 @@ RecipientAddress ParseRecipientAddress(std::wstring_view address) {
     }
   }
   recipient.to = host;
+  // An IPv4 address written as IPv6 goes out as the IPv4 it is; the IPv6 socket takes no IPv4.
+  if (recipient.kind == Kind::kLiteral) recipient.literal = Unmapped(recipient.literal);
   recipient.broadcast = recipient.kind == Kind::kHostName ||
                         (recipient.kind == Kind::kLiteral && !IsLoopback(recipient.literal));
   return recipient;
@@ -269,9 +287,7 @@ std::vector<IpAddress> BroadcastDestinations(const std::vector<InterfaceAddress>
 bool IsNearbySource(const IpAddress& source, const std::vector<InterfaceAddress>& interfaces) {
   IpAddress plain = Unmapped(source);
   if (IsLoopback(plain)) return true;
-  if (plain.family == Family::kV6 && plain.bytes[0] == 0xFE && (plain.bytes[1] & 0xC0) == 0x80) {
-    return true;
-  }
+  if (IsLinkLocal(plain)) return true;
   unsigned maxPrefix = plain.family == Family::kV4 ? 32 : 128;
   return std::any_of(interfaces.begin(), interfaces.end(), [&](const InterfaceAddress& entry) {
     // A prefix of 0 would make the whole world a neighbour: take it for the address alone.
@@ -279,6 +295,49 @@ bool IsNearbySource(const IpAddress& source, const std::vector<InterfaceAddress>
         entry.prefixLength == 0 ? maxPrefix : std::min<unsigned>(entry.prefixLength, maxPrefix);
     return entry.up && entry.address.family == plain.family &&
            SamePrefix(plain, entry.address, prefix);
+  });
+}
+
+bool IsUnfitSource(const IpAddress& source, const std::vector<InterfaceAddress>& interfaces) {
+  if (IsIpv4Mapped(source)) return true;
+  if (source.family == Family::kV6) {
+    IpAddress unspecified{Family::kV6, {}, 0};
+    return source.bytes[0] == 0xFF || std::equal(source.bytes.begin(), source.bytes.end(),
+                                                 unspecified.bytes.begin());
+  }
+  uint32_t value = Ipv4Value(source);
+  if (value == 0 || value == 0xFFFFFFFFu || (value >> 28) == 0xE) return true;
+  return std::any_of(interfaces.begin(), interfaces.end(), [&](const InterfaceAddress& entry) {
+    if (entry.address.family != Family::kV4 || entry.prefixLength == 0 || entry.prefixLength > 30)
+      return false;
+    uint32_t host = Ipv4HostPart(source, entry.prefixLength);
+    return SamePrefix(source, entry.address, entry.prefixLength) &&
+           (host == 0 || host == 0xFFFFFFFFu >> entry.prefixLength);
+  });
+}
+
+IpAddress SourceGroup(const IpAddress& source) {
+  IpAddress group = Unmapped(source);
+  if (group.family == Family::kV4) return group;
+  std::fill(group.bytes.begin() + 8, group.bytes.end(), uint8_t{0});
+  if (!IsLinkLocal(group)) group.scopeId = 0;
+  return group;
+}
+
+bool AnswersDestination(const IpAddress& source, const IpAddress& destination,
+                        const std::vector<InterfaceAddress>& interfaces) {
+  IpAddress plain = Unmapped(source), to = Unmapped(destination);
+  if (plain.family != to.family) return false;
+  if (plain.bytes == to.bytes) return true;
+  // A message to this computer's loopback is answered from any loopback address.
+  if (IsLoopback(plain) && IsLoopback(to)) return true;
+  if (to.family != Family::kV4) return false;
+  return std::any_of(interfaces.begin(), interfaces.end(), [&](const InterfaceAddress& entry) {
+    if (entry.address.family != Family::kV4 || entry.prefixLength == 0 || entry.prefixLength > 30)
+      return false;
+    bool isBroadcast = SamePrefix(to, entry.address, entry.prefixLength) &&
+                       Ipv4HostPart(to, entry.prefixLength) == 0xFFFFFFFFu >> entry.prefixLength;
+    return isBroadcast && SamePrefix(plain, entry.address, entry.prefixLength);
   });
 }
 

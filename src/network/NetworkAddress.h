@@ -68,4 +68,20 @@ std::vector<IpAddress> BroadcastDestinations(const std::vector<InterfaceAddress>
 // up. IPv4-mapped IPv6 sources count as IPv4.
 bool IsNearbySource(const IpAddress& source, const std::vector<InterfaceAddress>& interfaces);
 
+// True for a source no single computer sends from, so nothing it sends is taken or answered: the
+// unspecified address, multicast, 255.255.255.255, the network or broadcast address of one of
+// this computer's IPv4 subnets, and any IPv4-mapped IPv6 source (the IPv6 socket takes IPv6
+// only, so such a source is forged).
+bool IsUnfitSource(const IpAddress& source, const std::vector<InterfaceAddress>& interfaces);
+
+// The part of a source address that names one computer for the rate limits: an IPv4 address
+// whole, an IPv6 address by its /64 (the zone kept for link-local), since one computer may take
+// any number of addresses in its own /64.
+IpAddress SourceGroup(const IpAddress& source);
+
+// True when `source` may answer a message sent to `destination`: the same address, or for a
+// broadcast destination an address on that broadcast's subnet.
+bool AnswersDestination(const IpAddress& source, const IpAddress& destination,
+                        const std::vector<InterfaceAddress>& interfaces);
+
 }  // namespace parvox

@@ -2,7 +2,6 @@
 // byte, and no length inside it is trusted.
 #include "network/NetworkDatagram.h"
 
-#include <random>
 
 namespace parvox {
 namespace {
@@ -82,19 +81,6 @@ DecodedDatagram DecodeNetworkDatagram(std::string_view bytes) {
     return receipt;
   }
   return {};
-}
-
-uint64_t NewMessageId() {
-  // Seeded once from the system's entropy: asking it for every recipient costs more than the
-  // recipient's whole send.
-  thread_local std::mt19937_64 generator = [] {
-    std::random_device source;
-    std::seed_seq seed{source(), source(), source(), source()};
-    return std::mt19937_64(seed);
-  }();
-  uint64_t id = 0;
-  while (id == 0) id = generator();
-  return id;
 }
 
 }  // namespace parvox

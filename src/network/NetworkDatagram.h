@@ -2,7 +2,7 @@
 //
 // How the network path fits together (who calls what):
 // - Sending: for each ticked entry the Send command parses the address (NetworkAddress.h), gives
-//   the entry its own message id (NewMessageId), encodes one message (EncodeNetworkMessage) with
+//   the entry its own message id (NewMessageId, MessageIds.h), encodes one message (EncodeNetworkMessage) with
 //   To = RecipientAddress::to, sends it unicast through a UdpEndpoint (UdpEndpoint.h) to a literal
 //   or "." at once and to a host name once HostLookup has an address for it, and, unless the
 //   address says otherwise, to every BroadcastDestinations() of ReadInterfaceTable(). It then
@@ -65,8 +65,5 @@ std::string EncodeNetworkReceipt(const NetworkReceipt& receipt);
 // monostate for anything that is not exactly one well-formed datagram of this version.
 using DecodedDatagram = std::variant<std::monostate, NetworkMessage, NetworkReceipt>;
 DecodedDatagram DecodeNetworkDatagram(std::string_view bytes);
-
-// A random id, never 0.
-uint64_t NewMessageId();
 
 }  // namespace parvox

@@ -3,6 +3,7 @@
 
 #include <mswsock.h>
 
+#include <array>
 #include <cstring>
 
 namespace parvox {
@@ -133,7 +134,9 @@ std::optional<ReceivedDatagram> UdpEndpoint::Receive() {
   if (event_ == nullptr) return std::nullopt;
   // Reset before reading: whatever arrives after the last empty read signals the event again.
   WSAResetEvent(event_);
-  for (SOCKET socket : {v4_, v6_}) {
+  // The socket read first takes turns, so steady traffic on one cannot starve the other.
+  v6First_ = !v6First_;
+  for (SOCKET socket : v6First_ ? std::array{v6_, v4_} : std::array{v4_, v6_}) {
     if (socket == INVALID_SOCKET) continue;
     if (std::optional<ReceivedDatagram> datagram = ReceiveFrom(socket)) return datagram;
   }

@@ -50,6 +50,7 @@ class UdpEndpoint {
   SOCKET v6_ = INVALID_SOCKET;
   HANDLE event_ = nullptr;
   uint16_t port_ = 0;
+  bool v6First_ = false;
   std::string buffer_;
 };
 

@@ -51,7 +51,13 @@ bool DuplicateFilter::IsRepeat(const IncomingMessage& message, std::uint64_t now
   Forget(nowMs);
   // The content finds the copy that came by the mailslot, which carries no id; the id finds the
   // copy sent to another of this computer's names.
-  std::uint64_t keys[2] = {ContentKey(message), message.messageId.value_or(0)};
+  // The id's key holds From and Text too: a stranger who sends an id first cannot make the real
+  // message with that id pass for a repeat.
+  std::uint64_t idKey = kFnvOffset ^ message.messageId.value_or(0);
+  idKey *= kFnvPrime;
+  Mix(idKey, message.from);
+  Mix(idKey, message.text);
+  std::uint64_t keys[2] = {ContentKey(message), idKey};
   size_t count = message.messageId ? 2 : 1;
   bool repeat = false;
   for (size_t i = 0; i < count; ++i) {

@@ -17,9 +17,10 @@ class DuplicateFilter {
   // first), so a flood of different messages keeps the memory bounded.
   explicit DuplicateFilter(std::uint64_t windowMs = 2000, std::size_t capacity = 16384);
 
-  // True when the same message (the same id, or without one the same From, To and Text) was
-  // let through less than the window before `nowMs` (a message with an id is also a repeat of
-  // one with the same From, To and Text); otherwise remembers it and returns false.
+  // True when the same message (the same id, From and Text whatever its To, or without an id the
+  // same From, To and Text) was let through less than the window before `nowMs` (a message
+  // with an id is also a repeat of one with the same From, To and Text); otherwise remembers it
+  // and returns false.
   bool IsRepeat(const IncomingMessage& message, std::uint64_t nowMs);
 
  private:

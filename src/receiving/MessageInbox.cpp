@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "components/VisibleText.h"
 #include "log/Log.h"
 #include "receiving/ReceivedText.h"
 
@@ -24,11 +25,12 @@ std::wstring TimeText(const SYSTEMTIME& time) {
 }  // namespace
 
 void MessageInbox::Receive(IncomingMessage message) {
-  // Names show on one line; nothing in any field can act as anything but text.
-  message.from = SingleLineText(message.from);
-  message.to = SingleLineText(message.to);
+  // Names show on one line and at a bounded length; nothing in any field can act as anything
+  // but text.
+  message.from = ShownName(message.from);
+  message.to = ShownName(message.to);
   message.text = PlainText(message.text);
-  if (repeats_.IsRepeat(message, GetTickCount64())) return;
+  if (repeats_.IsRepeat(message, GetTickCount64()) || !WithinBudget()) return;
 
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -45,6 +47,24 @@ void MessageInbox::Receive(IncomingMessage message) {
                   [this](const std::wstring& from) { host_.ReplyTo(from); })) {
     popups_.push_back(std::move(popup));
   }
+}
+
+void MessageInbox::Notice(const std::wstring& line) {
+  if (WithinBudget()) AppendLog(false, line);
+}
+
+bool MessageInbox::WithinBudget() {
+  switch (budget_.Take(kBudget, GetTickCount64())) {
+    case TokenBucket::Verdict::kAccept:
+      return true;
+    case TokenBucket::Verdict::kRefuseWithNotice:
+      AppendLog(false,
+                L"Too many messages are arriving: further ones are ignored until fewer arrive.");
+      return false;
+    case TokenBucket::Verdict::kRefuse:
+      break;
+  }
+  return false;
 }
 
 void MessageInbox::ForgetClosedPopups() {

@@ -1,5 +1,6 @@
 // Where every received message goes, whatever carried it: repeats are dropped, each message
-// gets its line in the log, and up to ten at a time pop up; one notice counts the rest.
+// gets its line in the log, and up to ten at a time pop up; one notice counts the rest. One
+// budget for all of them, whatever their route and source, bounds the lines and pop-ups a second.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "network/RateLimits.h"
 #include "receiving/DuplicateFilter.h"
 #include "receiving/IncomingMessage.h"
 #include "receiving/MessagePopup.h"
@@ -35,6 +37,8 @@ class MessageInbox {
   MessageInbox& operator=(const MessageInbox&) = delete;
 
   void Receive(IncomingMessage message);
+  // A line about arrivals (a source that sends too much, say), within the same budget.
+  void Notice(const std::wstring& line);
   std::size_t OpenPopups();
   // The notice's window, or nullptr when it is not open.
   HWND NoticeWindow() const;
@@ -42,9 +46,14 @@ class MessageInbox {
  private:
   void ForgetClosedPopups();
   void CountNotShown();
+  bool WithinBudget();
+
+  // Generous for people writing to people, small enough that no flood fills the screen or log.
+  static constexpr RateLimit kBudget{50, 10};
 
   MessageReplyHost& host_;
   DuplicateFilter repeats_;
+  TokenBucket budget_{kBudget, GetTickCount64()};
   std::vector<std::unique_ptr<MessagePopup>> popups_;
   std::unique_ptr<MoreMessagesNotice> notice_;
   std::size_t notShown_ = 0;

@@ -20,7 +20,7 @@ constexpr std::array kPopupLayout = {
                 {3090, 2910, 1335, 405}, 1, nullptr},
     ControlSpec{P::kCmdReply, L"cmdReply", K::kButton, kNoContainer, L"Reply",
                 {4545, 2910, 1335, 405}, 2, L"Write back to the sender in the main window"},
-    ControlSpec{P::kLabHeader, L"labHeader", K::kLabel, kNoContainer, L"",
+    ControlSpec{P::kLabHeader, L"labHeader", K::kBreakingLabel, kNoContainer, L"",
                 {120, 120, 5760, 420}, 3, nullptr},
 };
 // clang-format on

@@ -24,12 +24,16 @@ constexpr std::size_t kMaxQueuedBytes = 1 << 20;
 // by time, as one datagram may cost a pop-up window and another only a log line.
 constexpr auto kTurn = std::chrono::milliseconds(4);
 constexpr int kMaxFailuresInARow = 16;
+// A read gives up after this long and the reader looks whether it must stop: the one-byte wake
+// that Stop writes cannot always get in (another writer holding the slot without sharing it),
+// and Stop must end anyway.
+constexpr DWORD kReadTimeoutMs = 500;
 
 }  // namespace
 
 bool MessengerSlotReceiver::Start() {
   if (Running()) return true;
-  slot_ = FileHandle(CreateMailslotW(kSlotPath, kMaxDatagram, MAILSLOT_WAIT_FOREVER, nullptr));
+  slot_ = FileHandle(CreateMailslotW(kSlotPath, kMaxDatagram, kReadTimeoutMs, nullptr));
   DWORD error = GetLastError();  // before any other call can change it
   if (!Running()) {
     if (error == ERROR_ALREADY_EXISTS) {
@@ -65,9 +69,11 @@ void MessengerSlotReceiver::Stop() {
     stopping_ = true;
   }
   roomInQueue_.notify_all();
-  // The reader sleeps in its read: one byte of our own wakes it to see that it must stop.
+  // The reader sleeps in its read: one byte of our own wakes it at once to see that it must
+  // stop; without it the read's timeout does, a moment later.
   FileHandle wake(
-      CreateFileW(kSlotPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+      CreateFileW(kSlotPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr));
   DWORD written = 0;
   if (wake.Valid()) WriteFile(wake.Get(), "", 1, &written, nullptr);
   if (reader_.joinable()) reader_.join();
@@ -91,6 +97,7 @@ void MessengerSlotReceiver::ReadUntilStopped() {
     DWORD error = ok ? 0 : GetLastError();
     std::lock_guard<std::mutex> guard(lock_);
     if (stopping_) return;
+    if (!ok && error == ERROR_SEM_TIMEOUT) continue;  // nothing arrived
     if (!ok) {
       // One bad datagram (Wine fails the read after one longer than the slot's limit) is
       // skipped; a slot that keeps failing is given up.

@@ -1,7 +1,7 @@
 // Receives the classic datagrams sent to this computer: owns the mailslot \\.\mailslot\messngr.
-// A reader thread sleeps in a blocking read (Wine's mailslot handles do not read overlapped) and
-// queues what arrives; the window thread takes the queue in short turns through a wait source, so
-// nothing polls and a flood cannot hold up the window.
+// A reader thread sleeps in a blocking read (Wine's mailslot handles do not read overlapped),
+// waking twice a second to see whether it must stop, and queues what arrives; the window thread
+// takes the queue in short turns through a wait source, so a flood cannot hold up the window.
 #pragma once
 
 #include <windows.h>

@@ -1,11 +1,10 @@
-// What the network receiver lets through: messages addressed to this computer, each id once, and
-// no more from one source than the rate limit allows.
+// What the network receiver lets through: messages addressed to this computer, each one once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <functional>
 #include <string_view>
 #include <unordered_set>
 
@@ -19,46 +18,27 @@ namespace parvox {
 bool IsAddressedToThisComputer(std::wstring_view to, const LocalIdentity& identity,
                                bool fromThisComputer);
 
-// Remembers the most recent ids, a fixed number of them.
+// Remembers the most recent messages, a fixed number of them, by id and a key of their content:
+// a stranger who sends an id first cannot make the real message with that id pass for a repeat.
 class MessageIdMemory {
  public:
   explicit MessageIdMemory(size_t capacity = 4096) : capacity_(capacity) {}
-  // True the first time an id is seen, false while it is still remembered.
-  bool Remember(uint64_t id);
+  // True the first time a message is seen, false while it is still remembered.
+  bool Remember(uint64_t id, uint64_t contentKey);
 
  private:
+  struct Seen {
+    uint64_t id, contentKey;
+    bool operator==(const Seen&) const = default;
+  };
+  struct SeenHash {
+    size_t operator()(const Seen& seen) const {
+      return std::hash<uint64_t>()(seen.id ^ (seen.contentKey * 0x9E3779B97F4A7C15ull));
+    }
+  };
   size_t capacity_;
-  std::deque<uint64_t> order_;
-  std::unordered_set<uint64_t> known_;
-};
-
-// A token bucket per source address (the port is ignored: a flood may vary it). A source that
-// runs dry is refused; the first refusal asks for a notice, and it stays quiet until the
-// source's bucket has filled up again.
-class SourceRateLimiter {
- public:
-  struct Limits {
-    double burst = 20;     // messages accepted back to back
-    double perSecond = 5;  // sustained rate
-    size_t maxSources = 1024;
-  };
-  enum class Verdict { kAccept, kRefuseWithNotice, kRefuse };
-
-  SourceRateLimiter() : SourceRateLimiter(Limits{}) {}
-  explicit SourceRateLimiter(Limits limits) : limits_(limits) {}
-  // `nowMs` is any monotonic clock in milliseconds.
-  Verdict Admit(const IpAddress& source, uint64_t nowMs);
-
- private:
-  struct Bucket {
-    double tokens = 0;
-    uint64_t lastMs = 0;
-    bool noticed = false;
-  };
-  void MakeRoom(uint64_t nowMs);
-
-  Limits limits_;
-  std::map<IpAddress, Bucket> buckets_;
+  std::deque<Seen> order_;
+  std::unordered_set<Seen, SeenHash> known_;
 };
 
 }  // namespace parvox

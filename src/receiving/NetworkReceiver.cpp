@@ -7,16 +7,12 @@
 #include "components/AnsiText.h"
 #include "components/WaitSources.h"
 #include "log/Log.h"
-#include "network/LocalInterfaces.h"
 
 namespace parvox {
 namespace {
 
 // Datagrams handled before the window gets its turn again.
 constexpr int kBatch = 64;
-// A source outside the known subnets makes the table be read again, at most this often: an
-// address that changed since start-up must not lock out the new neighbours for long.
-constexpr uint64_t kInterfaceRefreshMs = 10000;
 
 }  // namespace
 
@@ -27,9 +23,9 @@ bool NetworkReceiver::Start(uint16_t port) {
   if (opened == UdpEndpoint::OpenResult::kOpen &&
       AddWaitSource(endpoint->Event(), [this] { OnArrived(); })) {
     endpoint_ = std::move(endpoint);
-    interfaces_ = ReadInterfaceTable();
-    interfacesReadMs_ = GetTickCount64();
-    identity_ = ReadLocalIdentity(interfaces_);
+    neighbourhood_ = std::make_unique<Neighbourhood>();
+    identity_ = ReadLocalIdentity(neighbourhood_->Interfaces());
+    identityGeneration_ = neighbourhood_->Generation();
     return true;
   }
   const std::wstring number = std::to_wstring(port);
@@ -63,49 +59,55 @@ void NetworkReceiver::OnArrived() {
   SetEvent(endpoint->Event());
 }
 
-bool NetworkReceiver::IsNearby(const IpAddress& source) {
-  if (IsNearbySource(source, interfaces_)) return true;
-  uint64_t now = GetTickCount64();
-  if (now - interfacesReadMs_ < kInterfaceRefreshMs) return false;
-  interfaces_ = ReadInterfaceTable();
-  interfacesReadMs_ = now;
-  return IsNearbySource(source, interfaces_);
-}
-
 void NetworkReceiver::Handle(const ReceivedDatagram& datagram) {
-  if (!IsNearby(datagram.source.address)) return;
+  const IpAddress& source = datagram.source.address;
+  if (IsUnfitSource(source, neighbourhood_->Interfaces()) || !neighbourhood_->IsNearby(source))
+    return;
   DecodedDatagram decoded = DecodeNetworkDatagram(datagram.bytes);
   if (const NetworkReceipt* receipt = std::get_if<NetworkReceipt>(&decoded)) {
-    if (onReceipt_) onReceipt_(*receipt);
+    if (onReceipt_) onReceipt_(*receipt, source);
   } else if (const NetworkMessage* message = std::get_if<NetworkMessage>(&decoded)) {
     Accept(datagram.source, *message);
   }
 }
 
+bool NetworkReceiver::IsAddressedHere(const std::wstring& to, const IpAddress& source) {
+  // The names follow the addresses: a table read since (for a new neighbour) brings them along.
+  if (identityGeneration_ != neighbourhood_->Generation()) {
+    identity_ = ReadLocalIdentity(neighbourhood_->Interfaces());
+    identityGeneration_ = neighbourhood_->Generation();
+  }
+  bool fromThisComputer = neighbourhood_->IsThisComputer(source);
+  if (IsAddressedToThisComputer(to, identity_, fromThisComputer)) return true;
+  // An address this computer does not know may be one it took since (DHCP, docking).
+  if (!ParseIpLiteral(to) || !neighbourhood_->RefreshIfDue()) return false;
+  identity_ = ReadLocalIdentity(neighbourhood_->Interfaces());
+  identityGeneration_ = neighbourhood_->Generation();
+  return IsAddressedToThisComputer(to, identity_, neighbourhood_->IsThisComputer(source));
+}
+
 void NetworkReceiver::Accept(const NetworkEndpoint& source, const NetworkMessage& message) {
   const IpAddress& address = source.address;
-  bool fromThisComputer = IsLoopback(address) || std::any_of(interfaces_.begin(), interfaces_.end(),
-                                                             [&](const InterfaceAddress& entry) {
-                                                               return entry.address == address;
-                                                             });
-  std::wstring to = FromAnsi(message.to);
-  if (!IsAddressedToThisComputer(to, identity_, fromThisComputer)) return;
+  IncomingMessage incoming{FromAnsi(message.from), FromAnsi(message.to), FromAnsi(message.text),
+                           message.id};
+  if (!IsAddressedHere(incoming.to, address)) return;
   switch (limiter_.Admit(address, GetTickCount64())) {
     case SourceRateLimiter::Verdict::kAccept:
       break;
     case SourceRateLimiter::Verdict::kRefuseWithNotice:
-      AppendLog(false, L"Too many messages from " + FormatIpAddress(address) +
-                           L": further ones are ignored until it sends fewer.");
+      inbox_.Notice(L"Too many messages from " + FormatIpAddress(address) +
+                    L": further ones are ignored until it sends fewer.");
       return;
     case SourceRateLimiter::Verdict::kRefuse:
       return;
   }
+  // Each message is answered once, however many copies come (unicast and broadcasts): a forged
+  // source cannot have every receiver answer it again and again.
+  if (!seen_.Remember(message.id, ContentKey(incoming))) return;
   std::string receipt = EncodeNetworkReceipt(
       {message.id, ToAnsi(identity_.computerName), ToAnsi(identity_.userName)});
   endpoint_->SendTo(source, receipt);
-  if (!seen_.Remember(message.id)) return;
-  inbox_.Receive(
-      IncomingMessage{FromAnsi(message.from), std::move(to), FromAnsi(message.text), message.id});
+  inbox_.Receive(std::move(incoming));
 }
 
 }  // namespace parvox

@@ -1,6 +1,7 @@
 // Receives messages from other Parvox programs on the UDP port: accepts those addressed to this
 // computer, answers each with a receipt and hands it to the inbox once; receipts that answer
-// this computer's own sends go to whoever sent.
+// this computer's own sends go to whoever sent. Cheap checks come first: the source, the
+// decoder, the address, then the rate limit.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,9 @@
 #include <memory>
 #include <vector>
 
+#include "network/Neighbourhood.h"
 #include "network/NetworkDatagram.h"
+#include "network/RateLimits.h"
 #include "network/UdpEndpoint.h"
 #include "receiving/LocalIdentity.h"
 #include "receiving/MessageInbox.h"
@@ -18,7 +21,7 @@ namespace parvox {
 
 class NetworkReceiver {
  public:
-  using ReceiptHandler = std::function<void(const NetworkReceipt&)>;
+  using ReceiptHandler = std::function<void(const NetworkReceipt&, const IpAddress& source)>;
 
   NetworkReceiver(MessageInbox& inbox, ReceiptHandler onReceipt)
       : inbox_(inbox), onReceipt_(std::move(onReceipt)) {}
@@ -38,14 +41,14 @@ class NetworkReceiver {
   void OnArrived();
   void Handle(const ReceivedDatagram& datagram);
   void Accept(const NetworkEndpoint& source, const NetworkMessage& message);
-  bool IsNearby(const IpAddress& source);
+  bool IsAddressedHere(const std::wstring& to, const IpAddress& source);
 
   MessageInbox& inbox_;
   ReceiptHandler onReceipt_;
   std::shared_ptr<UdpEndpoint> endpoint_;
-  std::vector<InterfaceAddress> interfaces_;
-  uint64_t interfacesReadMs_ = 0;
+  std::unique_ptr<Neighbourhood> neighbourhood_;
   LocalIdentity identity_;
+  uint64_t identityGeneration_ = 0;  // the neighbourhood's, when identity_ was read
   MessageIdMemory seen_;
   SourceRateLimiter limiter_;
 };

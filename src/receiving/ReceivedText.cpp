@@ -1,6 +1,8 @@
 // Datagram fields and the texts shown for a received message.
 #include "receiving/ReceivedText.h"
 
+#include "components/VisibleText.h"
+
 namespace parvox {
 namespace {
 
@@ -9,27 +11,6 @@ std::string_view NextField(std::string_view& rest) {
   std::string_view field = rest.substr(0, end);
   rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
   return field;
-}
-
-bool IsHiddenControl(wchar_t c) {
-  if (c == L'\t') return false;
-  return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F);
-}
-
-// Copies `text` with control characters as "?" and each line break replaced by `lineBreak`.
-std::wstring VisibleText(std::wstring_view text, std::wstring_view lineBreak) {
-  std::wstring result;
-  result.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    wchar_t c = text[i];
-    if (c == L'\r' || c == L'\n') {
-      if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
-      result.append(lineBreak);
-    } else {
-      result.push_back(IsHiddenControl(c) ? L'?' : c);
-    }
-  }
-  return result;
 }
 
 }  // namespace
@@ -41,10 +22,6 @@ DatagramFields SplitMessengerDatagram(std::string_view datagram) {
   fields.text = NextField(datagram);
   return fields;
 }
-
-std::wstring PlainText(std::wstring_view text) { return VisibleText(text, L"\r\n"); }
-
-std::wstring SingleLineText(std::wstring_view text) { return VisibleText(text, L" \u00B6 "); }
 
 std::wstring ReceivedHeader(std::wstring_view from, std::wstring_view to, std::wstring_view date,
                             std::wstring_view time) {

@@ -1,5 +1,5 @@
-// How received bytes become text that is safe to show: the classic datagram's fields, control
-// characters made visible, and the texts of the pop-up and the log.
+// How received bytes become the texts of the pop-up and the log: the classic datagram's fields,
+// the header and the log line.
 #pragma once
 
 #include <string>
@@ -16,12 +16,6 @@ struct DatagramFields {
   std::string_view text;
 };
 DatagramFields SplitMessengerDatagram(std::string_view datagram);
-
-// Every control character except CR, LF and TAB becomes "?", and each line break (CR LF, a lone
-// CR or a lone LF) becomes CR LF, as a multi-line text box shows it.
-std::wstring PlainText(std::wstring_view text);
-// One line: control characters as in PlainText and every line break shown as " ¶ ".
-std::wstring SingleLineText(std::wstring_view text);
 
 // "Message from FROM to TO on DATE at TIME", with the date and time already formatted.
 std::wstring ReceivedHeader(std::wstring_view from, std::wstring_view to, std::wstring_view date,

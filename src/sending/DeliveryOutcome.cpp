@@ -1,14 +1,15 @@
 // Per-recipient outcome of the built-in send, worded like the rest of the send's log.
 #include "sending/DeliveryOutcome.h"
 
-#include <algorithm>
+#include <cwctype>
+#include <functional>
 
-#include "network/NetworkAddress.h"
+#include "components/VisibleText.h"
 #include "sending/SendText.h"
 
 namespace parvox {
 size_t DeliveryTracker::AddRecipient(std::wstring address, uint64_t messageId) {
-  recipients_.push_back(Recipient{std::move(address), false, {}, {}, std::nullopt});
+  recipients_.push_back(Recipient{std::move(address), false, {}, {}, {}, std::nullopt});
   byId_[messageId] = recipients_.size() - 1;
   return recipients_.size() - 1;
 }
@@ -26,11 +27,17 @@ void DeliveryTracker::SetMailslotLine(size_t recipient, OutcomeLine line) {
 bool DeliveryTracker::AddReceipt(uint64_t messageId, DeliveryReceipt receipt) {
   auto found = byId_.find(messageId);
   if (found == byId_.end()) return false;
-  std::vector<DeliveryReceipt>& receipts = recipients_[found->second].receipts;
-  bool known = std::any_of(receipts.begin(), receipts.end(), [&](const DeliveryReceipt& r) {
-    return SameNetworkName(r.computer, receipt.computer);
-  });
-  if (!known) receipts.push_back(std::move(receipt));
+  Recipient& recipient = recipients_[found->second];
+  // Enough to count any real network's computers; past it a flood of invented names stops
+  // costing memory.
+  constexpr size_t kMaxCountedComputers = 65536;
+  if (recipient.computers.size() >= kMaxCountedComputers) return true;
+  std::wstring key = receipt.computer;
+  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(c));
+  if (!recipient.computers.insert(std::hash<std::wstring>()(key)).second) return true;
+  if (recipient.receipts.size() < kMaxNamedComputers) {
+    recipient.receipts.push_back({ShownName(receipt.computer), ShownName(receipt.user)});
+  }
   return true;
 }
 
@@ -47,11 +54,15 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
     return (r.user.empty() ? address : r.user) + L" (" + r.computer + L")";
   };
   const std::vector<DeliveryReceipt>& receipts = recipient.receipts;
-  if (receipts.size() == 1) return {L"Message delivered to " + who(receipts[0]) + L".", false};
-  if (receipts.size() > 1) {
+  size_t computers = recipient.computers.size();
+  if (computers == 1) return {L"Message delivered to " + who(receipts[0]) + L".", false};
+  if (computers > 1) {
     std::wstring text = L"Message delivered to " + address + L" on " +
-                        std::to_wstring(receipts.size()) + L" computers: ";
+                        std::to_wstring(computers) + L" computers: ";
     for (size_t i = 0; i < receipts.size(); ++i) text += (i > 0 ? L", " : L"") + who(receipts[i]);
+    if (computers > receipts.size()) {
+      text += L" and " + std::to_wstring(computers - receipts.size()) + L" more";
+    }
     return {text + L".", false};
   }
   if (recipient.mailslotLine) return *recipient.mailslotLine;

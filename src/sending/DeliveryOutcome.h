@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "network/NetworkDatagram.h"
@@ -34,8 +35,10 @@ class DeliveryTracker {
   // For a mailslot outcome the send words itself (nothing written, a text it refused): the line
   // the recipient gets unless a receipt came back. An empty text logs nothing.
   void SetMailslotLine(size_t recipient, OutcomeLine line);
-  // False for an id this send did not use. A computer that answers twice counts once.
+  // False for an id this send did not use. A computer that answers twice counts once; names are
+  // made safe to show. Each recipient names at most kMaxNamedComputers, and counts the rest.
   bool AddReceipt(uint64_t messageId, DeliveryReceipt receipt);
+  static constexpr size_t kMaxNamedComputers = 64;
   std::vector<OutcomeLine> Lines() const;
 
  private:
@@ -43,7 +46,8 @@ class DeliveryTracker {
     std::wstring address;
     bool mailslotSent = false;
     std::wstring failureReason;
-    std::vector<DeliveryReceipt> receipts;
+    std::vector<DeliveryReceipt> receipts;  // the first computers that answered
+    std::unordered_set<size_t> computers;   // a key of each computer that answered
     std::optional<OutcomeLine> mailslotLine;
   };
   std::vector<Recipient> recipients_;

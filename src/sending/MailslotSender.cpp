@@ -26,6 +26,7 @@ int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message,
   if (message.Text.empty()) return kMailslotNoText;
   if (message.To.empty()) message.To = L"*";
   if (message.From.empty()) message.From = GetCurrentUserName();
+  if (!IsMailslotTargetName(message.To)) return kMailslotRefusedName;
 
   std::string from, to, text, path;
   if (!ToAnsi(message.From, from) || !ToAnsi(message.To, to) || !ToAnsi(message.Text, text) ||

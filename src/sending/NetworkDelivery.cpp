@@ -7,8 +7,9 @@
 #include "components/AnsiText.h"
 #include "components/WaitSources.h"
 #include "log/Log.h"
-#include "network/LocalInterfaces.h"
+#include "network/MessageIds.h"
 #include "network/NetworkAddress.h"
+#include "network/RateLimits.h"
 
 namespace parvox {
 namespace {
@@ -16,6 +17,18 @@ namespace {
 std::vector<std::unique_ptr<NetworkSend>>& WaitingSends() {
   static std::vector<std::unique_ptr<NetworkSend>> sends;
   return sends;
+}
+
+// Datagrams read from the send's own socket before the window gets its turn again.
+constexpr int kBatch = 64;
+
+// Receipts are only worth anything for a message sent, but a stranger who saw an id could send
+// any number: each source gets a bucket, far larger than any honest computer needs. This
+// computer's own answers are not limited (a send to "." a thousand times over is fine).
+bool AdmitReceipt(const IpAddress& source) {
+  static SourceRateLimiter limiter({256, 64, 1024});
+  return IsLoopback(source) ||
+         limiter.Admit(source, GetTickCount64()) == SourceRateLimiter::Verdict::kAccept;
 }
 
 // Logs the send's lines and lets it go; nothing of it may be touched afterwards.
@@ -38,7 +51,7 @@ NetworkSend::NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
     endpoint_ = std::make_shared<UdpEndpoint>();
     ownEndpoint_ = endpoint_->Open(0) == UdpEndpoint::OpenResult::kOpen;
   }
-  broadcasts_ = BroadcastDestinations(ReadInterfaceTable());
+  broadcasts_ = BroadcastDestinations(neighbourhood_.Interfaces());
   // Read from the start: receipts come back while the walk goes on, and a full socket drops them.
   if (ownEndpoint_ && AddWaitSource(endpoint_->Event(), [this] { OnOwnSocket(); })) {
     waitingOn_.push_back(endpoint_->Event());
@@ -79,6 +92,7 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
   for (const IpAddress& destination : parsed.broadcast ? broadcasts_ : std::vector<IpAddress>{}) {
     if (endpoint_->SendTo({destination, recipient.port}, datagram) == 0) {
       recipient.waitsForMore = true;
+      recipient.destinations.push_back(destination);
     }
   }
   if (domain) {
@@ -90,6 +104,7 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     recipient.waitsForMore = true;
   } else {
     recipient.needsAnswer = endpoint_->SendTo({parsed.literal, recipient.port}, datagram) == 0;
+    if (recipient.needsAnswer) recipient.destinations.push_back(parsed.literal);
     datagram.clear();
   }
   return index;
@@ -121,6 +136,7 @@ void NetworkSend::OnLookups() {
     Recipient& recipient = recipients_[result.ticket];
     if (endpoint_->SendTo({*result.address, recipient.port}, datagrams_[result.ticket]) == 0) {
       recipient.needsAnswer = true;
+      recipient.destinations.push_back(*result.address);
     }
     datagrams_[result.ticket].clear();
   }
@@ -128,18 +144,36 @@ void NetworkSend::OnLookups() {
 }
 
 void NetworkSend::OnOwnSocket() {
-  while (std::optional<ReceivedDatagram> datagram = endpoint_->Receive()) {
+  // The same checks as the receiver's port: only neighbours, and a flood gets turns, not the
+  // window.
+  int handled = 0;
+  for (; handled < kBatch; ++handled) {
+    std::optional<ReceivedDatagram> datagram = endpoint_->Receive();
+    if (!datagram) break;
+    const IpAddress& source = datagram->source.address;
+    if (IsUnfitSource(source, neighbourhood_.Interfaces()) || !neighbourhood_.IsNearby(source))
+      continue;
     DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
-    if (auto* receipt = std::get_if<NetworkReceipt>(&decoded)) OnReceipt(*receipt);
+    auto* receipt = std::get_if<NetworkReceipt>(&decoded);
+    if (receipt != nullptr && AdmitReceipt(source)) OnReceipt(*receipt, source);
   }
+  if (handled == kBatch) SetEvent(endpoint_->Event());  // more may wait: come back
   if (AllAnswered()) Finish(this);
 }
 
-void NetworkSend::OnReceipt(const NetworkReceipt& receipt) {
+void NetworkSend::OnReceipt(const NetworkReceipt& receipt, const IpAddress& source) {
   auto found = byId_.find(receipt.id);
   if (found == byId_.end()) return;
+  Recipient& recipient = recipients_[found->second];
+  const std::vector<InterfaceAddress>& interfaces = neighbourhood_.Interfaces();
+  if (std::none_of(recipient.destinations.begin(), recipient.destinations.end(),
+                   [&](const IpAddress& destination) {
+                     return AnswersDestination(source, destination, interfaces);
+                   })) {
+    return;
+  }
   tracker_.AddReceipt(receipt.id, {FromAnsi(receipt.computer), FromAnsi(receipt.user)});
-  recipients_[found->second].answered = true;
+  recipient.answered = true;
 }
 
 bool NetworkSend::AllAnswered() const {
@@ -172,7 +206,8 @@ void WaitForReceipts(NetworkSend& send) {
   if (!send.StartWaiting()) Finish(&send);
 }
 
-void DeliverReceipt(const NetworkReceipt& receipt) {
+void DeliverReceipt(const NetworkReceipt& receipt, const IpAddress& source) {
+  if (!AdmitReceipt(source)) return;
   // A copy of the list: a receipt may end the send it answers.
   std::vector<NetworkSend*> sends;
   for (const auto& send : WaitingSends()) sends.push_back(send.get());
@@ -181,7 +216,7 @@ void DeliverReceipt(const NetworkReceipt& receipt) {
     bool stillWaiting =
         std::any_of(list.begin(), list.end(), [&](const auto& s) { return s.get() == send; });
     if (!stillWaiting) continue;
-    send->OnReceipt(receipt);
+    send->OnReceipt(receipt, source);
     if (send->AllAnswered()) Finish(send);
   }
 }

@@ -12,6 +12,7 @@
 
 #include "components/UniqueHandle.h"
 #include "network/HostLookup.h"
+#include "network/Neighbourhood.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "sending/DeliveryOutcome.h"
@@ -40,8 +41,9 @@ class NetworkSend {
   // Ends the walk: waits on its events until the receipts are in or the time is up; false when
   // it cannot wait or has nothing to wait for.
   bool StartWaiting();
-  // Notes the receipt if it answers this send; the caller ends the send once AllAnswered().
-  void OnReceipt(const NetworkReceipt& receipt);
+  // Notes the receipt if it answers this send and comes from where that message went (the
+  // address, or for a broadcast its subnet); the caller ends the send once AllAnswered().
+  void OnReceipt(const NetworkReceipt& receipt, const IpAddress& source);
   // True once nothing more can arrive: the walk is over and every recipient was reached by
   // unicast only and answered.
   bool AllAnswered() const;
@@ -54,6 +56,7 @@ class NetworkSend {
     bool waitsForMore = false;  // a broadcast or a lookup may still bring receipts
     bool needsAnswer = false;   // a unicast went out
     bool answered = false;
+    std::vector<IpAddress> destinations;  // where its datagrams went
   };
   void OnLookups();
   void OnOwnSocket();
@@ -63,6 +66,7 @@ class NetworkSend {
   bool walking_ = true;  // recipients are still being added
   uint16_t port_;
   std::string from_, text_;
+  Neighbourhood neighbourhood_;
   std::vector<IpAddress> broadcasts_;
   std::unique_ptr<HostLookup> lookup_;
   size_t lookupsPending_ = 0;
@@ -80,8 +84,8 @@ NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t po
 // The walk is over: the send waits for its receipts, and its lines are logged when it ends (at
 // once when there is nothing to wait for).
 void WaitForReceipts(NetworkSend& send);
-// A receipt that arrived on the receiver's port, for whichever send it answers.
-void DeliverReceipt(const NetworkReceipt& receipt);
+// A receipt that arrived on the receiver's port from `source`, for whichever send it answers.
+void DeliverReceipt(const NetworkReceipt& receipt, const IpAddress& source);
 bool ReceiptsPending();
 // Ends every waiting send now, with what has arrived (the program is closing).
 void FinishWaitingSends();

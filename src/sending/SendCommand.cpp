@@ -79,6 +79,7 @@ std::optional<OutcomeLine> MailslotOnlyLine(const std::wstring& address,
     case kMailslotUnconvertible:
       return OutcomeLine{SendErrorLine(address, kUnconvertible), true};
     case kMailslotSent:
+    case kMailslotRefusedName:
       return std::nullopt;
     default:  // a short write is counted but not reported
       return OutcomeLine{};
@@ -105,7 +106,7 @@ void SendCommand(SendHost& host) {
 void SendViaWindows(SendHost& host) {
   std::wstring text = host.MessageText();
   ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
-    std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
+    bool domain = EntryTypeOf(RowTag(list, row)) == EntryType::kDomain;
     // No user, machine or domain name holds a double quote; one from a hand-edited file would
     // close the quotes around the name and add arguments of its own to the NET command.
     if (address.find(L'"') != std::wstring::npos) {
@@ -114,7 +115,7 @@ void SendViaWindows(SendHost& host) {
                                     L"double quote (\")."));
       return false;
     }
-    std::wstring parameters = NetSendParameters(address, type, text);
+    std::wstring parameters = NetSendParameters(address, domain, text);
     // Windows refuses a longer command line (the shell then reports nothing) and Wine cuts it
     // short: either way the recipient would not get the message that was typed.
     if (parameters.size() > kMaxNetParameterChars) {
@@ -136,8 +137,8 @@ void SendViaBroadcast(SendHost& host) {
   DeliveryTracker& tracker = network.Tracker();
   ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
     MailslotMessage message{user, address, text};
-    std::wstring type = ParseField(RowTag(list, row), L"TYPE", L"|", L"=", L"");
-    bool broadcast = IsBroadcastRecipient(address, type);
+    bool broadcast =
+        IsBroadcastRecipient(address, EntryTypeOf(RowTag(list, row)) == EntryType::kDomain);
     size_t recipient = network.AddRecipient(address, broadcast);
     // Windows drops a longer broadcast without telling the sender: refuse it here and say why.
     if (size_t bytes = broadcast && !text.empty() ? DatagramBytes(message) : 0;
@@ -152,6 +153,8 @@ void SendViaBroadcast(SendHost& host) {
     int result = SendMailslotMessage(kMessengerSlot, message, &error);
     if (std::optional<OutcomeLine> line = MailslotOnlyLine(address, message, result)) {
       tracker.SetMailslotLine(recipient, std::move(*line));
+    } else if (result == kMailslotRefusedName) {
+      tracker.SetMailslotResult(recipient, false, NoMailslotReason(address));
     } else {
       tracker.SetMailslotResult(
           recipient, result == kMailslotSent,

@@ -1,11 +1,13 @@
 // Parameter and datagram builders of the send paths.
 #include "sending/SendText.h"
 
+#include <algorithm>
+
 namespace parvox {
 
-std::wstring NetSendParameters(const std::wstring& address, const std::wstring& type,
+std::wstring NetSendParameters(const std::wstring& address, bool domain,
                                const std::wstring& message) {
-  if (type == L"0") return L"SEND \"" + address + L"\" " + message;
+  if (!domain) return L"SEND \"" + address + L"\" " + message;
   return L"SEND /domain:" + address + L" " + message;
 }
 
@@ -13,8 +15,21 @@ std::wstring MailslotPath(const std::wstring& to, const std::wstring& slot) {
   return L"\\\\" + to + L"\\mailslot\\" + slot;
 }
 
-bool IsBroadcastRecipient(const std::wstring& address, const std::wstring& type) {
-  return type != L"0" || address == L"*" || address.empty();
+bool IsMailslotTargetName(std::wstring_view name) {
+  if (name == L"*" || name == L".") return true;
+  if (name.empty() || name.size() > 255 || name.front() == L'.') return false;
+  return std::all_of(name.begin(), name.end(), [](wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+           c == L'-' || c == L'_' || c == L'.';
+  });
+}
+
+std::wstring NoMailslotReason(const std::wstring& address) {
+  return L"The name " + address + L" cannot receive mailslot messages.";
+}
+
+bool IsBroadcastRecipient(const std::wstring& address, bool domain) {
+  return domain || address == L"*" || address.empty();
 }
 
 std::wstring SendFailureReason(unsigned long errorCode, std::wstring systemText) {

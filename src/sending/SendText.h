@@ -18,16 +18,24 @@ inline constexpr wchar_t kMessengerSlot[] = L"messngr";
 // command's path, quoted and followed by a blank, takes up to MAX_PATH + 3 of them.
 inline constexpr size_t kMaxNetParameterChars = 32767 - 1 - (260 + 3);
 
-// "SEND \"A\" M" for a user or machine (TYPE "0"), "SEND /domain:A M" for anything else.
-std::wstring NetSendParameters(const std::wstring& address, const std::wstring& type,
+// "SEND \"A\" M" for a user or machine, "SEND /domain:A M" for a domain.
+std::wstring NetSendParameters(const std::wstring& address, bool domain,
                                const std::wstring& message);
 
 // "\\" + To + "\mailslot\" + slot.
 std::wstring MailslotPath(const std::wstring& to, const std::wstring& slot);
 
-// True when the built-in send to this entry is a broadcast: a domain (any TYPE but "0", as the
-// NET path reads it), "*", or no address at all (which the sender turns into "*").
-bool IsBroadcastRecipient(const std::wstring& address, const std::wstring& type);
+// True for a name a mailslot may be opened on: a computer or domain name (letters, digits, "-",
+// "_" and ".", at most 255 characters, not starting with "."), "*" or ".". Anything else could
+// make the path name a file share or a web folder, which Windows would log on to with the
+// user's credentials.
+bool IsMailslotTargetName(std::wstring_view name);
+// Why a recipient's mailslot was not opened, for the log.
+std::wstring NoMailslotReason(const std::wstring& address);
+
+// True when the built-in send to this entry is a broadcast: a domain, "*", or no address at all
+// (which the sender turns into "*").
+bool IsBroadcastRecipient(const std::wstring& address, bool domain);
 
 // Why a mailslot write failed, as a sentence for the log, from the platform's error code and its
 // own description of it (used for the codes without a sentence of their own); empty for 0.

@@ -86,6 +86,27 @@ TEST(SetField, EditorSequenceRoundTripsThroughParse) {
 
 // Whatever the stored record looked like, the edited one reads back exactly what was typed
 // and keeps every field it held.
+// The icon, the editor and both send paths ask this one reading, so a hand-edited spelling is the
+// same kind of entry everywhere.
+TEST(EntryTypeOf, ReadsTheTypeAsANumber) {
+  struct Case {
+    const wchar_t* record;
+    EntryType expected;
+  } cases[] = {
+      {L"ADDRESS=bob|TYPE=0", EntryType::kUserOrMachine},
+      {L"ADDRESS=pc|TYPE=00", EntryType::kUserOrMachine},
+      {L"ADDRESS=pc", EntryType::kUserOrMachine},
+      {L"ADDRESS=pc|TYPE=abc", EntryType::kUserOrMachine},
+      {L"ADDRESS=SALES|TYPE=1", EntryType::kDomain},
+      {L"ADDRESS=SALES|TYPE= 1.0", EntryType::kDomain},
+      {L"ADDRESS=odd|TYPE=7", EntryType::kOther},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.record, c.record + wcslen(c.record)));
+    EXPECT_EQ(EntryTypeOf(c.record), c.expected);
+  }
+}
+
 TEST(EditedEntryRecord, ReadsBackWhatWasTypedAndLosesNothing) {
   struct Case {
     std::wstring before, after;

@@ -82,6 +82,8 @@ TEST(RecipientAddress, KindToPortAndBroadcast) {
       {L"pc1.corp.example:65535", Kind::kHostName, L"pc1.corp.example", 65535, nullptr, true},
       {L"01.2.3.4", Kind::kHostName, L"01.2.3.4", 0, nullptr, true},
       {L"fe80::1%eth0", Kind::kHostName, L"fe80::1%eth0", 0, nullptr, true},
+      {L"[fe80::1%12]:42165", Kind::kHostName, L"fe80::1%12", 42165, nullptr, true},
+      {L"::ffff:10.0.0.5", Kind::kLiteral, L"::ffff:10.0.0.5", 0, L"10.0.0.5", true},
       {L"bob:0", Kind::kInvalid, L"", 0, nullptr, false},
       {L"bob:65536", Kind::kInvalid, L"", 0, nullptr, false},
       {L"bob:", Kind::kInvalid, L"", 0, nullptr, false},
@@ -90,6 +92,7 @@ TEST(RecipientAddress, KindToPortAndBroadcast) {
       {L"[::1", Kind::kInvalid, L"", 0, nullptr, false},
       {L"[::1]40001", Kind::kInvalid, L"", 0, nullptr, false},
       {L"[10.0.0.1]:40001", Kind::kInvalid, L"", 0, nullptr, false},
+      {L"[%12]:40001", Kind::kInvalid, L"", 0, nullptr, false},
       {L"a:b:c", Kind::kInvalid, L"", 0, nullptr, false},
       {L"", Kind::kInvalid, L"", 0, nullptr, false},
   };
@@ -161,6 +164,47 @@ TEST(InterfaceTable, NearbySources) {
     EXPECT_EQ(IsNearbySource(Ip(c.source), table), c.nearby);
   }
   EXPECT_FALSE(IsNearbySource(Ip(L"192.168.1.77"), {}));
+}
+
+// What a stranger may send from: sources that are no single computer are refused, one computer's
+// IPv6 addresses count as one, and a receipt comes from where the message went.
+TEST(InterfaceTable, SourcesAStrangerMayUse) {
+  std::vector<InterfaceAddress> table = {{Ip(L"192.168.1.20"), 24, true, false},
+                                         {Ip(L"10.9.9.9"), 31, true, false}};
+  for (const wchar_t* unfit : {L"0.0.0.0", L"255.255.255.255", L"224.0.0.1", L"239.1.2.3",
+                               L"192.168.1.0", L"192.168.1.255", L"::", L"ff02::1",
+                               L"::ffff:127.0.0.1", L"::ffff:192.168.1.7"}) {
+    SCOPED_TRACE(Narrow(unfit));
+    EXPECT_TRUE(IsUnfitSource(Ip(unfit), table));
+  }
+  for (const wchar_t* fit : {L"192.168.1.7", L"192.168.2.255", L"10.9.9.8", L"127.0.0.1", L"::1",
+                             L"fe80::1", L"2001:db8::1"}) {
+    SCOPED_TRACE(Narrow(fit));
+    EXPECT_FALSE(IsUnfitSource(Ip(fit), table));
+  }
+
+  IpAddress one = Ip(L"2001:db8:1:2:aaaa::1"), linkLocal = Ip(L"fe80::1");
+  IpAddress otherZone = linkLocal;
+  otherZone.scopeId = 7;
+  EXPECT_EQ(SourceGroup(one), SourceGroup(Ip(L"2001:db8:1:2:bbbb::99")));
+  EXPECT_NE(SourceGroup(one), SourceGroup(Ip(L"2001:db8:1:3::1")));
+  EXPECT_EQ(SourceGroup(linkLocal), SourceGroup(Ip(L"fe80::2")));
+  EXPECT_NE(SourceGroup(linkLocal), SourceGroup(otherZone));
+  EXPECT_NE(SourceGroup(Ip(L"192.168.1.7")), SourceGroup(Ip(L"192.168.1.8")));
+
+  struct Case {
+    const wchar_t *source, *destination;
+    bool answers;
+  } cases[] = {
+      {L"192.168.1.7", L"192.168.1.7", true},       {L"192.168.1.8", L"192.168.1.7", false},
+      {L"192.168.1.8", L"192.168.1.255", true},     {L"10.0.0.8", L"192.168.1.255", false},
+      {L"127.0.0.1", L"127.0.0.1", true},           {L"::ffff:192.168.1.7", L"192.168.1.7", true},
+      {L"2001:db8::5", L"2001:db8::5", true},       {L"2001:db8::6", L"2001:db8::5", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.source) + " answering " + Narrow(c.destination));
+    EXPECT_EQ(AnswersDestination(Ip(c.source), Ip(c.destination), table), c.answers);
+  }
 }
 
 }  // namespace

@@ -44,10 +44,13 @@ TEST(DuplicateFilter, AnIdMakesOneMessageOfDifferentRoutes) {
   IncomingMessage otherId = Message(L"alice", L"bob", L"hi again");
   otherId.messageId = 43;
   IncomingMessage mailslotCopy = Message(L"alice", L"bob", L"hi");  // no id on that route
+  IncomingMessage sameIdOtherText = Message(L"alice", L"bob", L"forged first");
+  sameIdOtherText.messageId = 43;
   EXPECT_FALSE(filter.IsRepeat(first, 0));
   EXPECT_TRUE(filter.IsRepeat(sameIdOtherTo, 5));
   EXPECT_FALSE(filter.IsRepeat(otherId, 6));
   EXPECT_TRUE(filter.IsRepeat(mailslotCopy, 7));
+  EXPECT_FALSE(filter.IsRepeat(sameIdOtherText, 8)) << "an id alone makes no repeat";
 }
 
 TEST(DuplicateFilter, CapacityBoundsWhatIsRemembered) {

@@ -9,8 +9,6 @@
 namespace parvox {
 namespace {
 
-using Verdict = SourceRateLimiter::Verdict;
-
 TEST(NetworkAcceptance, AddressedToThisComputer) {
   LocalIdentity me{L"PC1", L"Bob", {L"WORKGROUP", L"pc1.corp.example", L"192.168.1.20"}};
   struct Case {
@@ -46,59 +44,15 @@ TEST(NetworkAcceptance, AddressedToThisComputer) {
   EXPECT_FALSE(IsAddressedToThisComputer(L"", LocalIdentity{L"PC1", L"", {}}, false));
 }
 
-TEST(MessageIdMemory, EachIdOnceWithinBoundedMemory) {
+TEST(MessageIdMemory, EachMessageOnceWithinBoundedMemory) {
   MessageIdMemory memory(3);
-  EXPECT_TRUE(memory.Remember(1));
-  EXPECT_FALSE(memory.Remember(1));
-  EXPECT_TRUE(memory.Remember(2));
-  EXPECT_TRUE(memory.Remember(3));
-  EXPECT_FALSE(memory.Remember(1));
-  EXPECT_TRUE(memory.Remember(4));  // 1 is forgotten now
-  EXPECT_TRUE(memory.Remember(1));
-  EXPECT_FALSE(memory.Remember(4));
-}
-
-TEST(SourceRateLimiter, FloodGetsOneNoticeUntilItCalmsDown) {
-  SourceRateLimiter limiter({/*burst*/ 3, /*perSecond*/ 2, /*maxSources*/ 16});
-  IpAddress flooder = Ipv4Address(0x0A000001), other = Ipv4Address(0x0A000002);
-  struct Step {
-    uint64_t ms;
-    IpAddress source;
-    Verdict expected;
-  } steps[] = {
-      {0, flooder, Verdict::kAccept},
-      {0, flooder, Verdict::kAccept},
-      {0, flooder, Verdict::kAccept},
-      {0, flooder, Verdict::kRefuseWithNotice},
-      {0, flooder, Verdict::kRefuse},
-      {0, other, Verdict::kAccept},  // other sources have their own bucket
-      {400, flooder, Verdict::kRefuse},
-      {500, flooder, Verdict::kAccept},  // one token back after half a second
-      {500, flooder, Verdict::kRefuse},  // still flooding: no second notice
-      {1500, flooder, Verdict::kAccept},
-      {1500, flooder, Verdict::kAccept},
-      {1500, flooder, Verdict::kRefuse},
-      {3000, flooder, Verdict::kAccept},  // full again: it calmed down
-      {3000, flooder, Verdict::kAccept},
-      {3000, flooder, Verdict::kAccept},
-      {3000, flooder, Verdict::kRefuseWithNotice},
-      {2000, flooder, Verdict::kRefuse},  // a clock that steps back gives nothing
-  };
-  for (size_t i = 0; i < std::size(steps); ++i) {
-    SCOPED_TRACE(testing::Message() << "step " << i);
-    EXPECT_EQ(limiter.Admit(steps[i].source, steps[i].ms), steps[i].expected);
-  }
-}
-
-TEST(SourceRateLimiter, TableOfSourcesStaysBounded) {
-  SourceRateLimiter limiter({1, 1, 2});
-  IpAddress a = Ipv4Address(1), b = Ipv4Address(2), c = Ipv4Address(3);
-  EXPECT_EQ(limiter.Admit(a, 0), Verdict::kAccept);
-  EXPECT_EQ(limiter.Admit(a, 0), Verdict::kRefuseWithNotice);
-  EXPECT_EQ(limiter.Admit(b, 10), Verdict::kAccept);
-  // A third source pushes out the one heard from longest ago, which then starts afresh.
-  EXPECT_EQ(limiter.Admit(c, 20), Verdict::kAccept);
-  EXPECT_EQ(limiter.Admit(a, 30), Verdict::kAccept);
+  EXPECT_TRUE(memory.Remember(1, 10));
+  EXPECT_FALSE(memory.Remember(1, 10));
+  EXPECT_TRUE(memory.Remember(1, 11));  // the same id with other content: not a repeat
+  EXPECT_TRUE(memory.Remember(2, 10));
+  EXPECT_TRUE(memory.Remember(3, 10));  // (1, 10) is forgotten now
+  EXPECT_TRUE(memory.Remember(1, 10));
+  EXPECT_FALSE(memory.Remember(3, 10));
 }
 
 }  // namespace

@@ -100,6 +100,7 @@ TEST_F(NetworkReceiveTest, AnswersWhatIsAddressedHereAndShowsEachIdOnce) {
   Send(Message(2, "."));  // from this computer only, which loopback is
   Send(Message(3, shouted, "to the user"));
   Send(Message(4, "*", "to everyone"));
+  Send(Message(4, "*", "to everyone"));  // another copy of the same message: answered once
   Send(Message(3, "*", "to the user"));  // the same id again, by another route
   std::vector<NetworkReceipt> receipts = ReceiptsUntil(3);
   std::vector<uint64_t> ids;
@@ -108,7 +109,7 @@ TEST_F(NetworkReceiveTest, AnswersWhatIsAddressedHereAndShowsEachIdOnce) {
     EXPECT_EQ(FromAnsi(receipt.computer), ComputerName());
     EXPECT_EQ(receipt.user, user);
   }
-  EXPECT_EQ(ids, (std::vector<uint64_t>{2, 3, 4, 3})) << "every accepted datagram is answered";
+  EXPECT_EQ(ids, (std::vector<uint64_t>{2, 3, 4, 3})) << "every accepted message is answered";
   EXPECT_EQ(Popups(), 3u);
   EXPECT_EQ(Count(LogText(), L"Message from peer"), 3u);
   EXPECT_EQ(LogText().find(L"nobody-here"), std::wstring::npos);

@@ -1,6 +1,7 @@
 // Damaged and hostile datagrams, control characters, and the texts of a received message.
 #include <gtest/gtest.h>
 
+#include "components/VisibleText.h"
 #include "receiving/ReceivedText.h"
 
 namespace parvox {
@@ -44,12 +45,23 @@ TEST(PlainText, ControlsBecomeQuestionMarksAndLineBreaksCrLf) {
       {L"bell\a esc\x1B[31m del\x7F c1\x85 nul", L"bell? esc?[31m del? c1? nul",
        L"bell? esc?[31m del? c1? nul"},
       {L"caf\u00E9 \u20AC \u4E2D", L"caf\u00E9 \u20AC \u4E2D", L"caf\u00E9 \u20AC \u4E2D"},
+      // Bidirectional overrides, isolates, marks, separators and a tag character (outside the
+      // BMP) could reorder or hide what follows.
+      {L"\u202Egnp.exe\u2066x\u2069\u200F\u2028\u2029\U000E0041 \U0001F600",
+       L"?gnp.exe?x????? \U0001F600", L"?gnp.exe?x????? \U0001F600"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.text.size() << " characters");
     EXPECT_EQ(PlainText(c.text), c.plain);
     EXPECT_EQ(SingleLineText(c.text), c.singleLine);
   }
+}
+
+TEST(ShownName, OneLineCutAtItsLimit) {
+  std::wstring longest(kMaxShownNameChars, L'n');
+  EXPECT_EQ(ShownName(L"bob\r\n(PC7)"), L"bob \u00B6 (PC7)");
+  EXPECT_EQ(ShownName(longest), longest);
+  EXPECT_EQ(ShownName(longest + L"x"), longest + L"...");
 }
 
 TEST(ReceivedLogLine, HeaderThenTextOnOneLineCutWhenLong) {

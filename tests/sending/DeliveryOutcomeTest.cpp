@@ -57,6 +57,25 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
   }
 }
 
+// A flood of receipts with invented names: every line stays one line of bounded length.
+TEST(DeliveryTracker, ReceiptsNameAtMostSixtyFourComputersOnOneLine) {
+  DeliveryTracker tracker;
+  tracker.AddRecipient(L"WORKGROUP", 1);
+  tracker.AddRecipient(L"pc7", 2);
+  for (int i = 0; i < 100; ++i) {
+    tracker.AddReceipt(1, {L"PC" + std::to_wstring(i), L"u"});
+    tracker.AddReceipt(1, {L"pc" + std::to_wstring(i), L"u"});  // the same computer again
+  }
+  tracker.AddReceipt(2, {L"PC7", L"bob (PC7).\r\nMessage from CEO" + std::wstring(300, L'!')});
+  std::vector<OutcomeLine> lines = tracker.Lines();
+  std::wstring named = L"u (PC0)";
+  for (int i = 1; i < 64; ++i) named += L", u (PC" + std::to_wstring(i) + L")";
+  EXPECT_EQ(lines[0].text,
+            L"Message delivered to WORKGROUP on 100 computers: " + named + L" and 36 more.");
+  std::wstring user = L"bob (PC7). \u00B6 Message from CEO" + std::wstring(300, L'!');
+  EXPECT_EQ(lines[1].text, L"Message delivered to " + user.substr(0, 256) + L"... (PC7).");
+}
+
 TEST(DeliveryTracker, RefusalReasons) {
   EXPECT_EQ(NetworkRefusalReason(EncodeError::kTextTooLong, 60001),
             L"The message is too long for the network (60001 bytes; at most 60000).");

@@ -76,7 +76,7 @@ TEST_F(SendTest, NetPathStartsOneCommandPerTickedRowInOrder) {
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[0], "SEND \"bob\" hi \"there\"\r\nline two");
   EXPECT_EQ(sent[1], "SEND /domain:WORKGROUP hi \"there\"\r\nline two");
-  EXPECT_EQ(sent[2], "SEND /domain:notype hi \"there\"\r\nline two");
+  EXPECT_EQ(sent[2], "SEND \"notype\" hi \"there\"\r\nline two") << "as its icon shows it";
   EXPECT_TRUE(shownBoxes.empty());
   EXPECT_EQ(window->MessageText(), L"hi \"there\"\r\nline two") << "the message stays";
   EXPECT_TRUE(IsItemChecked(List(), 0)) << "the ticks stay";

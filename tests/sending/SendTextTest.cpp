@@ -8,18 +8,18 @@ namespace {
 
 TEST(NetSendParameters, UserFormQuotesDomainFormDoesNot) {
   struct Case {
-    std::wstring address, type, message, expected;
+    std::wstring address;
+    bool domain;
+    std::wstring message, expected;
   } cases[] = {
-      {L"bob", L"0", L"hi there", L"SEND \"bob\" hi there"},
-      {L"WORKGROUP", L"1", L"hi there", L"SEND /domain:WORKGROUP hi there"},
-      {L"pc", L"", L"x", L"SEND /domain:pc x"},    // missing TYPE: domain form
-      {L"pc", L"00", L"x", L"SEND /domain:pc x"},  // only exactly "0" is a user
-      {L"bob", L"0", L"line1\r\nsaid \"hi\"", L"SEND \"bob\" line1\r\nsaid \"hi\""},
-      {L"bob", L"0", L" ", L"SEND \"bob\"  "},
+      {L"bob", false, L"hi there", L"SEND \"bob\" hi there"},
+      {L"WORKGROUP", true, L"hi there", L"SEND /domain:WORKGROUP hi there"},
+      {L"bob", false, L"line1\r\nsaid \"hi\"", L"SEND \"bob\" line1\r\nsaid \"hi\""},
+      {L"bob", false, L" ", L"SEND \"bob\"  "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.address.begin(), c.address.end()));
-    EXPECT_EQ(NetSendParameters(c.address, c.type, c.message), c.expected);
+    EXPECT_EQ(NetSendParameters(c.address, c.domain, c.message), c.expected);
   }
 }
 
@@ -52,12 +52,25 @@ TEST(SendFailureReason, NamedCodesThenTheSystemsOwnText) {
   }
 }
 
+// A name that would make the mailslot path a share, a web folder or another device is refused.
+TEST(Mailslot, OnlyComputerAndDomainNamesAreTargets) {
+  for (const wchar_t* name : {L"bob", L"PC-7", L"corp.example.com", L"my_pc", L"*", L".",
+                              L"10.0.0.5"}) {
+    EXPECT_TRUE(IsMailslotTargetName(name)) << std::wstring(name).size();
+  }
+  for (const wchar_t* name : {L"evilhost\\share", L"evilhost@SSL\\x", L"host/x", L"..", L".x",
+                              L"", L"10.0.0.9:42165", L"[::1]", L"a b", L"caf\u00E9"}) {
+    EXPECT_FALSE(IsMailslotTargetName(name)) << std::wstring(name).size();
+  }
+  EXPECT_TRUE(IsMailslotTargetName(std::wstring(255, L'a')));
+  EXPECT_FALSE(IsMailslotTargetName(std::wstring(256, L'a')));
+}
+
 TEST(IsBroadcastRecipient, DomainsStarAndNoAddress) {
-  EXPECT_FALSE(IsBroadcastRecipient(L"bob", L"0"));
-  EXPECT_TRUE(IsBroadcastRecipient(L"WORKGROUP", L"1"));
-  EXPECT_TRUE(IsBroadcastRecipient(L"pc", L""));  // missing TYPE reads as a domain
-  EXPECT_TRUE(IsBroadcastRecipient(L"*", L"0"));
-  EXPECT_TRUE(IsBroadcastRecipient(L"", L"0"));
+  EXPECT_FALSE(IsBroadcastRecipient(L"bob", false));
+  EXPECT_TRUE(IsBroadcastRecipient(L"WORKGROUP", true));
+  EXPECT_TRUE(IsBroadcastRecipient(L"*", false));
+  EXPECT_TRUE(IsBroadcastRecipient(L"", false));
 }
 
 }  // namespace

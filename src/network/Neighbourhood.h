@@ -1,0 +1,34 @@
+// The subnets this computer is on, as the network path checks sources against them: read at
+// start and again, at most every 10 s, when something points to a change (a source or an
+// address it does not know), so that a new address after a DHCP change or docking is soon known.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "network/NetworkAddress.h"
+
+namespace parvox {
+
+class Neighbourhood {
+ public:
+  Neighbourhood();
+
+  // Loopback, IPv6 link-local or on one of the subnets; a source outside them makes the table be
+  // read again if it is due.
+  bool IsNearby(const IpAddress& source);
+  // One of this computer's own addresses, or loopback.
+  bool IsThisComputer(const IpAddress& address) const;
+  // Reads the table again unless it was read less than 10 s ago; true when it did.
+  bool RefreshIfDue();
+  const std::vector<InterfaceAddress>& Interfaces() const { return interfaces_; }
+  // Changes each time the table is read, for what is derived from it.
+  uint64_t Generation() const { return generation_; }
+
+ private:
+  std::vector<InterfaceAddress> interfaces_;
+  uint64_t readMs_ = 0;
+  uint64_t generation_ = 0;
+};
+
+}  // namespace parvox

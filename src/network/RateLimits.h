@@ -1,0 +1,64 @@
+// Limits on what strangers may make this computer do: a token bucket, and one bucket per source
+// in a table that stays bounded however many addresses a flood comes from.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+
+#include "network/NetworkAddress.h"
+
+namespace parvox {
+
+// How much a token bucket lets through: `burst` back to back, then `perSecond`.
+struct RateLimit {
+  double burst = 20;
+  double perSecond = 5;
+};
+
+// One token bucket. A bucket that runs dry refuses; the first refusal asks for a notice, and it
+// stays quiet until the bucket has filled up again.
+class TokenBucket {
+ public:
+  enum class Verdict { kAccept, kRefuseWithNotice, kRefuse };
+
+  TokenBucket(const RateLimit& limit, uint64_t nowMs) : tokens_(limit.burst), lastMs_(nowMs) {}
+  // `nowMs` is any monotonic clock in milliseconds.
+  Verdict Take(const RateLimit& limit, uint64_t nowMs);
+  // True when the bucket would be full by `nowMs`: forgetting it then loses nothing.
+  bool FullBy(const RateLimit& limit, uint64_t nowMs) const;
+  uint64_t LastMs() const { return lastMs_; }
+
+ private:
+  double tokens_;
+  uint64_t lastMs_;
+  bool noticed_ = false;
+};
+
+// A token bucket per source (SourceGroup: the port is ignored, as a flood may vary it, and one
+// IPv6 /64 is one source). Once the table is full, sources it has no room for share one bucket,
+// so that a flood from ever new addresses gets no fresh tokens.
+class SourceRateLimiter {
+ public:
+  struct Limits {
+    double burst = 20;     // messages accepted back to back
+    double perSecond = 5;  // sustained rate
+    size_t maxSources = 1024;
+  };
+  using Verdict = TokenBucket::Verdict;
+
+  SourceRateLimiter() : SourceRateLimiter(Limits{}) {}
+  explicit SourceRateLimiter(Limits limits)
+      : limits_(limits), rate_{limits.burst, limits.perSecond}, overflow_(rate_, 0) {}
+  Verdict Admit(const IpAddress& source, uint64_t nowMs);
+
+ private:
+  bool MakeRoom(uint64_t nowMs);
+
+  Limits limits_;
+  RateLimit rate_;
+  std::map<IpAddress, TokenBucket> buckets_;
+  TokenBucket overflow_;
+};
+
+}  // namespace parvox
