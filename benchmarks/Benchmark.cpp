@@ -143,13 +143,15 @@ int wmain(int argc, wchar_t** argv) {
   }
   parvox::test::RequireIsolatedNetwork("parvox_bench");
   parvox::bench::Table table;
-  // "network" runs only the network path's rows.
-  if (argc != 2 || std::wstring(argv[1]) != L"network") {
+  // "network" runs only the network path's rows, "hostile" only those of strangers' floods.
+  std::wstring only = argc == 2 ? argv[1] : L"";
+  if (only.empty()) {
     parvox::bench::RunBookBenchmarks(table);
     parvox::bench::RunSendBenchmarks(table);
     parvox::bench::RunReceiveBenchmarks(table);
   }
-  parvox::bench::RunNetworkBenchmarks(table);
+  if (only != L"hostile") parvox::bench::RunNetworkBenchmarks(table);
+  if (only != L"network") parvox::bench::RunHostileNetworkBenchmarks(table);
   table.Print();
   return 0;
 }

@@ -90,5 +90,6 @@ void RunBookBenchmarks(Table& table);
 void RunSendBenchmarks(Table& table);
 void RunNetworkBenchmarks(Table& table);
 void RunReceiveBenchmarks(Table& table);
+void RunHostileNetworkBenchmarks(Table& table);
 
 }  // namespace parvox::bench

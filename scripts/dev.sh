@@ -199,6 +199,10 @@ cmd_e2e() {
 
 run_bench() {
   with_display
+  # One computer's many addresses in its /64, for the flood that rotates them.
+  local i
+  for i in $(seq 1 1001); do echo "address add 2001:db8:5::$i/64 dev pvxtest0 nodad"; done |
+    ip -batch -
   wine "$WIN/benchmarks/parvox_bench.exe" "$@"
 }
 

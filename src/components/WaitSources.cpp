@@ -44,11 +44,14 @@ void Disarm(WaitSource& source, HANDLE completion) {
   source.wait = nullptr;
 }
 
-LRESULT CALLBACK NotifyProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != kSignalled) return DefWindowProcW(window, message, wParam, lParam);
-  auto id = static_cast<std::uintptr_t>(wParam);
+bool& Servicing() {
+  static bool servicing = false;
+  return servicing;
+}
+
+void RunSource(std::uintptr_t id) {
   auto found = Sources().find(id);
-  if (found == Sources().end()) return 0;
+  if (found == Sources().end()) return;
   // The one-shot wait has fired; release it without waiting (this is not its callback).
   Disarm(found->second, nullptr);
   // A copy: the handler may add or remove sources, its own included.
@@ -60,6 +63,24 @@ LRESULT CALLBACK NotifyProcedure(HWND window, UINT message, WPARAM wParam, LPARA
   }
   found = Sources().find(id);
   if (found != Sources().end() && found->second.wait == nullptr) Arm(id, found->second);
+}
+
+LRESULT CALLBACK NotifyProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto id = static_cast<std::uintptr_t>(wParam);
+  if (message == WM_TIMER) {
+    KillTimer(window, id);
+    RunSource(id);
+    return 0;
+  }
+  if (message != kSignalled) return DefWindowProcW(window, message, wParam, lParam);
+  // Posted messages go before input and painting: under a flood a source that is signalled
+  // again at once would keep the keyboard, the mouse and the screen waiting. While they wait,
+  // the source runs as a timer, which comes after them.
+  if (!Servicing() && HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0 &&
+      SetTimer(window, id, USER_TIMER_MINIMUM, nullptr) != 0) {
+    return 0;
+  }
+  RunSource(id);
   return 0;
 }
 
@@ -103,12 +124,17 @@ void RemoveWaitSource(HANDLE handle) {
 
 bool ServiceWaitSources() {
   if (NotifyWindow() == nullptr) return false;
+  // Asked for by name: the handlers run now, whatever input waits, and so do those put off.
   bool ran = false;
+  Servicing() = true;
   MSG message;
-  while (PeekMessageW(&message, NotifyWindow(), kSignalled, kSignalled, PM_REMOVE)) {
-    DispatchMessageW(&message);
-    ran = true;
+  for (UINT kind : {kSignalled, static_cast<UINT>(WM_TIMER)}) {
+    while (PeekMessageW(&message, NotifyWindow(), kind, kind, PM_REMOVE)) {
+      DispatchMessageW(&message);
+      ran = true;
+    }
   }
+  Servicing() = false;
   return ran;
 }
 

@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 
 #include "resource.h"
 
@@ -98,6 +97,7 @@ void LogWindow::Append(const std::wstring& text) {
   bool first = pending_.empty();
   pending_ += text;
   pending_ += L"\r\n";
+  lineChars_.push_back(text.size() + 2);
   if (pending_.size() > kMaxLogChars) {
     TakePendingLines();  // the waiting lines are bounded too
   } else if (first && !PostMessageW(Handle(), kTakePendingLines, 0, 0)) {
@@ -108,37 +108,38 @@ void LogWindow::Append(const std::wstring& text) {
 void LogWindow::TakePendingLines() {
   if (pending_.empty()) return;
   HWND box = Control(LogControlId::kTxtLog);
-  if (shownChars_ + pending_.size() > kMaxLogChars) {
-    DropOldestLines(box);
-  } else {
-    LRESULT end = GetWindowTextLengthW(box);
-    SendMessageW(box, EM_SETSEL, end, end);
-    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
-    shownChars_ += pending_.size();
-  }
-  SendMessageW(box, EM_SCROLLCARET, 0, 0);
+  LRESULT end = GetWindowTextLengthW(box);
+  SendMessageW(box, EM_SETSEL, end, end);
+  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+  shownChars_ += pending_.size();
   pending_.clear();
+  if (shownChars_ > kMaxLogChars) DropOldestLines(box);
+  SendMessageW(box, EM_SCROLLCARET, 0, 0);
 }
 
-// Keeps the newest three quarters of the ceiling, whole lines only, so that the box is rewritten
-// once per quarter of a megabyte of lines rather than for every line.
+// Drops whole lines from the top, an eighth of the ceiling at a time: the box lays out only
+// what changed when lines go from the top, while setting its whole text again would lay out all
+// of it (seconds for a megabyte under Wine).
 void LogWindow::DropOldestLines(HWND box) {
-  std::wstring text = WindowText(box) + pending_;
-  size_t cut = text.size() - std::min(text.size(), kMaxLogChars / 4 * 3);
-  size_t lineStart = text.find(L"\r\n", cut);
-  cut = lineStart == std::wstring::npos ? text.size() : lineStart + 2;
-  std::wstring kept = L"(Older lines were removed to keep the log under " +
-                      std::to_wstring(kMaxLogChars) + L" characters.)\r\n";
-  kept.append(text, cut);
-  SetWindowTextW(box, kept.c_str());
-  shownChars_ = kept.size();
-  LRESULT end = static_cast<LRESULT>(kept.size());
-  SendMessageW(box, EM_SETSEL, end, end);
+  size_t drop = markerChars_;
+  while (!lineChars_.empty() && shownChars_ - drop > kMaxLogChars / 8 * 7) {
+    drop += lineChars_.front();
+    lineChars_.pop_front();
+  }
+  const std::wstring marker = L"(Older lines were removed to keep the log under " +
+                              std::to_wstring(kMaxLogChars) + L" characters.)\r\n";
+  SendMessageW(box, EM_SETSEL, 0, static_cast<LPARAM>(drop));
+  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(marker.c_str()));
+  shownChars_ = shownChars_ - drop + marker.size();
+  markerChars_ = marker.size();
+  SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(shownChars_), static_cast<LPARAM>(shownChars_));
 }
 
 void LogWindow::Clear() {
   pending_.clear();
   shownChars_ = 0;
+  lineChars_.clear();
+  markerChars_ = 0;
   SetWindowTextW(Control(LogControlId::kTxtLog), L"");
 }
 

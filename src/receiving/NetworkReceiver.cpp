@@ -2,6 +2,7 @@
 #include "receiving/NetworkReceiver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "components/AnsiText.h"
@@ -11,8 +12,10 @@
 namespace parvox {
 namespace {
 
-// Datagrams handled before the window gets its turn again.
+// Datagrams handled before the window gets its turn again, and the longest such turn: by time
+// too, as one datagram may cost a pop-up window and another nothing.
 constexpr int kBatch = 64;
+constexpr auto kTurn = std::chrono::milliseconds(4);
 
 }  // namespace
 
@@ -49,7 +52,8 @@ void NetworkReceiver::Stop() {
 void NetworkReceiver::OnArrived() {
   // Held: a message's pop-up or the receipt handler may stop this receiver.
   std::shared_ptr<UdpEndpoint> endpoint = endpoint_;
-  for (int handled = 0; handled < kBatch; ++handled) {
+  auto end = std::chrono::steady_clock::now() + kTurn;
+  for (int handled = 0; handled < kBatch && std::chrono::steady_clock::now() < end; ++handled) {
     std::optional<ReceivedDatagram> datagram = endpoint->Receive();
     if (!datagram) return;
     Handle(*datagram);

@@ -31,7 +31,9 @@ constexpr wchar_t kUnconvertible[] =
 constexpr ULONGLONG kAnswerEveryMs = 20;
 
 void KeepAnswering() {
-  while (ServiceWaitSources()) {
+  // A few rounds, not until nothing is signalled: under a flood the receivers signal again at
+  // once, and the walk must go on.
+  for (int round = 0; round < 4 && ServiceWaitSources(); ++round) {
   }
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {

@@ -171,6 +171,29 @@ class OfficeTest:
             raise Failure(f"PCD's message never reached PCA's card, which saw {arrived}")
         expect("the computers showing the branch's message", self.shown_on("From the branch"), [])
 
+    def forged_receipts_stay_one_short_line(self):
+        """A neighbour who saw a broadcast's id answers with thousands of invented computers."""
+        forger = self.office["PCB"].exec_in_netns(sys.executable, WIRE, "receipts", "eth0",
+                                                  str(PORT), "20000", stdout=subprocess.PIPE,
+                                                  text=True)
+        try:
+            if forger.stdout.readline().strip() != "ready":
+                raise Failure("the forger on PCB did not start")
+            before = self.office["PCA"].log_text().count("Message delivered to WORKGROUP on ")
+            self.send("PCA", ["WORKGROUP"], "Forged answers follow")
+
+            def line():
+                lines = [entry for entry in self.office["PCA"].log_text().split("\r\n")
+                         if entry.startswith("Message delivered to WORKGROUP on ")]
+                return lines[-1] if len(lines) > before else None
+            line = wait_until("PCA's line for the forged answers", line)
+        finally:
+            forger.wait(timeout=60)
+        named = line.count(" (")
+        if named > 64 or " more." not in line or len(line) > 4000:
+            raise Failure(f"the line names {named} computers in {len(line)} characters: "
+                          f"{line[:300]!r}")
+
     def flood_leaves_the_others_answering(self):
         flood = self.office["PCB"].exec_in_netns(sys.executable, WIRE, "flood", f"{FLOOR}.10",
                                                  str(PORT), "20000")
@@ -197,7 +220,7 @@ class OfficeTest:
         steps = [self.start_every_parvox, self.user_name_reaches_only_that_user,
                  self.workgroup_reaches_the_floor_only, self.host_name_by_unicast,
                  self.sources_behind_the_router_are_ignored,
-                 self.flood_leaves_the_others_answering, self.closed_parvox_is_not_reached]
+                 self.forged_receipts_stay_one_short_line, self.flood_leaves_the_others_answering, self.closed_parvox_is_not_reached]
         for step in steps:
             started = time.monotonic()
             step()

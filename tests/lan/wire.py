@@ -2,7 +2,9 @@
 computer's network namespace:
   wire.py capture IFACE PORT     prints "SOURCE DESTINATION" for each UDP datagram to PORT
                                  that IFACE receives, until it is ended
-  wire.py flood ADDRESS PORT N   sends N version-1 messages to ADDRESS:PORT as fast as it can"""
+  wire.py flood ADDRESS PORT N   sends N version-1 messages to ADDRESS:PORT as fast as it can
+  wire.py receipts IFACE PORT N  waits for the first message to PORT that IFACE receives and
+                                 answers its sender with N receipts from invented computers
 
 import os
 import socket
@@ -13,18 +15,47 @@ ETH_P_IP = 0x0800
 
 
 def capture(interface, port):
+    sock = listen(interface)
+    for source, _, destination, destination_port, _ in udp_packets(sock):
+        if destination_port == port:
+            print(source, destination, flush=True)
+
+
+def listen(interface):
     # Cooked packets: the IPv4 header comes first, whatever the link.
     sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(ETH_P_IP))
     sock.bind((interface, ETH_P_IP))
     print("ready", flush=True)
+    return sock
+
+
+def udp_packets(sock):
+    """(source, source port, destination, destination port, payload) of each UDP datagram
+    received."""
     while True:
         packet, (_, _, packet_type, _, _) = sock.recvfrom(65535)
         if packet_type == socket.PACKET_OUTGOING or len(packet) < 28 or packet[9] != 17:
             continue
         header = (packet[0] & 0x0F) * 4
-        destination_port = struct.unpack("!H", packet[header + 2:header + 4])[0]
-        if destination_port == port:
-            print(socket.inet_ntoa(packet[12:16]), socket.inet_ntoa(packet[16:20]), flush=True)
+        source_port, destination_port = struct.unpack("!HH", packet[header:header + 4])
+        yield (socket.inet_ntoa(packet[12:16]), source_port, socket.inet_ntoa(packet[16:20]),
+               destination_port, packet[header + 8:])
+
+
+def forge_receipts(interface, port, count):
+    sock = listen(interface)
+    for source, source_port, _, destination_port, payload in udp_packets(sock):
+        if destination_port == port and payload[:6] == b"PRVX\x01\x01" and len(payload) >= 14:
+            break
+    message_id = payload[6:14]
+    out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    for number in range(count):
+        receipt = b"PRVX\x01\x02" + message_id + b"FORGED%d\0eve\0" % number
+        try:
+            out.sendto(receipt, (source, source_port))
+        except OSError:
+            pass
+    print("sent", flush=True)
 
 
 def flood(address, port, count):
@@ -41,5 +72,7 @@ def flood(address, port, count):
 if __name__ == "__main__":
     if sys.argv[1] == "capture":
         capture(sys.argv[2], int(sys.argv[3]))
+    elif sys.argv[1] == "receipts":
+        forge_receipts(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
     else:
         flood(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
