@@ -26,7 +26,7 @@ WIRE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wire.py")
 SEATS = [Seat("PCA", "alice", FLOOR, 10), Seat("PCB", "bob", FLOOR, 11),
          Seat("PCC", "carol", FLOOR, 12), Seat("PCD", "dave", BRANCH, 10)]
 # Each computer's address book: (address, type); the built-in sender is on everywhere.
-BOOKS = {"PCA": [("bob", 0), ("WORKGROUP", 1), ("pcc", 0), ("pcd", 0)],
+BOOKS = {"PCA": [("bob", 0), ("WORKGROUP", 1), ("pcc", 0), ("pcd", 0), (f"{FLOOR}.21", 0)],
          "PCB": [], "PCC": [("alice", 0)], "PCD": [("pca", 0)]}
 
 
@@ -109,6 +109,17 @@ class OfficeTest:
             return next((entry for entry in lines if entry.startswith(start)), None)
         return wait_until(f"{at}'s log line {start!r}", line)
 
+    def log_lines(self, at, start):
+        return [entry for entry in self.office[at].log_text().split("\r\n")
+                if entry.startswith(start)]
+
+    def wait_new_log_line(self, at, start, seen):
+        """The next line of `at`'s log starting with `start`, after the `seen` there were."""
+        def line():
+            lines = self.log_lines(at, start)
+            return lines[seen] if len(lines) > seen else None
+        return wait_until(f"{at}'s new log line {start!r}", line)
+
     def shown_on(self, text):
         return sorted(name for name, pc in self.office.computers.items() if text in pc.popups())
 
@@ -171,6 +182,17 @@ class OfficeTest:
             raise Failure(f"PCD's message never reached PCA's card, which saw {arrived}")
         expect("the computers showing the branch's message", self.shown_on("From the branch"), [])
 
+    def a_new_address_is_soon_known(self):
+        """PCB takes a second address while Parvox runs, as after docking or a DHCP change."""
+        self.office["PCB"].exec_in_netns("ip", "address", "add", f"{FLOOR}.21/24",
+                                         "dev", "eth0").wait(timeout=30)
+        time.sleep(11)  # past the shortest time between two readings of PCB's interfaces
+        seen = len(self.log_lines("PCA", "Message delivered to bob (PCB)."))
+        self.send("PCA", [f"{FLOOR}.21"], "To the new address")
+        self.wait_new_log_line("PCA", "Message delivered to bob (PCB).", seen)
+        wait_equal("the computers showing the new address's message",
+                   lambda: self.shown_on("To the new address"), ["PCB"])
+
     def forged_receipts_stay_one_short_line(self):
         """A neighbour who saw a broadcast's id answers with thousands of invented computers."""
         forger = self.office["PCB"].exec_in_netns(sys.executable, WIRE, "receipts", "eth0",
@@ -179,14 +201,10 @@ class OfficeTest:
         try:
             if forger.stdout.readline().strip() != "ready":
                 raise Failure("the forger on PCB did not start")
-            before = self.office["PCA"].log_text().count("Message delivered to WORKGROUP on ")
+            start = "Message delivered to WORKGROUP on "
+            seen = len(self.log_lines("PCA", start))
             self.send("PCA", ["WORKGROUP"], "Forged answers follow")
-
-            def line():
-                lines = [entry for entry in self.office["PCA"].log_text().split("\r\n")
-                         if entry.startswith("Message delivered to WORKGROUP on ")]
-                return lines[-1] if len(lines) > before else None
-            line = wait_until("PCA's line for the forged answers", line)
+            line = self.wait_new_log_line("PCA", start, seen)
         finally:
             forger.wait(timeout=60)
         named = line.count(" (")
@@ -220,7 +238,8 @@ class OfficeTest:
         steps = [self.start_every_parvox, self.user_name_reaches_only_that_user,
                  self.workgroup_reaches_the_floor_only, self.host_name_by_unicast,
                  self.sources_behind_the_router_are_ignored,
-                 self.forged_receipts_stay_one_short_line, self.flood_leaves_the_others_answering, self.closed_parvox_is_not_reached]
+                 self.a_new_address_is_soon_known, self.forged_receipts_stay_one_short_line,
+                 self.flood_leaves_the_others_answering, self.closed_parvox_is_not_reached]
         for step in steps:
             started = time.monotonic()
             step()

@@ -4,7 +4,7 @@ computer's network namespace:
                                  that IFACE receives, until it is ended
   wire.py flood ADDRESS PORT N   sends N version-1 messages to ADDRESS:PORT as fast as it can
   wire.py receipts IFACE PORT N  waits for the first message to PORT that IFACE receives and
-                                 answers its sender with N receipts from invented computers
+                                 answers its sender with N receipts from invented computers"""
 
 import os
 import socket
