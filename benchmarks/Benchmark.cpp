@@ -143,8 +143,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   parvox::test::RequireIsolatedNetwork("parvox_bench");
   parvox::bench::Table table;
-  // "network" runs only the network path's rows, "hostile" only those of strangers' floods.
+  // "network" runs only the network path's rows, "hostile" only those of strangers' floods,
+  // "subnet" only the flood from one /64 (once its addresses are there).
   std::wstring only = argc == 2 ? argv[1] : L"";
+  if (only == L"subnet") {
+    parvox::bench::RunSubnetFloodBenchmark(table);
+    table.Print();
+    return 0;
+  }
   if (only.empty()) {
     parvox::bench::RunBookBenchmarks(table);
     parvox::bench::RunSendBenchmarks(table);

@@ -91,5 +91,6 @@ void RunSendBenchmarks(Table& table);
 void RunNetworkBenchmarks(Table& table);
 void RunReceiveBenchmarks(Table& table);
 void RunHostileNetworkBenchmarks(Table& table);
+void RunSubnetFloodBenchmark(Table& table);
 
 }  // namespace parvox::bench

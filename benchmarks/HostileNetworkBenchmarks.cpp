@@ -3,6 +3,7 @@
 // flood goes on.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// After the socket headers, which must come first.
 #include <windows.h>
 
 #include <algorithm>
@@ -26,15 +27,15 @@ namespace parvox::bench {
 namespace {
 
 constexpr int kForgedReceipts = 100000;
-// scripts/dev.sh bench gives the test network's card these addresses, one computer's /64.
+// scripts/dev.sh bench gives the test network's card these addresses, one computer's /64, for
+// this row alone: a thousand addresses slow down every other row's interface reading.
 constexpr wchar_t kOwnSubnet[] = L"2001:db8:5::";
 constexpr int kSubnetSources = 1000;
 constexpr int kMessagesPerSource = 20;
 
 size_t Count(const std::wstring& text, const std::wstring& part) {
   size_t count = 0;
-  for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1))
-    ++count;
+  for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1)) ++count;
   return count;
 }
 
@@ -54,8 +55,8 @@ void ForgedReceipts(Table& table) {
   const uint16_t port = FreePort();
   UdpEndpoint forger;
   if (forger.Open(port) != UdpEndpoint::OpenResult::kOpen) return;
-  HWND watched = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                 nullptr, nullptr);
+  HWND watched =
+      CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   const size_t logBefore = LogText().size();
   double memoryBefore = WorkingSetMegabytes();
   std::atomic<bool> forged{false};
@@ -159,8 +160,8 @@ void OneSubnetFlood(Table& table, const std::wstring& folder) {
               static_cast<double>(lines) / seconds, "1/s");
     table.Add("20000 messages from 1000 sources on one /64: longest time the window did not answer",
               longestMs, "ms");
-    table.Goal("20000 messages from 1000 sources on one /64: longest time the window did not answer",
-               100);
+    table.Goal(
+        "20000 messages from 1000 sources on one /64: longest time the window did not answer", 100);
   }
   for (SOCKET source : sources) closesocket(source);
   DestroyWindow(window->Handle());
@@ -273,9 +274,10 @@ void RunHostileNetworkBenchmarks(Table& table) {
   MailslotToNobody(table);
   std::wstring folder = NewTempFolder();
   ForgedReceipts(table);
-  OneSubnetFlood(table, folder);
   TypingDuringFlood(table, folder);
   PoliteFlood(table);
 }
+
+void RunSubnetFloodBenchmark(Table& table) { OneSubnetFlood(table, NewTempFolder()); }
 
 }  // namespace parvox::bench

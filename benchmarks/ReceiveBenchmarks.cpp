@@ -67,23 +67,25 @@ void MeasureFlood(Table& table, HANDLE slot, HWND main) {
   double memoryBefore = WorkingSetMegabytes();
   ResponsivenessWatch watch(main);
   LARGE_INTEGER start = Now();
+  std::atomic<bool> written{false};
   std::thread writer([&] {
     for (int i = 0; i < kFlood; ++i) {
       std::string datagram =
           std::string("flood\0me\0", 9) + "number " + std::to_string(i) + std::string("\0\0", 2);
       WriteDatagram(slot, datagram);
     }
+    written = true;
   });
-  bool complete = PumpUntil([&] {
-    static LARGE_INTEGER lastCount = Now();
-    if (Seconds(lastCount) < 0.02) return false;  // counting reads the whole log
-    lastCount = Now();
-    return LoggedFrom(L"flood") >= static_cast<size_t>(kFlood);
-  });
-  double allLogged = Seconds(start);
+  // The writer tries again while the slot is full, so it is done once the reader has taken
+  // nearly all; what is over the shared budget is read and dropped, not logged.
+  bool complete = PumpUntil([&] { return written.load(); });
+  double allRead = Seconds(start);
   writer.join();
   double longestSilence = watch.StopAndTakeLongestMs();
-  table.Add("flood of 10000 datagrams: all logged", complete ? allLogged * 1000.0 : -1, "ms");
+  table.Add("flood of 10000 datagrams: all written and read", complete ? allRead * 1000.0 : -1,
+            "ms");
+  table.Add("flood of 10000 datagrams: lines logged", static_cast<double>(LoggedFrom(L"flood")),
+            "count");
   table.Add("flood of 10000 datagrams: longest time the window did not answer", longestSilence,
             "ms");
   table.Goal("flood of 10000 datagrams: longest time the window did not answer", 100);

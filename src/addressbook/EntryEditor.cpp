@@ -150,8 +150,7 @@ void EntryEditor::Accept() {
   std::erase(address, L'|');
   std::erase(description, L'|');
   std::wstring type = std::to_wstring(SelectedType());
-  int image =
-      TypeImageIndex(SelectedType() == 1 ? EntryType::kDomain : EntryType::kUserOrMachine);
+  int image = TypeImageIndex(SelectedType() == 1 ? EntryType::kDomain : EntryType::kUserOrMachine);
   if (int row = request_.row; row < 0) {
     AppendAddressRow(list, address, description, image, NewEntryRecord(address, description, type));
   } else {

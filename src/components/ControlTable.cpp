@@ -25,8 +25,7 @@ TwipRect AbsoluteTwips(std::span<const ControlSpec> table, const ControlSpec& co
 
 bool IsTextLabel(ControlKind kind) {
   return kind == ControlKind::kLabel || kind == ControlKind::kBreakingLabel ||
-         kind == ControlKind::kHeaderLabel ||
-         kind == ControlKind::kHeaderTitle;
+         kind == ControlKind::kHeaderLabel || kind == ControlKind::kHeaderTitle;
 }
 
 }  // namespace parvox

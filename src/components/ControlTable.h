@@ -9,16 +9,16 @@
 namespace parvox {
 
 enum class ControlKind {
-  kHeaderBand,   // white band behind a window's title
-  kHeaderLabel,  // text on the white band
-  kHeaderTitle,  // bold text on the white band
-  kLabel,        // wrapping text
+  kHeaderBand,     // white band behind a window's title
+  kHeaderLabel,    // text on the white band
+  kHeaderTitle,    // bold text on the white band
+  kLabel,          // wrapping text
   kBreakingLabel,  // wrapping text that may hold a stranger's words: a long one breaks, rather
                    // than widening the window
-  kImage,        // a 48 x 48 icon (on the header band)
-  kBitmap,       // a picture drawn by the window (on the header band)
-  kFrame,        // captioned group box
-  kOption,       // bold option button
+  kImage,          // a 48 x 48 icon (on the header band)
+  kBitmap,         // a picture drawn by the window (on the header band)
+  kFrame,          // captioned group box
+  kOption,         // bold option button
   kCheckBox,
   kTextBox,           // one line
   kMultiLineTextBox,  // typing; Enter starts a new line

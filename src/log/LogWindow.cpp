@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-
 #include "resource.h"
 
 namespace parvox {

@@ -44,7 +44,7 @@ class LogWindow : public Form {
 
   BitmapHandle logo_;
   std::wstring pending_;  // appended lines the text box has not taken yet
-  size_t shownChars_ = 0;  // what the text box holds
+  size_t shownChars_ = 0;         // what the text box holds
   std::deque<size_t> lineChars_;  // the length of each appended line still held, oldest first
   size_t markerChars_ = 0;        // the line that says older lines were removed, once there is one
 };

@@ -228,8 +228,8 @@ RecipientAddress ParseRecipientAddress(std::wstring_view address) {
     if (std::optional<IpAddress> literal = ParseIpv6(host)) {
       recipient.literal = *literal;
       recipient.kind = Kind::kLiteral;
-    } else if (size_t zone = host.find(L'%'); zone != std::wstring_view::npos && zone > 0 &&
-                                              ParseIpv6(host.substr(0, zone))) {
+    } else if (size_t zone = host.find(L'%');
+               zone != std::wstring_view::npos && zone > 0 && ParseIpv6(host.substr(0, zone))) {
       recipient.kind = Kind::kHostName;  // the resolver knows the zone's names and numbers
     } else {
       return {};
@@ -302,8 +302,8 @@ bool IsUnfitSource(const IpAddress& source, const std::vector<InterfaceAddress>&
   if (IsIpv4Mapped(source)) return true;
   if (source.family == Family::kV6) {
     IpAddress unspecified{Family::kV6, {}, 0};
-    return source.bytes[0] == 0xFF || std::equal(source.bytes.begin(), source.bytes.end(),
-                                                 unspecified.bytes.begin());
+    return source.bytes[0] == 0xFF ||
+           std::equal(source.bytes.begin(), source.bytes.end(), unspecified.bytes.begin());
   }
   uint32_t value = Ipv4Value(source);
   if (value == 0 || value == 0xFFFFFFFFu || (value >> 28) == 0xE) return true;

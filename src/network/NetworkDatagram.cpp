@@ -2,7 +2,6 @@
 // byte, and no length inside it is trusted.
 #include "network/NetworkDatagram.h"
 
-
 namespace parvox {
 namespace {
 

@@ -2,18 +2,19 @@
 //
 // How the network path fits together (who calls what):
 // - Sending: for each ticked entry the Send command parses the address (NetworkAddress.h), gives
-//   the entry its own message id (NewMessageId, MessageIds.h), encodes one message (EncodeNetworkMessage) with
-//   To = RecipientAddress::to, sends it unicast through a UdpEndpoint (UdpEndpoint.h) to a literal
-//   or "." at once and to a host name once HostLookup has an address for it, and, unless the
-//   address says otherwise, to every BroadcastDestinations() of ReadInterfaceTable(). It then
-//   waits up to 2 s on the endpoint's and the lookup's events through the wait sources,
-//   feeds every decoded receipt to a DeliveryTracker (sending/DeliveryOutcome.h) together with
-//   each mailslot result, and logs DeliveryTracker::Lines().
+//   the entry its own message id (NewMessageId, MessageIds.h), encodes one message
+//   (EncodeNetworkMessage) with To = RecipientAddress::to, sends it unicast through a UdpEndpoint
+//   (UdpEndpoint.h) to a literal or "." at once and to a host name once HostLookup has an address
+//   for it, and, unless the address says otherwise, to every BroadcastDestinations() of
+//   ReadInterfaceTable(). It then waits up to 2 s on the endpoint's and the lookup's events through
+//   the wait sources, feeds every decoded receipt to a DeliveryTracker (sending/DeliveryOutcome.h)
+//   together with each mailslot result, and logs DeliveryTracker::Lines().
 // - Receiving: the receiver opens a UdpEndpoint on the `Network Port` (one log line when the port
-//   is taken), waits on its event in the message loop, drops sources that are not
-//   IsNearbySource(), decodes, and for a message addressed to this computer
-//   (receiving/NetworkAcceptance.h) asks the SourceRateLimiter, answers with a receipt to the
-//   datagram's source and shows it once per id (MessageIdMemory).
+//   is taken), waits on its event in the message loop, drops sources that are IsUnfitSource() or
+//   not nearby (Neighbourhood.h), decodes, and for a message addressed to this computer
+//   (receiving/NetworkAcceptance.h) asks the SourceRateLimiter (RateLimits.h), then answers the
+//   first copy of each message (its id and content: MessageIdMemory) with a receipt to the
+//   datagram's source and hands it to the inbox, whose budget all routes share.
 #pragma once
 
 #include <cstddef>

@@ -71,9 +71,8 @@ void MessengerSlotReceiver::Stop() {
   roomInQueue_.notify_all();
   // The reader sleeps in its read: one byte of our own wakes it at once to see that it must
   // stop; without it the read's timeout does, a moment later.
-  FileHandle wake(
-      CreateFileW(kSlotPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, 0, nullptr));
+  FileHandle wake(CreateFileW(kSlotPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
   DWORD written = 0;
   if (wake.Valid()) WriteFile(wake.Get(), "", 1, &written, nullptr);
   if (reader_.joinable()) reader_.join();

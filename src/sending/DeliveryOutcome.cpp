@@ -57,8 +57,8 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
   size_t computers = recipient.computers.size();
   if (computers == 1) return {L"Message delivered to " + who(receipts[0]) + L".", false};
   if (computers > 1) {
-    std::wstring text = L"Message delivered to " + address + L" on " +
-                        std::to_wstring(computers) + L" computers: ";
+    std::wstring text =
+        L"Message delivered to " + address + L" on " + std::to_wstring(computers) + L" computers: ";
     for (size_t i = 0; i < receipts.size(); ++i) text += (i > 0 ? L", " : L"") + who(receipts[i]);
     if (computers > receipts.size()) {
       text += L" and " + std::to_wstring(computers - receipts.size()) + L" more";

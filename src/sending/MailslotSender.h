@@ -21,9 +21,9 @@ enum MailslotResult : int {
 };
 
 // Writes From NUL To NUL Text NUL NUL to "\\To\mailslot\slotName". Fills an empty To with "*"
-// and an empty From with the user name; opens nothing for a To that IsMailslotTargetName refuses. A datagram over 65,537 bytes is not sent (result 3).
-// On a failed open or write, `errorCode` (when given) receives the platform's error code; it is
-// 0 for every other result.
+// and an empty From with the user name; opens nothing for a To that IsMailslotTargetName refuses. A
+// datagram over 65,537 bytes is not sent (result 3). On a failed open or write, `errorCode` (when
+// given) receives the platform's error code; it is 0 for every other result.
 int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message,
                         unsigned long* errorCode = nullptr);
 

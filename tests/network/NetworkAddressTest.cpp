@@ -171,9 +171,9 @@ TEST(InterfaceTable, NearbySources) {
 TEST(InterfaceTable, SourcesAStrangerMayUse) {
   std::vector<InterfaceAddress> table = {{Ip(L"192.168.1.20"), 24, true, false},
                                          {Ip(L"10.9.9.9"), 31, true, false}};
-  for (const wchar_t* unfit : {L"0.0.0.0", L"255.255.255.255", L"224.0.0.1", L"239.1.2.3",
-                               L"192.168.1.0", L"192.168.1.255", L"::", L"ff02::1",
-                               L"::ffff:127.0.0.1", L"::ffff:192.168.1.7"}) {
+  for (const wchar_t* unfit :
+       {L"0.0.0.0", L"255.255.255.255", L"224.0.0.1", L"239.1.2.3", L"192.168.1.0",
+        L"192.168.1.255", L"::", L"ff02::1", L"::ffff:127.0.0.1", L"::ffff:192.168.1.7"}) {
     SCOPED_TRACE(Narrow(unfit));
     EXPECT_TRUE(IsUnfitSource(Ip(unfit), table));
   }
@@ -196,10 +196,10 @@ TEST(InterfaceTable, SourcesAStrangerMayUse) {
     const wchar_t *source, *destination;
     bool answers;
   } cases[] = {
-      {L"192.168.1.7", L"192.168.1.7", true},       {L"192.168.1.8", L"192.168.1.7", false},
-      {L"192.168.1.8", L"192.168.1.255", true},     {L"10.0.0.8", L"192.168.1.255", false},
-      {L"127.0.0.1", L"127.0.0.1", true},           {L"::ffff:192.168.1.7", L"192.168.1.7", true},
-      {L"2001:db8::5", L"2001:db8::5", true},       {L"2001:db8::6", L"2001:db8::5", false},
+      {L"192.168.1.7", L"192.168.1.7", true},   {L"192.168.1.8", L"192.168.1.7", false},
+      {L"192.168.1.8", L"192.168.1.255", true}, {L"10.0.0.8", L"192.168.1.255", false},
+      {L"127.0.0.1", L"127.0.0.1", true},       {L"::ffff:192.168.1.7", L"192.168.1.7", true},
+      {L"2001:db8::5", L"2001:db8::5", true},   {L"2001:db8::6", L"2001:db8::5", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.source) + " answering " + Narrow(c.destination));

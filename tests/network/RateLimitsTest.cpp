@@ -1,7 +1,7 @@
 // A flood from one source is cut down with one notice, and no spread of addresses escapes it.
-#include "network/RateLimits.h"
-
 #include <gtest/gtest.h>
+
+#include "network/RateLimits.h"
 
 namespace parvox {
 namespace {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -227,22 +228,25 @@ TEST_F(ReceiveTest, ReplyToAnUnknownSenderOffersToAddThem) {
   WriteSettings(kReplyBook);
   Start();
   SetItemChecked(List(), 1, true);
-  for (bool add : {false, true}) {
-    SCOPED_TRACE(add ? "added" : "cancelled");
-    ASSERT_TRUE(WriteDatagram("carol\0me\0"s + (add ? "second" : "first")));
-    HWND popup = WaitForPopups(1);
-    ASSERT_NE(popup, nullptr);
+  auto replyInEditor = [&](HWND popup, const std::function<void(HWND)>& inEditor) {
     WithDialog(
         L"ParvoxEdit",
         [&] {
           test::ClickItem(popup, MessagePopup::kCmdReply);
           PumpMessages();
         },
-        [&](HWND editor) {
-          EXPECT_EQ(WindowText(editor), L"Add a new entry..");
-          EXPECT_EQ(ItemText(editor, EntryEditor::kTxtAddress), L"carol");
-          test::ClickItem(editor, add ? EntryEditor::kCmdAddEntry : EntryEditor::kCmdCancel);
-        });
+        inEditor);
+  };
+  for (bool add : {false, true}) {
+    SCOPED_TRACE(add ? "added" : "cancelled");
+    ASSERT_TRUE(WriteDatagram("carol\0me\0"s + (add ? "second" : "first")));
+    HWND popup = WaitForPopups(1);
+    ASSERT_NE(popup, nullptr);
+    replyInEditor(popup, [&](HWND editor) {
+      EXPECT_EQ(WindowText(editor), L"Add a new entry..");
+      EXPECT_EQ(ItemText(editor, EntryEditor::kTxtAddress), L"carol");
+      test::ClickItem(editor, add ? EntryEditor::kCmdAddEntry : EntryEditor::kCmdCancel);
+    });
     EXPECT_EQ(RowCount(List()), add ? 4 : 3);
     EXPECT_EQ(IsItemChecked(List(), 1), !add) << "the ticks change only when the entry is added";
     if (add) {
@@ -254,16 +258,10 @@ TEST_F(ReceiveTest, ReplyToAnUnknownSenderOffersToAddThem) {
   ASSERT_TRUE(WriteDatagram("evilhost\\share\0me\0hi"s));
   HWND popup = WaitForPopups(1);
   ASSERT_NE(popup, nullptr);
-  WithDialog(
-      L"ParvoxEdit",
-      [&] {
-        test::ClickItem(popup, MessagePopup::kCmdReply);
-        PumpMessages();
-      },
-      [&](HWND editor) {
-        EXPECT_EQ(ItemText(editor, EntryEditor::kTxtAddress), L"");
-        test::ClickItem(editor, EntryEditor::kCmdCancel);
-      });
+  replyInEditor(popup, [&](HWND editor) {
+    EXPECT_EQ(ItemText(editor, EntryEditor::kTxtAddress), L"");
+    test::ClickItem(editor, EntryEditor::kCmdCancel);
+  });
   EXPECT_EQ(window->StatusText(),
             L"The sender's name evilhost\\share cannot receive mailslot messages, so it was not "
             L"filled in.");
@@ -295,8 +293,8 @@ TEST_F(ReceiveTest, TheSlotHasOneOwner) {
 TEST_F(ReceiveTest, ClosesWhileAnotherWriterHoldsTheSlot) {
   Start();
   ASSERT_TRUE(window->Receiving());
-  HANDLE writer = CreateFileW(L"\\\\.\\mailslot\\messngr", GENERIC_WRITE, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE writer = CreateFileW(L"\\\\.\\mailslot\\messngr", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   Close();
   CloseHandle(writer);
@@ -326,7 +324,8 @@ TEST_F(ReceiveTest, AFloodLeavesTenPopupsANoticeAndOneLineForWhatWasIgnored) {
   });
   // Far more than the budget arrives, so the line that says so comes once the reader gets there.
   PumpUntil([&] {
-    return written.load() && LogText().find(L"Too many messages are arriving") != std::wstring::npos;
+    return written.load() &&
+           LogText().find(L"Too many messages are arriving") != std::wstring::npos;
   });
   flood.join();
   PumpMessages();
@@ -335,8 +334,9 @@ TEST_F(ReceiveTest, AFloodLeavesTenPopupsANoticeAndOneLineForWhatWasIgnored) {
   size_t logged = Count(log, L"Message from flooder");
   EXPECT_GE(logged, 50u) << "a burst goes through";
   EXPECT_LT(logged, static_cast<size_t>(kMessages));
-  EXPECT_EQ(Count(log, L"Too many messages are arriving: further ones are ignored until fewer "
-                       L"arrive."),
+  EXPECT_EQ(Count(log,
+                  L"Too many messages are arriving: further ones are ignored until fewer "
+                  L"arrive."),
             1u);
   EXPECT_EQ(Popups().size(), 10u);
   std::vector<HWND> notices = WindowsOfClass(L"ParvoxMoreMessages");

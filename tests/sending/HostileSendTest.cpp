@@ -125,16 +125,15 @@ TEST_F(HostileSendTest, BuiltInPath) {
   // Names that would make the mailslot path a share or a local path: none is opened, each says
   // why, and none of them reaches this machine's slot.
   SendTo({1, 2, 3}, L"hi");
-  EXPECT_EQ(
-      LogText(),
-      log +
-          L"Message successfully sent to ..\r\n"
-          L"Error sending message to say \"hi\". They may not be online. The name say \"hi\" "
-          L"cannot receive mailslot messages.\r\n"
-          L"Error sending message to dom\\ain\\. They may not be online. The name dom\\ain\\ "
-          L"cannot receive mailslot messages.\r\n"
-          L"Error sending message to .\\mailslot\\messngr. They may not be online. The name "
-          L".\\mailslot\\messngr cannot receive mailslot messages.\r\n");
+  EXPECT_EQ(LogText(),
+            log +
+                L"Message successfully sent to ..\r\n"
+                L"Error sending message to say \"hi\". They may not be online. The name say \"hi\" "
+                L"cannot receive mailslot messages.\r\n"
+                L"Error sending message to dom\\ain\\. They may not be online. The name dom\\ain\\ "
+                L"cannot receive mailslot messages.\r\n"
+                L"Error sending message to .\\mailslot\\messngr. They may not be online. The name "
+                L".\\mailslot\\messngr cannot receive mailslot messages.\r\n");
   EXPECT_EQ(receiver.Waiting(), 0u);
   EXPECT_EQ(window->StatusText(), L"Message sent to the 3 selected recipient(s).");
   EXPECT_TRUE(shownBoxes.empty());

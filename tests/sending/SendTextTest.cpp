@@ -54,12 +54,12 @@ TEST(SendFailureReason, NamedCodesThenTheSystemsOwnText) {
 
 // A name that would make the mailslot path a share, a web folder or another device is refused.
 TEST(Mailslot, OnlyComputerAndDomainNamesAreTargets) {
-  for (const wchar_t* name : {L"bob", L"PC-7", L"corp.example.com", L"my_pc", L"*", L".",
-                              L"10.0.0.5"}) {
+  for (const wchar_t* name :
+       {L"bob", L"PC-7", L"corp.example.com", L"my_pc", L"*", L".", L"10.0.0.5"}) {
     EXPECT_TRUE(IsMailslotTargetName(name)) << std::wstring(name).size();
   }
-  for (const wchar_t* name : {L"evilhost\\share", L"evilhost@SSL\\x", L"host/x", L"..", L".x",
-                              L"", L"10.0.0.9:42165", L"[::1]", L"a b", L"caf\u00E9"}) {
+  for (const wchar_t* name : {L"evilhost\\share", L"evilhost@SSL\\x", L"host/x", L"..", L".x", L"",
+                              L"10.0.0.9:42165", L"[::1]", L"a b", L"caf\u00E9"}) {
     EXPECT_FALSE(IsMailslotTargetName(name)) << std::wstring(name).size();
   }
   EXPECT_TRUE(IsMailslotTargetName(std::wstring(255, L'a')));
