@@ -79,6 +79,32 @@ TEST_F(LogWindowTest, LongLogKeepsEveryLine) {
   EXPECT_TRUE(text == expected);
 }
 
+// A log that would outgrow its ceiling drops whole lines from the top, says so in one line, and
+// keeps every newer line in order.
+TEST_F(LogWindowTest, KeepsItsNewestLinesUnderTheCeiling) {
+  std::wstring filler;
+  while (filler.size() < 990) filler += L"word ";
+  constexpr int kLines = 1300;  // 1.3 million characters
+  for (int i = 0; i < kLines; ++i) {
+    AppendLog(false, L"line " + std::to_wstring(i) + L" " + filler);
+    if (i % 20 == 19) test::PumpMessages();
+  }
+  const std::wstring marker =
+      L"(Older lines were removed to keep the log under 1000000 characters.)\r\n";
+  std::wstring text = LogText();
+  EXPECT_LE(text.size(), 1000000u);
+  ASSERT_EQ(text.compare(0, marker.size(), marker), 0);
+  EXPECT_EQ(text.find(L"(Older", 1), std::wstring::npos) << "one marker, however many drops";
+  size_t at = marker.size();
+  int first = std::stoi(text.substr(at + 5, 8));
+  for (int i = first; i < kLines; ++i) {
+    std::wstring line = L"line " + std::to_wstring(i) + L" " + filler + L"\r\n";
+    ASSERT_EQ(text.compare(at, line.size(), line), 0) << "line " << i;
+    at += line.size();
+  }
+  EXPECT_EQ(at, text.size());
+}
+
 TEST_F(LogWindowTest, ClearEmptiesAndCloseKeeps) {
   AppendLog(true, L"a");
   Click(LogControlId::kCmdClear);
