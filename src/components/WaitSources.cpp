@@ -124,7 +124,8 @@ void RemoveWaitSource(HANDLE handle) {
 
 bool ServiceWaitSources() {
   if (NotifyWindow() == nullptr) return false;
-  // Asked for by name: the handlers run now, whatever input waits, and so do those put off.
+  // Asked for by name: the handlers run now, whatever input waits, and so do those put off whose
+  // timer is due.
   bool ran = false;
   Servicing() = true;
   MSG message;

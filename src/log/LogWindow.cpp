@@ -96,7 +96,16 @@ void LogWindow::Append(const std::wstring& text) {
   bool first = pending_.empty();
   pending_ += text;
   pending_ += L"\r\n";
-  lineChars_.push_back(text.size() + 2);
+  // One text may hold many lines (a send's outcome): each is dropped on its own.
+  for (size_t start = 0;;) {
+    size_t end = text.find(L"\r\n", start);
+    if (end == std::wstring::npos) {
+      lineChars_.push_back(text.size() - start + 2);
+      break;
+    }
+    lineChars_.push_back(end - start + 2);
+    start = end + 2;
+  }
   if (pending_.size() > kMaxLogChars) {
     TakePendingLines();  // the waiting lines are bounded too
   } else if (first && !PostMessageW(Handle(), kTakePendingLines, 0, 0)) {
@@ -121,7 +130,8 @@ void LogWindow::TakePendingLines() {
 // of it (seconds for a megabyte under Wine).
 void LogWindow::DropOldestLines(HWND box) {
   size_t drop = markerChars_;
-  while (!lineChars_.empty() && shownChars_ - drop > kMaxLogChars / 8 * 7) {
+  // The newest line stays, however long.
+  while (lineChars_.size() > 1 && shownChars_ - drop > kMaxLogChars / 8 * 7) {
     drop += lineChars_.front();
     lineChars_.pop_front();
   }

@@ -6,7 +6,7 @@
 
 namespace parvox {
 
-// A random id, never 0.
+// A random id, never 0; 0 when the system's generator failed.
 uint64_t NewMessageId();
 
 }  // namespace parvox

@@ -264,7 +264,10 @@ RecipientAddress ParseRecipientAddress(std::wstring_view address) {
   }
   recipient.to = host;
   // An IPv4 address written as IPv6 goes out as the IPv4 it is; the IPv6 socket takes no IPv4.
-  if (recipient.kind == Kind::kLiteral) recipient.literal = Unmapped(recipient.literal);
+  if (recipient.kind == Kind::kLiteral && IsIpv4Mapped(recipient.literal)) {
+    recipient.literal = Unmapped(recipient.literal);
+    recipient.to = FormatIpAddress(recipient.literal);  // as the receiver knows its addresses
+  }
   recipient.broadcast = recipient.kind == Kind::kHostName ||
                         (recipient.kind == Kind::kLiteral && !IsLoopback(recipient.literal));
   return recipient;
@@ -331,7 +334,9 @@ bool AnswersDestination(const IpAddress& source, const IpAddress& destination,
   if (plain.bytes == to.bytes) return true;
   // A message to this computer's loopback is answered from any loopback address.
   if (IsLoopback(plain) && IsLoopback(to)) return true;
-  if (to.family != Family::kV4) return false;
+  // An IPv6 computer answers from whichever of its addresses Windows picks (a temporary one,
+  // say): the same /64 is the same computer as far as any limit here can tell.
+  if (to.family == Family::kV6) return SourceGroup(plain) == SourceGroup(to);
   return std::any_of(interfaces.begin(), interfaces.end(), [&](const InterfaceAddress& entry) {
     if (entry.address.family != Family::kV4 || entry.prefixLength == 0 || entry.prefixLength > 30)
       return false;

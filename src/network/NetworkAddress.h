@@ -79,8 +79,8 @@ bool IsUnfitSource(const IpAddress& source, const std::vector<InterfaceAddress>&
 // any number of addresses in its own /64.
 IpAddress SourceGroup(const IpAddress& source);
 
-// True when `source` may answer a message sent to `destination`: the same address, or for a
-// broadcast destination an address on that broadcast's subnet.
+// True when `source` may answer a message sent to `destination`: the same address (for IPv6 the
+// same /64), or for a broadcast destination an address on that broadcast's subnet.
 bool AnswersDestination(const IpAddress& source, const IpAddress& destination,
                         const std::vector<InterfaceAddress>& interfaces);
 

@@ -37,11 +37,15 @@ SourceRateLimiter::Verdict SourceRateLimiter::Admit(const IpAddress& source, uin
 }
 
 // Forgets the sources whose buckets would be full by now. A source still paying off its flood is
-// never forgotten: it would come back to a full bucket.
+// never forgotten: it would come back to a full bucket. While the table stays full of busy
+// sources it is looked through at most every 100 ms, not for every newcomer.
 bool SourceRateLimiter::MakeRoom(uint64_t nowMs) {
-  if (buckets_.size() < limits_.maxSources) return true;
+  if (buckets_.size() < maxSources_) return true;
+  if (swept_ && nowMs - sweptMs_ < 100) return false;
+  swept_ = true;
+  sweptMs_ = nowMs;
   std::erase_if(buckets_, [&](const auto& entry) { return entry.second.FullBy(rate_, nowMs); });
-  return buckets_.size() < limits_.maxSources;
+  return buckets_.size() < maxSources_;
 }
 
 }  // namespace parvox

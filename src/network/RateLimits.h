@@ -27,7 +27,6 @@ class TokenBucket {
   Verdict Take(const RateLimit& limit, uint64_t nowMs);
   // True when the bucket would be full by `nowMs`: forgetting it then loses nothing.
   bool FullBy(const RateLimit& limit, uint64_t nowMs) const;
-  uint64_t LastMs() const { return lastMs_; }
 
  private:
   double tokens_;
@@ -40,25 +39,22 @@ class TokenBucket {
 // so that a flood from ever new addresses gets no fresh tokens.
 class SourceRateLimiter {
  public:
-  struct Limits {
-    double burst = 20;     // messages accepted back to back
-    double perSecond = 5;  // sustained rate
-    size_t maxSources = 1024;
-  };
   using Verdict = TokenBucket::Verdict;
 
-  SourceRateLimiter() : SourceRateLimiter(Limits{}) {}
-  explicit SourceRateLimiter(Limits limits)
-      : limits_(limits), rate_{limits.burst, limits.perSecond}, overflow_(rate_, 0) {}
+  // Each source's bucket: 20 messages back to back, then 5 a second, by default.
+  explicit SourceRateLimiter(RateLimit rate = {}, size_t maxSources = 1024)
+      : rate_(rate), maxSources_(maxSources), overflow_(rate, 0) {}
   Verdict Admit(const IpAddress& source, uint64_t nowMs);
 
  private:
   bool MakeRoom(uint64_t nowMs);
 
-  Limits limits_;
   RateLimit rate_;
+  size_t maxSources_;
   std::map<IpAddress, TokenBucket> buckets_;
   TokenBucket overflow_;
+  uint64_t sweptMs_ = 0;
+  bool swept_ = false;
 };
 
 }  // namespace parvox

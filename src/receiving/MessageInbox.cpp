@@ -25,13 +25,20 @@ std::wstring TimeText(const SYSTEMTIME& time) {
 }  // namespace
 
 void MessageInbox::Receive(IncomingMessage message) {
+  if (Admit(message) == Admission::kNew) Show(message);
+}
+
+MessageInbox::Admission MessageInbox::Admit(IncomingMessage& message) {
   // Names show on one line and at a bounded length; nothing in any field can act as anything
   // but text.
   message.from = ShownName(message.from);
   message.to = ShownName(message.to);
   message.text = PlainText(message.text);
-  if (repeats_.IsRepeat(message, GetTickCount64()) || !WithinBudget()) return;
+  if (repeats_.IsRepeat(message, GetTickCount64())) return Admission::kRepeat;
+  return WithinBudget() ? Admission::kNew : Admission::kOverBudget;
+}
 
+void MessageInbox::Show(const IncomingMessage& message) {
   SYSTEMTIME now;
   GetLocalTime(&now);
   std::wstring header = ReceivedHeader(message.from, message.to, DateText(now), TimeText(now));

@@ -37,6 +37,12 @@ class MessageInbox {
   MessageInbox& operator=(const MessageInbox&) = delete;
 
   void Receive(IncomingMessage message);
+  // Receive in two steps, for a route that answers what it takes: Admit makes the message's
+  // texts safe and says whether it is new, a repeat (shown already) or over the budget (neither
+  // shown nor to be answered); Show logs and pops up one that was new.
+  enum class Admission { kNew, kRepeat, kOverBudget };
+  Admission Admit(IncomingMessage& message);
+  void Show(const IncomingMessage& message);
   // A line about arrivals (a source that sends too much, say), within the same budget.
   void Notice(const std::wstring& line);
   std::size_t OpenPopups();

@@ -75,18 +75,19 @@ void NetworkReceiver::Handle(const ReceivedDatagram& datagram) {
   }
 }
 
-bool NetworkReceiver::IsAddressedHere(const std::wstring& to, const IpAddress& source) {
-  // The names follow the addresses: a table read since (for a new neighbour) brings them along.
-  if (identityGeneration_ != neighbourhood_->Generation()) {
-    identity_ = ReadLocalIdentity(neighbourhood_->Interfaces());
-    identityGeneration_ = neighbourhood_->Generation();
-  }
-  bool fromThisComputer = neighbourhood_->IsThisComputer(source);
-  if (IsAddressedToThisComputer(to, identity_, fromThisComputer)) return true;
-  // An address this computer does not know may be one it took since (DHCP, docking).
-  if (!ParseIpLiteral(to) || !neighbourhood_->RefreshIfDue()) return false;
+void NetworkReceiver::FollowInterfaces() {
+  if (identityGeneration_ == neighbourhood_->Generation()) return;
   identity_ = ReadLocalIdentity(neighbourhood_->Interfaces());
   identityGeneration_ = neighbourhood_->Generation();
+}
+
+bool NetworkReceiver::IsAddressedHere(const std::wstring& to, const IpAddress& source) {
+  // The names follow the addresses: a table read since (for a new neighbour) brings them along.
+  FollowInterfaces();
+  if (IsAddressedToThisComputer(to, identity_, neighbourhood_->IsThisComputer(source))) return true;
+  // An address this computer does not know may be one it took since (DHCP, docking).
+  if (!ParseIpLiteral(to) || !neighbourhood_->RefreshIfDue()) return false;
+  FollowInterfaces();
   return IsAddressedToThisComputer(to, identity_, neighbourhood_->IsThisComputer(source));
 }
 
@@ -108,10 +109,13 @@ void NetworkReceiver::Accept(const NetworkEndpoint& source, const NetworkMessage
   // Each message is answered once, however many copies come (unicast and broadcasts): a forged
   // source cannot have every receiver answer it again and again.
   if (!seen_.Remember(message.id, ContentKey(incoming))) return;
+  // A message over the shared budget is not shown, so its sender must not hear it arrived.
+  MessageInbox::Admission admission = inbox_.Admit(incoming);
+  if (admission == MessageInbox::Admission::kOverBudget) return;
   std::string receipt = EncodeNetworkReceipt(
       {message.id, ToAnsi(identity_.computerName), ToAnsi(identity_.userName)});
   endpoint_->SendTo(source, receipt);
-  inbox_.Receive(std::move(incoming));
+  if (admission == MessageInbox::Admission::kNew) inbox_.Show(incoming);
 }
 
 }  // namespace parvox

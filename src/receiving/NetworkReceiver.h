@@ -42,6 +42,7 @@ class NetworkReceiver {
   void Handle(const ReceivedDatagram& datagram);
   void Accept(const NetworkEndpoint& source, const NetworkMessage& message);
   bool IsAddressedHere(const std::wstring& to, const IpAddress& source);
+  void FollowInterfaces();
 
   MessageInbox& inbox_;
   ReceiptHandler onReceipt_;

@@ -26,7 +26,7 @@ constexpr int kBatch = 64;
 // any number: each source gets a bucket, far larger than any honest computer needs. This
 // computer's own answers are not limited (a send to "." a thousand times over is fine).
 bool AdmitReceipt(const IpAddress& source) {
-  static SourceRateLimiter limiter({256, 64, 1024});
+  static SourceRateLimiter limiter({256, 64});
   return IsLoopback(source) ||
          limiter.Admit(source, GetTickCount64()) == SourceRateLimiter::Verdict::kAccept;
 }
@@ -65,10 +65,15 @@ NetworkSend::~NetworkSend() {
 size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
   uint64_t id = NewMessageId();
   size_t index = tracker_.AddRecipient(address, id);
-  byId_[id] = index;
   recipients_.emplace_back();
   datagrams_.emplace_back();
   Recipient& recipient = recipients_.back();
+  if (id == 0) {
+    AppendLog(false, L"The message was not sent to " + address +
+                         L" over the network: the system's random number generator failed.");
+    return index;
+  }
+  byId_[id] = index;
 
   RecipientAddress parsed;
   if (domain) {

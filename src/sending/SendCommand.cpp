@@ -80,8 +80,10 @@ std::optional<OutcomeLine> MailslotOnlyLine(const std::wstring& address,
       return std::nullopt;
     case kMailslotUnconvertible:
       return OutcomeLine{SendErrorLine(address, kUnconvertible), true};
-    case kMailslotSent:
     case kMailslotRefusedName:
+      return OutcomeLine{
+          SendErrorLine(address, L"They may not be online. " + NoMailslotReason(address)), true};
+    case kMailslotSent:
       return std::nullopt;
     default:  // a short write is counted but not reported
       return OutcomeLine{};
@@ -155,8 +157,6 @@ void SendViaBroadcast(SendHost& host) {
     int result = SendMailslotMessage(kMessengerSlot, message, &error);
     if (std::optional<OutcomeLine> line = MailslotOnlyLine(address, message, result)) {
       tracker.SetMailslotLine(recipient, std::move(*line));
-    } else if (result == kMailslotRefusedName) {
-      tracker.SetMailslotResult(recipient, false, NoMailslotReason(address));
     } else {
       tracker.SetMailslotResult(
           recipient, result == kMailslotSent,

@@ -83,7 +83,7 @@ TEST(RecipientAddress, KindToPortAndBroadcast) {
       {L"01.2.3.4", Kind::kHostName, L"01.2.3.4", 0, nullptr, true},
       {L"fe80::1%eth0", Kind::kHostName, L"fe80::1%eth0", 0, nullptr, true},
       {L"[fe80::1%12]:42165", Kind::kHostName, L"fe80::1%12", 42165, nullptr, true},
-      {L"::ffff:10.0.0.5", Kind::kLiteral, L"::ffff:10.0.0.5", 0, L"10.0.0.5", true},
+      {L"::ffff:10.0.0.5", Kind::kLiteral, L"10.0.0.5", 0, L"10.0.0.5", true},
       {L"bob:0", Kind::kInvalid, L"", 0, nullptr, false},
       {L"bob:65536", Kind::kInvalid, L"", 0, nullptr, false},
       {L"bob:", Kind::kInvalid, L"", 0, nullptr, false},
@@ -199,7 +199,8 @@ TEST(InterfaceTable, SourcesAStrangerMayUse) {
       {L"192.168.1.7", L"192.168.1.7", true},   {L"192.168.1.8", L"192.168.1.7", false},
       {L"192.168.1.8", L"192.168.1.255", true}, {L"10.0.0.8", L"192.168.1.255", false},
       {L"127.0.0.1", L"127.0.0.1", true},       {L"::ffff:192.168.1.7", L"192.168.1.7", true},
-      {L"2001:db8::5", L"2001:db8::5", true},   {L"2001:db8::6", L"2001:db8::5", false},
+      {L"2001:db8::5", L"2001:db8::5", true},   {L"2001:db8::6", L"2001:db8::5", true},
+      {L"2001:db8:0:1::5", L"2001:db8::5", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.source) + " answering " + Narrow(c.destination));

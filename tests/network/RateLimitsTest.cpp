@@ -9,7 +9,7 @@ namespace {
 using Verdict = SourceRateLimiter::Verdict;
 
 TEST(SourceRateLimiter, FloodGetsOneNoticeUntilItCalmsDown) {
-  SourceRateLimiter limiter({/*burst*/ 3, /*perSecond*/ 2, /*maxSources*/ 16});
+  SourceRateLimiter limiter({/*burst*/ 3, /*perSecond*/ 2}, /*maxSources*/ 16);
   IpAddress flooder = Ipv4Address(0x0A000001), other = Ipv4Address(0x0A000002);
   struct Step {
     uint64_t ms;
@@ -41,7 +41,7 @@ TEST(SourceRateLimiter, FloodGetsOneNoticeUntilItCalmsDown) {
 }
 
 TEST(SourceRateLimiter, NewAddressesGetNoFreshTokens) {
-  SourceRateLimiter limiter({1, 1, 2});
+  SourceRateLimiter limiter({1, 1}, 2);
   IpAddress a = Ipv4Address(1), b = Ipv4Address(2), c = Ipv4Address(3), d = Ipv4Address(4);
   EXPECT_EQ(limiter.Admit(a, 0), Verdict::kAccept);
   EXPECT_EQ(limiter.Admit(a, 0), Verdict::kRefuseWithNotice);
@@ -54,7 +54,7 @@ TEST(SourceRateLimiter, NewAddressesGetNoFreshTokens) {
   // Once a bucket would be full again its source is forgotten and a newcomer takes its place.
   EXPECT_EQ(limiter.Admit(d, 2000), Verdict::kAccept);
   // One computer's IPv6 addresses are one source, however many it takes.
-  SourceRateLimiter v6({2, 1, 1024});
+  SourceRateLimiter v6({2, 1});
   IpAddress host = *ParseIpLiteral(L"2001:db8::1");
   for (int i = 0; i < 2; ++i) EXPECT_EQ(v6.Admit(host, 0), Verdict::kAccept);
   host.bytes[15] = 2;
