@@ -22,6 +22,10 @@ bool Neighbourhood::IsNearby(const IpAddress& source) {
   return RefreshIfDue() && IsNearbySource(source, interfaces_);
 }
 
+bool Neighbourhood::AcceptsSource(const IpAddress& source) {
+  return !IsUnfitSource(source, interfaces_) && IsNearby(source);
+}
+
 bool Neighbourhood::IsThisComputer(const IpAddress& address) const {
   return IsLoopback(address) ||
          std::any_of(interfaces_.begin(), interfaces_.end(),

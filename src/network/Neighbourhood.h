@@ -17,6 +17,9 @@ class Neighbourhood {
   // Loopback, IPv6 link-local or on one of the subnets; a source outside them makes the table be
   // read again if it is due.
   bool IsNearby(const IpAddress& source);
+  // What both UDP sockets take datagrams from: a source that is one computer (not
+  // IsUnfitSource) and nearby.
+  bool AcceptsSource(const IpAddress& source);
   // One of this computer's own addresses, or loopback.
   bool IsThisComputer(const IpAddress& address) const;
   // Reads the table again unless it was read less than 10 s ago; true when it did.

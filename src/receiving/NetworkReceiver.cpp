@@ -1,7 +1,6 @@
 // The window thread's side of the UDP port: what arrives is sorted, answered and shown.
 #include "receiving/NetworkReceiver.h"
 
-#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -65,8 +64,7 @@ void NetworkReceiver::OnArrived() {
 
 void NetworkReceiver::Handle(const ReceivedDatagram& datagram) {
   const IpAddress& source = datagram.source.address;
-  if (IsUnfitSource(source, neighbourhood_->Interfaces()) || !neighbourhood_->IsNearby(source))
-    return;
+  if (!neighbourhood_->AcceptsSource(source)) return;
   DecodedDatagram decoded = DecodeNetworkDatagram(datagram.bytes);
   if (const NetworkReceipt* receipt = std::get_if<NetworkReceipt>(&decoded)) {
     if (onReceipt_) onReceipt_(*receipt, source);

@@ -156,8 +156,7 @@ void NetworkSend::OnOwnSocket() {
     std::optional<ReceivedDatagram> datagram = endpoint_->Receive();
     if (!datagram) break;
     const IpAddress& source = datagram->source.address;
-    if (IsUnfitSource(source, neighbourhood_.Interfaces()) || !neighbourhood_.IsNearby(source))
-      continue;
+    if (!neighbourhood_.AcceptsSource(source)) continue;
     DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
     auto* receipt = std::get_if<NetworkReceipt>(&decoded);
     if (receipt != nullptr && AdmitReceipt(source)) OnReceipt(*receipt, source);
