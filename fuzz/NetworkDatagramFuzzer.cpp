@@ -17,6 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHECK(encoded == bytes);
   } else if (const auto* receipt = std::get_if<parvox::NetworkReceipt>(&decoded)) {
     CHECK(parvox::EncodeNetworkReceipt(*receipt) == bytes);
+  } else if (const auto* signedMessage = std::get_if<parvox::SignedMessage>(&decoded)) {
+    std::string encoded;
+    CHECK(parvox::EncodeSignedMessage(*signedMessage, encoded) == parvox::EncodeError::kNone);
+    CHECK(encoded == bytes);
+    CHECK(parvox::SignedPart(*signedMessage) == bytes.substr(0, bytes.size() - 64));
+  } else if (const auto* signedReceipt = std::get_if<parvox::SignedReceipt>(&decoded)) {
+    CHECK(parvox::EncodeSignedReceipt(*signedReceipt) == bytes);
+    CHECK(parvox::SignedPart(*signedReceipt) == bytes.substr(0, bytes.size() - 64));
   }
   return 0;
 }

@@ -30,6 +30,8 @@ install_missing() {
   # Checked by path: a stand-in convert that reads no X screenshots may come first on PATH.
   [ -x /usr/bin/convert ] || missing+=(imagemagick)
   command -v python3 >/dev/null || missing+=(python3)
+  # The office test's second implementation of the signed datagram runs on Debian's Python.
+  /usr/bin/python3 -c 'import cryptography' 2>/dev/null || missing+=(python3-cryptography)
   command -v ip >/dev/null || missing+=(iproute2)
   [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
   if [ ${#missing[@]} -gt 0 ]; then

@@ -149,6 +149,11 @@ bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& mod
   // Minimised before it is first shown: the resize rule then hides it to the tray at once.
   bool startHidden = CommandLineAsksToMinimise(commandLine) || App().startMinimised;
   LoadLogWindow();
+  for (const std::wstring& entry : App().badTrustedNetworks) {
+    AppendLog(false, L"The trusted network \"" + entry.substr(0, 300) +
+                         L"\" in the settings file was ignored: write each network in CIDR form, "
+                         L"such as 10.1.0.0/16, separated by commas.");
+  }
   inbox_ = std::make_unique<MessageInbox>(*this);
   ApplyReceiveOption();
   ShowWindow(Handle(), startHidden ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
@@ -167,7 +172,8 @@ void MainWindow::ApplyReceiveOption() {
     if (!slotReceiver_->Start()) slotReceiver_.reset();
   }
   if (networkReceiver_ == nullptr) {
-    networkReceiver_ = std::make_unique<NetworkReceiver>(*inbox_, DeliverReceipt);
+    networkReceiver_ =
+        std::make_unique<NetworkReceiver>(*inbox_, DeliverReceipt, ReceiptAwaitedFrom);
     if (!networkReceiver_->Start(App().networkPort)) networkReceiver_.reset();
   }
 }

@@ -17,6 +17,7 @@
 #include "settings/AppState.h"
 #include "settings/BackupRestore.h"
 #include "settings/SettingsDialog.h"
+#include "settings/UserKeyStore.h"
 
 namespace parvox {
 
@@ -91,7 +92,14 @@ void MainWindow::SetShowHideMenus(bool showEnabled, bool hideEnabled) {
 }
 
 void MainWindow::ShowAboutBox() {
-  ShowMessageBox(Handle(), AboutText(), L"About..", MB_OK | MB_ICONINFORMATION);
+  // The key is what colleagues check a message against, and what an administrator hands out.
+  std::wstring line = KnownSendersLine();
+  std::wstring text = AboutText() + L"\r\n\r\nYour key's fingerprint: " + UserKeyFingerprint();
+  if (!line.empty()) {
+    text += L"\r\n\r\nYour key for other computers' [Known Senders] (Ctrl+C copies this box):\r\n" +
+            line;
+  }
+  ShowMessageBox(Handle(), text, L"About..", MB_OK | MB_ICONINFORMATION);
 }
 
 void MainWindow::OpenPopupMenu(MenuId id) {

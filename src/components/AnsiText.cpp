@@ -102,18 +102,27 @@ bool FromAnsi(std::string_view bytes, std::wstring& out, unsigned codePage) {
   return true;
 }
 
-std::string ToAnsi(std::wstring_view text) {
-  std::string ansi;
-  if (ToAnsi(text, ansi)) return ansi;
-  for (wchar_t c : text) ansi.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  return ansi;
+namespace {
+
+std::string ToBytesOrAscii(std::wstring_view text, unsigned codePage) {
+  std::string bytes;
+  if (ToAnsi(text, bytes, codePage)) return bytes;
+  for (wchar_t c : text) bytes.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return bytes;
 }
 
-std::wstring FromAnsi(std::string_view bytes) {
+std::wstring FromBytesOrAscii(std::string_view bytes, unsigned codePage) {
   std::wstring text;
-  if (FromAnsi(bytes, text)) return text;
+  if (FromAnsi(bytes, text, codePage)) return text;
   for (char c : bytes) text.push_back(static_cast<unsigned char>(c) < 0x80 ? c : L'?');
   return text;
 }
+
+}  // namespace
+
+std::string ToAnsi(std::wstring_view text) { return ToBytesOrAscii(text, AnsiCodePage()); }
+std::wstring FromAnsi(std::string_view bytes) { return FromBytesOrAscii(bytes, AnsiCodePage()); }
+std::string ToUtf8(std::wstring_view text) { return ToBytesOrAscii(text, CP_UTF8); }
+std::wstring FromUtf8(std::string_view bytes) { return FromBytesOrAscii(bytes, CP_UTF8); }
 
 }  // namespace parvox

@@ -1,5 +1,6 @@
 // Conversion between the program's wide text and the ANSI code page, used only where text
-// leaves the program: the settings file, the registry, the datagram and the NET parameters.
+// leaves the program: the settings file, the registry, the datagram and the NET parameters; and
+// UTF-8 for the signed datagram, which carries every character.
 #pragma once
 
 #include <string>
@@ -20,5 +21,8 @@ bool FromAnsi(std::string_view bytes, std::wstring& out, unsigned codePage = Ans
 std::string ToAnsi(std::wstring_view text);
 // For text that comes in to be shown (a received message): the same fallback the other way.
 std::wstring FromAnsi(std::string_view bytes);
+// The same, through UTF-8 (an unpaired surrogate becomes U+FFFD).
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view bytes);
 
 }  // namespace parvox

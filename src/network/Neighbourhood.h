@@ -10,12 +10,16 @@
 
 namespace parvox {
 
+// Networks whose sources count as nearby besides the computer's own subnets (see
+// TrustedNetworks.h), for every Neighbourhood of this run.
+void TrustNetworks(std::vector<InterfaceAddress> networks);
+
 class Neighbourhood {
  public:
   Neighbourhood();
 
-  // Loopback, IPv6 link-local or on one of the subnets; a source outside them makes the table be
-  // read again if it is due.
+  // Loopback, IPv6 link-local, on one of the subnets or a trusted network; a source outside them
+  // makes the table be read again if it is due.
   bool IsNearby(const IpAddress& source);
   // What both UDP sockets take datagrams from: a source that is one computer (not
   // IsUnfitSource) and nearby.

@@ -5,13 +5,34 @@
 namespace parvox {
 namespace {
 
-std::string Header(NetworkKind kind, uint64_t id) {
+void AppendNumber(std::string& bytes, uint64_t value) {
+  for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(value >> shift));
+}
+
+uint64_t ReadNumber(std::string_view bytes) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < 8; ++i) value = value << 8 | static_cast<uint8_t>(bytes[i]);
+  return value;
+}
+
+std::string Header(NetworkKind kind, uint64_t id, uint8_t version = kNetworkVersion) {
   std::string header(kNetworkMagic, sizeof kNetworkMagic);
-  header.push_back(static_cast<char>(kNetworkVersion));
+  header.push_back(static_cast<char>(version));
   header.push_back(static_cast<char>(kind));
-  for (int shift = 56; shift >= 0; shift -= 8) header.push_back(static_cast<char>(id >> shift));
+  AppendNumber(header, id);
   return header;
 }
+
+// A name at most kMaxNetworkNameBytes long, up to a NUL, not ending inside a character.
+std::string_view KeptName(std::string_view name) {
+  name = name.substr(0, name.find('\0'));
+  if (name.size() <= kMaxNetworkNameBytes) return name;
+  size_t end = kMaxNetworkNameBytes;
+  while (end > 0 && (static_cast<uint8_t>(name[end]) & 0xC0) == 0x80) --end;
+  return name.substr(0, end);
+}
+
+bool IsPublicKey(std::string_view key) { return key.size() == kPublicKeyBytes && key[0] == '\x04'; }
 
 // Takes the next NUL-terminated field of at most `limit` bytes off the front of `rest`.
 bool TakeField(std::string_view& rest, size_t limit, std::string& field) {
@@ -51,13 +72,123 @@ std::string EncodeNetworkReceipt(const NetworkReceipt& receipt) {
   return bytes;
 }
 
+EncodeError EncodeSignedMessage(const SignedMessage& message, std::string& bytes) {
+  bytes.clear();
+  const std::string* names[] = {&message.from, &message.to, &message.computer};
+  if (message.text.size() > kMaxNetworkTextBytes) return EncodeError::kTextTooLong;
+  for (const std::string* name : names) {
+    if (name->size() > kMaxNetworkNameBytes) return EncodeError::kNameTooLong;
+  }
+  for (const std::string* field : {names[0], names[1], names[2], &message.text}) {
+    if (field->find('\0') != std::string::npos) return EncodeError::kZeroByte;
+    if (!IsUtf8(*field)) return EncodeError::kNotUtf8;
+  }
+  bytes = Header(NetworkKind::kMessage, message.id, kSignedNetworkVersion);
+  AppendNumber(bytes, message.sentAt);
+  bytes += message.publicKey;
+  for (const std::string* field : {names[0], names[1], names[2], &message.text}) {
+    bytes += *field;
+    bytes.push_back('\0');
+  }
+  bytes += message.signature;
+  return EncodeError::kNone;
+}
+
+std::string EncodeSignedReceipt(const SignedReceipt& receipt) {
+  std::string bytes = Header(NetworkKind::kReceipt, receipt.id, kSignedNetworkVersion);
+  AppendNumber(bytes, receipt.sentAt);
+  bytes += receipt.messageDigest;
+  bytes += receipt.publicKey;
+  for (const std::string* name : {&receipt.computer, &receipt.user}) {
+    bytes += KeptName(*name);
+    bytes.push_back('\0');
+  }
+  bytes += receipt.signature;
+  return bytes;
+}
+
+std::string SignedPart(SignedMessage message) {
+  message.signature.clear();
+  std::string bytes;
+  EncodeSignedMessage(message, bytes);
+  return bytes;
+}
+
+std::string SignedPart(SignedReceipt receipt) {
+  receipt.signature.clear();
+  return EncodeSignedReceipt(receipt);
+}
+
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    uint8_t lead = static_cast<uint8_t>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || i + length > text.size()) return false;
+    uint32_t code = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      uint8_t next = static_cast<uint8_t>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+namespace {
+
+// Version 2: the fields between the key and the signature must be UTF-8 and end exactly.
+DecodedDatagram DecodeSigned(uint8_t kind, uint64_t id, std::string_view bytes) {
+  size_t digestBytes = kind == static_cast<uint8_t>(NetworkKind::kReceipt) ? kDigestBytes : 0;
+  if (bytes.size() < kSignedHeaderBytes + digestBytes + kSignatureBytes) return {};
+  uint64_t sentAt = ReadNumber(bytes.substr(kNetworkHeaderBytes));
+  std::string_view digest = bytes.substr(kNetworkHeaderBytes + 8, digestBytes);
+  std::string_view key = bytes.substr(kNetworkHeaderBytes + 8 + digestBytes, kPublicKeyBytes);
+  std::string_view signature = bytes.substr(bytes.size() - kSignatureBytes);
+  std::string_view rest = bytes.substr(kSignedHeaderBytes + digestBytes);
+  rest.remove_suffix(kSignatureBytes);
+  if (!IsPublicKey(key)) return {};
+  auto take = [&rest](size_t limit, std::string& field) {
+    return TakeField(rest, limit, field) && IsUtf8(field);
+  };
+  if (kind == static_cast<uint8_t>(NetworkKind::kMessage)) {
+    SignedMessage message{id, sentAt, std::string(key), {}, {}, {}, {}, std::string(signature)};
+    if (!take(kMaxNetworkNameBytes, message.from) || !take(kMaxNetworkNameBytes, message.to) ||
+        !take(kMaxNetworkNameBytes, message.computer) ||
+        !take(kMaxNetworkTextBytes, message.text) || !rest.empty() || message.to.empty() ||
+        message.computer.empty()) {
+      return {};
+    }
+    return message;
+  }
+  if (kind == static_cast<uint8_t>(NetworkKind::kReceipt)) {
+    SignedReceipt receipt{id, sentAt, std::string(digest),   std::string(key),
+                          {}, {},     std::string(signature)};
+    if (!take(kMaxNetworkNameBytes, receipt.computer) ||
+        !take(kMaxNetworkNameBytes, receipt.user) || !rest.empty() || receipt.computer.empty()) {
+      return {};
+    }
+    return receipt;
+  }
+  return {};
+}
+
+}  // namespace
+
 DecodedDatagram DecodeNetworkDatagram(std::string_view bytes) {
-  if (bytes.size() < kNetworkHeaderBytes || bytes.size() > kMaxNetworkDatagramBytes) return {};
+  if (bytes.size() < kNetworkHeaderBytes || bytes.size() > kMaxSignedDatagramBytes) return {};
   if (bytes.substr(0, sizeof kNetworkMagic) != std::string_view(kNetworkMagic, 4)) return {};
-  if (static_cast<uint8_t>(bytes[4]) != kNetworkVersion) return {};
+  uint8_t version = static_cast<uint8_t>(bytes[4]);
   uint8_t kind = static_cast<uint8_t>(bytes[5]);
-  uint64_t id = 0;
-  for (size_t i = 6; i < kNetworkHeaderBytes; ++i) id = id << 8 | static_cast<uint8_t>(bytes[i]);
+  uint64_t id = ReadNumber(bytes.substr(6));
+  if (version == kSignedNetworkVersion) return DecodeSigned(kind, id, bytes);
+  if (version != kNetworkVersion || bytes.size() > kMaxNetworkDatagramBytes) return {};
   std::string_view rest = bytes.substr(kNetworkHeaderBytes);
 
   if (kind == static_cast<uint8_t>(NetworkKind::kMessage)) {

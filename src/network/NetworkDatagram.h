@@ -31,7 +31,10 @@ inline constexpr uint16_t kDefaultNetworkPort = 42165;
 inline constexpr wchar_t kNetworkPortKey[] = L"Network Port";
 
 inline constexpr char kNetworkMagic[4] = {'P', 'R', 'V', 'X'};
+// Version 1 is what older senders speak: unsigned, texts in the ANSI code page. Version 2 is
+// signed and UTF-8; Parvox sends only version 2 and still answers version 1.
 inline constexpr uint8_t kNetworkVersion = 1;
+inline constexpr uint8_t kSignedNetworkVersion = 2;
 // Magic, version, kind and the message id (big-endian).
 inline constexpr size_t kNetworkHeaderBytes = 4 + 1 + 1 + 8;
 inline constexpr size_t kMaxNetworkTextBytes = 60000;
@@ -40,6 +43,16 @@ inline constexpr size_t kMaxNetworkNameBytes = 1024;
 // Fits one UDP datagram over IPv4 (65,507 bytes of payload).
 inline constexpr size_t kMaxNetworkDatagramBytes =
     kNetworkHeaderBytes + 2 * kMaxNetworkNameBytes + kMaxNetworkTextBytes + 3;
+
+// Version 2's parts: a P-256 public key as an uncompressed point (0x04, X, Y), an ECDSA
+// signature as r and s of 32 bytes each, and a SHA-256 digest.
+inline constexpr size_t kPublicKeyBytes = 65;
+inline constexpr size_t kSignatureBytes = 64;
+inline constexpr size_t kDigestBytes = 32;
+// Header, the time it was sent and the key; the signature ends the datagram.
+inline constexpr size_t kSignedHeaderBytes = kNetworkHeaderBytes + 8 + kPublicKeyBytes;
+inline constexpr size_t kMaxSignedDatagramBytes =
+    kSignedHeaderBytes + 3 * kMaxNetworkNameBytes + kMaxNetworkTextBytes + 4 + kSignatureBytes;
 
 enum class NetworkKind : uint8_t { kMessage = 1, kReceipt = 2 };
 
@@ -56,15 +69,48 @@ struct NetworkReceipt {
   bool operator==(const NetworkReceipt&) const = default;
 };
 
-enum class EncodeError { kNone, kTextTooLong, kNameTooLong, kZeroByte };
+// Texts are UTF-8. `sentAt` counts seconds since 1970-01-01 00:00 UTC. `signature` signs every
+// byte before it; the encoder writes whatever it holds, so an empty one gives the bytes to sign.
+struct SignedMessage {
+  uint64_t id = 0;
+  uint64_t sentAt = 0;
+  std::string publicKey, from, to, computer, text, signature;
+  bool operator==(const SignedMessage&) const = default;
+};
+
+// Answers the message whose whole datagram hashes to `messageDigest`.
+struct SignedReceipt {
+  uint64_t id = 0;
+  uint64_t sentAt = 0;
+  std::string messageDigest, publicKey, computer, user, signature;
+  bool operator==(const SignedReceipt&) const = default;
+};
+
+enum class EncodeError { kNone, kTextTooLong, kNameTooLong, kZeroByte, kNotUtf8 };
 
 // Header, then From NUL To NUL Text NUL. Leaves `bytes` empty unless it returns kNone.
 EncodeError EncodeNetworkMessage(const NetworkMessage& message, std::string& bytes);
 // Header, then Computer NUL User NUL. Names longer than allowed are cut, a NUL ends a name.
 std::string EncodeNetworkReceipt(const NetworkReceipt& receipt);
 
-// monostate for anything that is not exactly one well-formed datagram of this version.
-using DecodedDatagram = std::variant<std::monostate, NetworkMessage, NetworkReceipt>;
+// Header, sent-at, key, then From NUL To NUL Computer NUL Text NUL and the signature.
+EncodeError EncodeSignedMessage(const SignedMessage& message, std::string& bytes);
+// Header, sent-at, digest, key, then Computer NUL User NUL and the signature. Names are cut as
+// in version 1, and at a whole UTF-8 character.
+std::string EncodeSignedReceipt(const SignedReceipt& receipt);
+// The bytes a signature covers: everything before it.
+std::string SignedPart(SignedMessage message);
+std::string SignedPart(SignedReceipt receipt);
+
+// monostate for anything that is not exactly one well-formed datagram of a known version. The
+// signature is not checked here.
+using DecodedDatagram =
+    std::variant<std::monostate, NetworkMessage, NetworkReceipt, SignedMessage, SignedReceipt>;
 DecodedDatagram DecodeNetworkDatagram(std::string_view bytes);
+// A receipt of either version, as the receiver hands it to the sends.
+using ArrivedReceipt = std::variant<NetworkReceipt, SignedReceipt>;
+
+// Well-formed UTF-8: no overlong form, no surrogate, nothing above U+10FFFF.
+bool IsUtf8(std::string_view text);
 
 }  // namespace parvox

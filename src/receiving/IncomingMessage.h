@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "receiving/SenderTrust.h"
+
 namespace parvox {
 
 struct IncomingMessage {
@@ -14,6 +16,12 @@ struct IncomingMessage {
   // Set by a transport whose datagrams carry the sender's own identity for a message: the same
   // id arriving by several routes is one message. The classic datagram has none.
   std::optional<std::uint64_t> messageId;
+  // What its signature proves about the sender; the classic routes prove nothing.
+  Verification verification;
+  // For a signed message: the sender (SenderName) and the key it was signed with, which the user
+  // may trust in place of a changed one.
+  std::wstring senderName;
+  std::string signingKey;
 };
 
 }  // namespace parvox

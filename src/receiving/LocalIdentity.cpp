@@ -33,7 +33,7 @@ std::wstring JoinedDomainOrWorkgroup() {
 
 LocalIdentity ReadLocalIdentity(const std::vector<InterfaceAddress>& interfaces) {
   LocalIdentity identity;
-  identity.computerName = ComputerName(ComputerNameNetBIOS);
+  identity.computerName = GetThisComputerName();
   // The name this computer's own messages carry as From.
   identity.userName = GetCurrentUserName();
   for (std::wstring alias :

@@ -28,21 +28,23 @@ void MessageInbox::Receive(IncomingMessage message) {
   if (Admit(message) == Admission::kNew) Show(message);
 }
 
-MessageInbox::Admission MessageInbox::Admit(IncomingMessage& message) {
+MessageInbox::Admission MessageInbox::Admit(IncomingMessage& message, bool budgetSpent) {
   // Names show on one line and at a bounded length; nothing in any field can act as anything
   // but text.
   message.from = ShownName(message.from);
   message.to = ShownName(message.to);
   message.text = PlainText(message.text);
   if (repeats_.IsRepeat(message, GetTickCount64())) return Admission::kRepeat;
-  return WithinBudget() ? Admission::kNew : Admission::kOverBudget;
+  return budgetSpent || SpendBudget() ? Admission::kNew : Admission::kOverBudget;
 }
 
 void MessageInbox::Show(const IncomingMessage& message) {
   SYSTEMTIME now;
   GetLocalTime(&now);
   std::wstring header = ReceivedHeader(message.from, message.to, DateText(now), TimeText(now));
-  AppendLog(false, ReceivedLogLine(header, message.text));
+  AppendLog(false,
+            ReceivedLogLine(header + L" [" + VerificationWord(message.verification.trust) + L"]",
+                            message.text));
 
   if (OpenPopups() >= kMaxOpenPopups) {
     CountNotShown();
@@ -57,10 +59,10 @@ void MessageInbox::Show(const IncomingMessage& message) {
 }
 
 void MessageInbox::Notice(const std::wstring& line) {
-  if (WithinBudget()) AppendLog(false, line);
+  if (SpendBudget()) AppendLog(false, line);
 }
 
-bool MessageInbox::WithinBudget() {
+bool MessageInbox::SpendBudget() {
   switch (budget_.Take(kBudget, GetTickCount64())) {
     case TokenBucket::Verdict::kAccept:
       return true;

@@ -40,8 +40,11 @@ class MessageInbox {
   // Receive in two steps, for a route that answers what it takes: Admit makes the message's
   // texts safe and says whether it is new, a repeat (shown already) or over the budget (neither
   // shown nor to be answered); Show logs and pops up one that was new.
+  // A route that must spend the budget before costly checks (a signature) says it did.
   enum class Admission { kNew, kRepeat, kOverBudget };
-  Admission Admit(IncomingMessage& message);
+  Admission Admit(IncomingMessage& message, bool budgetSpent = false);
+  // Takes one arrival's share of the budget; false when it is used up.
+  bool SpendBudget();
   void Show(const IncomingMessage& message);
   // A line about arrivals (a source that sends too much, say), within the same budget.
   void Notice(const std::wstring& line);
@@ -52,7 +55,6 @@ class MessageInbox {
  private:
   void ForgetClosedPopups();
   void CountNotShown();
-  bool WithinBudget();
 
   // Generous for people writing to people, small enough that no flood fills the screen or log.
   static constexpr RateLimit kBudget{50, 10};

@@ -4,7 +4,9 @@
 #include <array>
 
 #include "components/ControlSubclass.h"
+#include "components/MessageBoxSeam.h"
 #include "receiving/PopupPlacement.h"
+#include "settings/KnownSenderStore.h"
 
 namespace parvox {
 namespace {
@@ -15,13 +17,18 @@ using P = MessagePopup;
 // clang-format off
 constexpr std::array kPopupLayout = {
     ControlSpec{P::kTxtMessage, L"txtMessage", K::kReadOnlyText, kNoContainer, L"",
-                {120, 600, 5760, 2160}, 0, nullptr},
+                {120, 1080, 5760, 2160}, 0, nullptr},
     ControlSpec{P::kCmdOK, L"cmdOK", K::kDefaultButton, kNoContainer, L"OK",
-                {3090, 2910, 1335, 405}, 1, nullptr},
+                {3090, 3390, 1335, 405}, 1, nullptr},
     ControlSpec{P::kCmdReply, L"cmdReply", K::kButton, kNoContainer, L"Reply",
-                {4545, 2910, 1335, 405}, 2, L"Write back to the sender in the main window"},
+                {4545, 3390, 1335, 405}, 2, L"Write back to the sender in the main window"},
+    ControlSpec{P::kCmdTrust, L"cmdTrust", K::kButton, kNoContainer, L"Trust the new key",
+                {120, 3390, 2055, 405}, 3,
+                L"Remember this message's key for the sender in place of the old one"},
     ControlSpec{P::kLabHeader, L"labHeader", K::kBreakingLabel, kNoContainer, L"",
-                {120, 120, 5760, 420}, 3, nullptr},
+                {120, 120, 5760, 420}, 4, nullptr},
+    ControlSpec{P::kLabVerification, L"labVerification", K::kBreakingLabel, kNoContainer, L"",
+                {120, 600, 5760, 420}, 5, nullptr},
 };
 // clang-format on
 
@@ -31,14 +38,22 @@ bool MessagePopup::Open(const IncomingMessage& message, const std::wstring& head
                         ReplyHandler onReply) {
   from_ = message.from;
   onReply_ = std::move(onReply);
-  std::wstring caption = L"Message from " + message.from;
-  // The header is in the table, so its label is made as tall as its text needs.
+  message_ = message;
+  message_.text.clear();  // kept for the trust decision only
+  bool changedKey = message.verification.trust == Trust::kChangedKey;
+  std::wstring caption = (changedKey ? L"WARNING: " : L"") + (L"Message from " + message.from);
+  std::wstring verification = VerificationText(message.verification);
+  // The texts are in the table, so their labels are made as tall as they need.
   auto layout = kPopupLayout;
   for (ControlSpec& control : layout) {
     if (control.id == kLabHeader) control.caption = header.c_str();
+    if (control.id == kLabVerification) control.caption = verification.c_str();
   }
-  if (!CreateDialogForm(nullptr, L"ParvoxMessage", caption.c_str(), 6000, 3435, layout))
+  if (!CreateDialogForm(nullptr, L"ParvoxMessage", caption.c_str(), 6000, 3915, layout))
     return false;
+  // An administrator's key is not the user's to replace.
+  bool mayTrust = changedKey && !message.verification.knownKeyGiven && !message.signingKey.empty();
+  ShowWindow(Item(kCmdTrust), mayTrust ? SW_SHOWNA : SW_HIDE);
   SetWindowTextW(Item(kTxtMessage), message.text.c_str());
   // A multi-line box asks for every key, Enter and Escape included; this one is read-only, so
   // those keys go to the pop-up's buttons as in any dialog.
@@ -59,6 +74,9 @@ void MessagePopup::OnCommand(int id, int) {
       if (onReply_) onReply_(from_);
       EndForm();
       break;
+    case kCmdTrust:
+      TrustNewKey();
+      break;
     case kCmdOK:
     case IDOK:
     case IDCANCEL:  // Escape
@@ -67,6 +85,25 @@ void MessagePopup::OnCommand(int id, int) {
     default:
       break;
   }
+}
+
+void MessagePopup::TrustNewKey() {
+  const Verification& v = message_.verification;
+  std::wstring question = L"Trust the key " + v.fingerprint + L" for " + v.from + L" on " +
+                          v.computer + L" from now on, in place of " + v.knownFingerprint +
+                          L"?\r\n\r\nDo this only if " + v.from +
+                          L" told you their key changed (a new computer, say), and the new "
+                          L"fingerprint is the one they gave you.";
+  if (ShowMessageBox(Handle(), question, L"Trust the new key",
+                     MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+    return;
+  }
+  RememberSenderKey(message_.senderName, message_.signingKey);
+  SetWindowTextW(Item(kLabVerification),
+                 (L"The new key " + v.fingerprint + L" is now trusted for " + v.from + L" on " +
+                  v.computer + L".")
+                     .c_str());
+  EnableWindow(Item(kCmdTrust), FALSE);
 }
 
 }  // namespace parvox

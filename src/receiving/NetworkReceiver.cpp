@@ -5,8 +5,12 @@
 #include <string>
 
 #include "components/AnsiText.h"
+#include "components/VisibleText.h"
 #include "components/WaitSources.h"
 #include "log/Log.h"
+#include "network/MessageSigning.h"
+#include "settings/KnownSenderStore.h"
+#include "settings/UserKeyStore.h"
 
 namespace parvox {
 namespace {
@@ -64,12 +68,20 @@ void NetworkReceiver::OnArrived() {
 
 void NetworkReceiver::Handle(const ReceivedDatagram& datagram) {
   const IpAddress& source = datagram.source.address;
-  if (!neighbourhood_->AcceptsSource(source)) return;
+  // Beyond the neighbourhood only the answer of a computer a send went to counts.
+  bool nearby = neighbourhood_->AcceptsSource(source);
+  if (!nearby && !(awaitsReceiptFrom_ && awaitsReceiptFrom_(source))) return;
   DecodedDatagram decoded = DecodeNetworkDatagram(datagram.bytes);
-  if (const NetworkReceipt* receipt = std::get_if<NetworkReceipt>(&decoded)) {
+  if (const auto* receipt = std::get_if<NetworkReceipt>(&decoded)) {
     if (onReceipt_) onReceipt_(*receipt, source);
-  } else if (const NetworkMessage* message = std::get_if<NetworkMessage>(&decoded)) {
-    Accept(datagram.source, *message);
+  } else if (const auto* signedReceipt = std::get_if<SignedReceipt>(&decoded)) {
+    if (onReceipt_) onReceipt_(*signedReceipt, source);
+  } else if (!nearby) {
+    return;
+  } else if (const auto* message = std::get_if<NetworkMessage>(&decoded)) {
+    AcceptClassic(datagram.source, *message);
+  } else if (const auto* signedMessage = std::get_if<SignedMessage>(&decoded)) {
+    AcceptSigned(datagram.source, *signedMessage, datagram.bytes);
   }
 }
 
@@ -89,31 +101,93 @@ bool NetworkReceiver::IsAddressedHere(const std::wstring& to, const IpAddress& s
   return IsAddressedToThisComputer(to, identity_, neighbourhood_->IsThisComputer(source));
 }
 
-void NetworkReceiver::Accept(const NetworkEndpoint& source, const NetworkMessage& message) {
-  const IpAddress& address = source.address;
-  IncomingMessage incoming{FromAnsi(message.from), FromAnsi(message.to), FromAnsi(message.text),
-                           message.id};
-  if (!IsAddressedHere(incoming.to, address)) return;
-  switch (limiter_.Admit(address, GetTickCount64())) {
+bool NetworkReceiver::PassesCheapChecks(const IpAddress& source, const IncomingMessage& message,
+                                        uint64_t contentKey) {
+  if (!IsAddressedHere(message.to, source)) return false;
+  switch (limiter_.Admit(source, GetTickCount64())) {
     case SourceRateLimiter::Verdict::kAccept:
       break;
     case SourceRateLimiter::Verdict::kRefuseWithNotice:
-      inbox_.Notice(L"Too many messages from " + FormatIpAddress(address) +
+      inbox_.Notice(L"Too many messages from " + FormatIpAddress(source) +
                     L": further ones are ignored until it sends fewer.");
-      return;
+      return false;
     case SourceRateLimiter::Verdict::kRefuse:
-      return;
+      return false;
   }
   // Each message is answered once, however many copies come (unicast and broadcasts): a forged
   // source cannot have every receiver answer it again and again.
-  if (!seen_.Remember(message.id, ContentKey(incoming))) return;
+  return seen_.Remember(*message.messageId, contentKey);
+}
+
+void NetworkReceiver::AcceptClassic(const NetworkEndpoint& source, const NetworkMessage& message) {
+  IncomingMessage incoming{FromAnsi(message.from), FromAnsi(message.to), FromAnsi(message.text),
+                           message.id};
+  if (!PassesCheapChecks(source.address, incoming, ContentKey(incoming))) return;
   // A message over the shared budget is not shown, so its sender must not hear it arrived.
   MessageInbox::Admission admission = inbox_.Admit(incoming);
   if (admission == MessageInbox::Admission::kOverBudget) return;
-  std::string receipt = EncodeNetworkReceipt(
-      {message.id, ToAnsi(identity_.computerName), ToAnsi(identity_.userName)});
-  endpoint_->SendTo(source, receipt);
+  // Answered in its own version, so that a program that speaks only version 1 hears back.
+  endpoint_->SendTo(source, EncodeNetworkReceipt({message.id, ToAnsi(identity_.computerName),
+                                                  ToAnsi(identity_.userName)}));
   if (admission == MessageInbox::Admission::kNew) inbox_.Show(incoming);
+}
+
+void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMessage& message,
+                                   std::string_view bytes) {
+  IncomingMessage incoming{FromUtf8(message.from), FromUtf8(message.to), FromUtf8(message.text),
+                           message.id};
+  // Keyed by the signature too: a forged copy of a message must not make the real one a repeat.
+  uint64_t contentKey = ContentKey(incoming) ^ std::hash<std::string>()(message.signature);
+  if (!PassesCheapChecks(source.address, incoming, contentKey) || !inbox_.SpendBudget()) return;
+
+  std::wstring computer = FromUtf8(message.computer);
+  SignedArrival arrival{SenderName(computer, incoming.from), message.publicKey,
+                        VerifySignature(message.publicKey, SignedPart(message), message.signature),
+                        static_cast<int64_t>(message.sentAt - SecondsSince1970()), false};
+  if (arrival.signatureValid) {
+    arrival.idSeenFromKey =
+        !signedIds_.Remember(message.id, std::hash<std::string>()(message.publicKey));
+  }
+  TrustDecision decision = DecideTrust(arrival, KnownSenders());
+  if (decision.trust == Trust::kBadSignature) {
+    if (badSignatureLines_.Admit(source.address, GetTickCount64()) ==
+        SourceRateLimiter::Verdict::kAccept) {
+      inbox_.Notice(L"A message that claims to come from " + ShownName(incoming.from) + L" on " +
+                    ShownName(computer) + L" failed its signature check and was not shown.");
+    }
+    return;
+  }
+  if (decision.trust == Trust::kReplay) return;
+  if (decision.trust == Trust::kFirstContact) RememberSenderKey(arrival.sender, message.publicKey);
+  incoming.verification = {decision.trust,
+                           ShownName(incoming.from),
+                           ShownName(computer),
+                           KeyFingerprint(message.publicKey),
+                           decision.known ? KeyFingerprint(decision.known->key) : L"",
+                           decision.known && decision.known->given,
+                           decision.skewMinutes};
+  incoming.senderName = arrival.sender;
+  incoming.signingKey = message.publicKey;
+  MessageInbox::Admission admission = inbox_.Admit(incoming, true);
+  if (admission == MessageInbox::Admission::kOverBudget) return;
+  std::string receipt = SignedReceiptFor(message.id, bytes);
+  if (!receipt.empty()) endpoint_->SendTo(source, receipt);
+  if (admission == MessageInbox::Admission::kNew) inbox_.Show(incoming);
+}
+
+std::string NetworkReceiver::SignedReceiptFor(uint64_t id, std::string_view messageBytes) const {
+  const SigningKey* key = UserSigningKey();
+  std::string digest = Sha256(messageBytes);
+  if (key == nullptr || digest.empty()) return {};
+  std::string bytes = EncodeSignedReceipt({id,
+                                           SecondsSince1970(),
+                                           digest,
+                                           key->PublicKey(),
+                                           ToUtf8(identity_.computerName),
+                                           ToUtf8(identity_.userName),
+                                           {}});
+  std::string signature = key->Sign(bytes);
+  return signature.empty() ? std::string() : bytes + signature;
 }
 
 }  // namespace parvox

@@ -1,12 +1,15 @@
 // Receives messages from other Parvox programs on the UDP port: accepts those addressed to this
 // computer, answers each with a receipt and hands it to the inbox once; receipts that answer
 // this computer's own sends go to whoever sent. Cheap checks come first: the source, the
-// decoder, the address, then the rate limit.
+// decoder, the address, the rate limit and the shared budget; only then the signature, so that
+// a flood of forged datagrams costs at most the budget's worth of signature checks.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "network/Neighbourhood.h"
@@ -21,10 +24,16 @@ namespace parvox {
 
 class NetworkReceiver {
  public:
-  using ReceiptHandler = std::function<void(const NetworkReceipt&, const IpAddress& source)>;
+  using ReceiptHandler = std::function<void(const ArrivedReceipt&, const IpAddress& source)>;
 
-  NetworkReceiver(MessageInbox& inbox, ReceiptHandler onReceipt)
-      : inbox_(inbox), onReceipt_(std::move(onReceipt)) {}
+  // Whether receipts from a source beyond the neighbourhood are awaited (a send went there).
+  using ReceiptSourceCheck = std::function<bool(const IpAddress& source)>;
+
+  NetworkReceiver(MessageInbox& inbox, ReceiptHandler onReceipt,
+                  ReceiptSourceCheck awaitsReceiptFrom = {})
+      : inbox_(inbox),
+        onReceipt_(std::move(onReceipt)),
+        awaitsReceiptFrom_(std::move(awaitsReceiptFrom)) {}
   ~NetworkReceiver() { Stop(); }
   NetworkReceiver(const NetworkReceiver&) = delete;
   NetworkReceiver& operator=(const NetworkReceiver&) = delete;
@@ -40,18 +49,29 @@ class NetworkReceiver {
  private:
   void OnArrived();
   void Handle(const ReceivedDatagram& datagram);
-  void Accept(const NetworkEndpoint& source, const NetworkMessage& message);
+  void AcceptClassic(const NetworkEndpoint& source, const NetworkMessage& message);
+  void AcceptSigned(const NetworkEndpoint& source, const SignedMessage& message,
+                    std::string_view bytes);
+  // Addressed here, within its source's rate and not seen before (by id and content).
+  bool PassesCheapChecks(const IpAddress& source, const IncomingMessage& message,
+                         uint64_t contentKey);
+  std::string SignedReceiptFor(uint64_t id, std::string_view messageBytes) const;
   bool IsAddressedHere(const std::wstring& to, const IpAddress& source);
   void FollowInterfaces();
 
   MessageInbox& inbox_;
   ReceiptHandler onReceipt_;
+  ReceiptSourceCheck awaitsReceiptFrom_;
   std::shared_ptr<UdpEndpoint> endpoint_;
   std::unique_ptr<Neighbourhood> neighbourhood_;
   LocalIdentity identity_;
   uint64_t identityGeneration_ = 0;  // the neighbourhood's, when identity_ was read
   MessageIdMemory seen_;
+  // Ids by the key that signed them, for as long as a message's time passes for recent and
+  // longer: the budget lets at most 12,050 messages through in 20 minutes.
+  MessageIdMemory signedIds_{16384};
   SourceRateLimiter limiter_;
+  SourceRateLimiter badSignatureLines_{{1, 1.0 / 60}};  // one line per source per minute
 };
 
 }  // namespace parvox

@@ -9,7 +9,7 @@
 
 namespace parvox {
 size_t DeliveryTracker::AddRecipient(std::wstring address, uint64_t messageId) {
-  recipients_.push_back(Recipient{std::move(address), false, {}, {}, {}, std::nullopt});
+  recipients_.push_back(Recipient{std::move(address), false, {}, {}, {}, std::nullopt, 0, {}});
   byId_[messageId] = recipients_.size() - 1;
   return recipients_.size() - 1;
 }
@@ -35,10 +35,19 @@ bool DeliveryTracker::AddReceipt(uint64_t messageId, DeliveryReceipt receipt) {
   std::wstring key = receipt.computer;
   for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(c));
   if (!recipient.computers.insert(std::hash<std::wstring>()(key)).second) return true;
+  if (!receipt.isSigned) ++recipient.unsignedReceipts;
   if (recipient.receipts.size() < kMaxNamedComputers) {
-    recipient.receipts.push_back({ShownName(receipt.computer), ShownName(receipt.user)});
+    recipient.receipts.push_back(
+        {ShownName(receipt.computer), ShownName(receipt.user), receipt.isSigned});
   }
   return true;
+}
+
+void DeliveryTracker::AddOtherKeyReceipt(uint64_t messageId, DeliveryReceipt receipt) {
+  auto found = byId_.find(messageId);
+  if (found == byId_.end() || recipients_[found->second].otherKey) return;
+  recipients_[found->second].otherKey =
+      DeliveryReceipt{ShownName(receipt.computer), ShownName(receipt.user), true};
 }
 
 std::vector<OutcomeLine> DeliveryTracker::Lines() const {
@@ -53,9 +62,38 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
   auto who = [&](const DeliveryReceipt& r) {
     return (r.user.empty() ? address : r.user) + L" (" + r.computer + L")";
   };
+  std::wstring otherKey;
+  if (recipient.otherKey) {
+    otherKey = L"The receipt from " + who(*recipient.otherKey) +
+               L" came from a different key than before, so it may not be them.";
+  }
+  OutcomeLine line = DescribeDelivered(recipient, who);
+  if (!line.text.empty()) {
+    if (!otherKey.empty()) line.text += L" " + otherKey + L" It was not counted.";
+    return line;
+  }
+  if (!otherKey.empty()) {
+    std::wstring text = L"Message to " + address + L" not confirmed. " + otherKey;
+    if (recipient.mailslotSent) text += L" The mailslot copy was sent.";
+    return {text, !recipient.mailslotSent};
+  }
+  if (recipient.mailslotLine) return *recipient.mailslotLine;
+  if (recipient.mailslotSent) return {L"Message successfully sent to " + address + L".", false};
+  std::wstring text = SendErrorLine(address, L"They may not be online.");
+  if (!recipient.failureReason.empty()) text += L" " + recipient.failureReason;
+  return {text, true};
+}
+
+OutcomeLine DeliveryTracker::DescribeDelivered(
+    const Recipient& recipient, const std::function<std::wstring(const DeliveryReceipt&)>& who) {
+  const std::wstring& address = recipient.address;
   const std::vector<DeliveryReceipt>& receipts = recipient.receipts;
   size_t computers = recipient.computers.size();
-  if (computers == 1) return {L"Message delivered to " + who(receipts[0]) + L".", false};
+  if (computers == 1) {
+    return {L"Message delivered to " + who(receipts[0]) +
+                (receipts[0].isSigned ? L"." : L", but the receipt was not signed."),
+            false};
+  }
   if (computers > 1) {
     std::wstring text =
         L"Message delivered to " + address + L" on " + std::to_wstring(computers) + L" computers: ";
@@ -63,13 +101,14 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
     if (computers > receipts.size()) {
       text += L" and " + std::to_wstring(computers - receipts.size()) + L" more";
     }
-    return {text + L".", false};
+    text += L".";
+    if (recipient.unsignedReceipts > 0) {
+      text +=
+          L" " + std::to_wstring(recipient.unsignedReceipts) + L" of the receipts were not signed.";
+    }
+    return {text, false};
   }
-  if (recipient.mailslotLine) return *recipient.mailslotLine;
-  if (recipient.mailslotSent) return {L"Message successfully sent to " + address + L".", false};
-  std::wstring text = SendErrorLine(address, L"They may not be online.");
-  if (!recipient.failureReason.empty()) text += L" " + recipient.failureReason;
-  return {text, true};
+  return {};
 }
 
 std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes) {
@@ -81,6 +120,8 @@ std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes) {
              std::to_wstring(kMaxNetworkNameBytes) + L" bytes).";
     case EncodeError::kZeroByte:
       return L"The message holds a zero character, which the network cannot carry.";
+    case EncodeError::kNotUtf8:
+      return L"The message holds a character the network cannot carry.";
     case EncodeError::kNone:
       break;
   }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -17,6 +18,7 @@ namespace parvox {
 struct DeliveryReceipt {
   std::wstring computer;
   std::wstring user;
+  bool isSigned = true;  // a version-1 receipt still counts, but its line says it was not signed
 };
 
 struct OutcomeLine {
@@ -39,6 +41,9 @@ class DeliveryTracker {
   // made safe to show. Each recipient names at most kMaxNamedComputers, and counts the rest.
   bool AddReceipt(uint64_t messageId, DeliveryReceipt receipt);
   static constexpr size_t kMaxNamedComputers = 64;
+  // A receipt with a valid signature, but by another key than the one known for its computer
+  // and user: it does not count, and the line says so.
+  void AddOtherKeyReceipt(uint64_t messageId, DeliveryReceipt receipt);
   std::vector<OutcomeLine> Lines() const;
 
  private:
@@ -49,11 +54,16 @@ class DeliveryTracker {
     std::vector<DeliveryReceipt> receipts;  // the first computers that answered
     std::unordered_set<size_t> computers;   // a key of each computer that answered
     std::optional<OutcomeLine> mailslotLine;
+    size_t unsignedReceipts = 0;
+    std::optional<DeliveryReceipt> otherKey;  // the first receipt by an unexpected key
   };
   std::vector<Recipient> recipients_;
   std::unordered_map<uint64_t, size_t> byId_;
 
   static OutcomeLine Describe(const Recipient& recipient);
+  // The line of a recipient with counted receipts; empty when there are none.
+  static OutcomeLine DescribeDelivered(
+      const Recipient& recipient, const std::function<std::wstring(const DeliveryReceipt&)>& who);
 };
 
 // Why a message was not sent over the network, for the log.

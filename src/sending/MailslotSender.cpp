@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <iterator>
+
 #include "components/AnsiText.h"
 #include "components/UniqueHandle.h"
 #include "sending/SendText.h"
@@ -16,6 +18,13 @@ std::wstring GetCurrentUserName() {
   std::wstring name;
   FromAnsi(std::string_view(buffer, length - 1), name);  // empty when it cannot be converted
   return name;
+}
+
+std::wstring GetThisComputerName() {
+  wchar_t buffer[256];
+  DWORD length = static_cast<DWORD>(std::size(buffer));
+  if (!GetComputerNameExW(ComputerNameNetBIOS, buffer, &length)) return std::wstring();
+  return std::wstring(buffer, length);
 }
 
 int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message,

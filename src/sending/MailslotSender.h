@@ -29,5 +29,7 @@ int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message,
 
 // The logged-on user's name.
 std::wstring GetCurrentUserName();
+// This computer's NetBIOS name, as receipts and signed messages give it.
+std::wstring GetThisComputerName();
 
 }  // namespace parvox

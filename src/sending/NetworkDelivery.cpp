@@ -10,6 +10,9 @@
 #include "network/MessageIds.h"
 #include "network/NetworkAddress.h"
 #include "network/RateLimits.h"
+#include "sending/MailslotSender.h"
+#include "settings/KnownSenderStore.h"
+#include "settings/UserKeyStore.h"
 
 namespace parvox {
 namespace {
@@ -46,7 +49,12 @@ void Finish(NetworkSend* send) {
 
 NetworkSend::NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
                          const std::wstring& from, const std::wstring& text)
-    : endpoint_(std::move(endpoint)), port_(port), from_(ToAnsi(from)), text_(ToAnsi(text)) {
+    : endpoint_(std::move(endpoint)),
+      port_(port),
+      from_(ToUtf8(from)),
+      text_(ToUtf8(text)),
+      computer_(ToUtf8(GetThisComputerName())),
+      key_(UserSigningKey()) {
   if (endpoint_ == nullptr) {
     endpoint_ = std::make_shared<UdpEndpoint>();
     ownEndpoint_ = endpoint_->Open(0) == UdpEndpoint::OpenResult::kOpen;
@@ -68,12 +76,15 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
   recipients_.emplace_back();
   datagrams_.emplace_back();
   Recipient& recipient = recipients_.back();
-  if (id == 0) {
-    AppendLog(false, L"The message was not sent to " + address +
-                         L" over the network: the system's random number generator failed.");
+  if (id == 0 || key_ == nullptr) {
+    AppendLog(false,
+              L"The message was not sent to " + address + L" over the network: " +
+                  (id == 0 ? L"the system's random number generator failed."
+                           : L"this computer has no signing key (its cryptography failed)."));
     return index;
   }
   byId_[id] = index;
+  ++checksLeft_;
 
   RecipientAddress parsed;
   if (domain) {
@@ -87,12 +98,23 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
   recipient.port = parsed.port != 0 ? parsed.port : port_;
 
   std::string& datagram = datagrams_.back();
-  EncodeError error = EncodeNetworkMessage({id, from_, ToAnsi(parsed.to), text_}, datagram);
+  SignedMessage message{
+      id, SecondsSince1970(), key_->PublicKey(), from_, ToUtf8(parsed.to), computer_, text_, {}};
+  EncodeError error = EncodeSignedMessage(message, datagram);
   if (error != EncodeError::kNone) {
     AppendLog(false, L"The message was not sent to " + address + L" over the network. " +
                          NetworkRefusalReason(error, text_.size()));
     return index;
   }
+  std::string signature = key_->Sign(datagram);
+  if (signature.empty()) {
+    datagram.clear();
+    AppendLog(false, L"The message was not sent to " + address +
+                         L" over the network: it could not be signed.");
+    return index;
+  }
+  datagram += signature;
+  recipient.digest = Sha256(datagram);
   if (!endpoint_->IsOpen()) return index;
   for (const IpAddress& destination : parsed.broadcast ? broadcasts_ : std::vector<IpAddress>{}) {
     if (endpoint_->SendTo({destination, recipient.port}, datagram) == 0) {
@@ -109,7 +131,10 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     recipient.waitsForMore = true;
   } else {
     recipient.needsAnswer = endpoint_->SendTo({parsed.literal, recipient.port}, datagram) == 0;
-    if (recipient.needsAnswer) recipient.destinations.push_back(parsed.literal);
+    if (recipient.needsAnswer) {
+      recipient.destinations.push_back(parsed.literal);
+      directGroups_.insert(SourceGroup(parsed.literal));
+    }
     datagram.clear();
   }
   return index;
@@ -142,6 +167,7 @@ void NetworkSend::OnLookups() {
     if (endpoint_->SendTo({*result.address, recipient.port}, datagrams_[result.ticket]) == 0) {
       recipient.needsAnswer = true;
       recipient.destinations.push_back(*result.address);
+      directGroups_.insert(SourceGroup(*result.address));
     }
     datagrams_[result.ticket].clear();
   }
@@ -156,17 +182,22 @@ void NetworkSend::OnOwnSocket() {
     std::optional<ReceivedDatagram> datagram = endpoint_->Receive();
     if (!datagram) break;
     const IpAddress& source = datagram->source.address;
-    if (!neighbourhood_.AcceptsSource(source)) continue;
+    if (!neighbourhood_.AcceptsSource(source) && !SentDirectlyTo(source)) continue;
     DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
-    auto* receipt = std::get_if<NetworkReceipt>(&decoded);
-    if (receipt != nullptr && AdmitReceipt(source)) OnReceipt(*receipt, source);
+    if (auto* receipt = std::get_if<NetworkReceipt>(&decoded); receipt && AdmitReceipt(source)) {
+      OnReceipt(*receipt, source);
+    } else if (auto* signedReceipt = std::get_if<SignedReceipt>(&decoded);
+               signedReceipt && AdmitReceipt(source)) {
+      OnReceipt(*signedReceipt, source);
+    }
   }
   if (handled == kBatch) SetEvent(endpoint_->Event());  // more may wait: come back
   if (AllAnswered()) Finish(this);
 }
 
-void NetworkSend::OnReceipt(const NetworkReceipt& receipt, const IpAddress& source) {
-  auto found = byId_.find(receipt.id);
+void NetworkSend::OnReceipt(const ArrivedReceipt& arrived, const IpAddress& source) {
+  uint64_t id = std::visit([](const auto& receipt) { return receipt.id; }, arrived);
+  auto found = byId_.find(id);
   if (found == byId_.end()) return;
   Recipient& recipient = recipients_[found->second];
   const std::vector<InterfaceAddress>& interfaces = neighbourhood_.Interfaces();
@@ -176,8 +207,33 @@ void NetworkSend::OnReceipt(const NetworkReceipt& receipt, const IpAddress& sour
                    })) {
     return;
   }
-  tracker_.AddReceipt(receipt.id, {FromAnsi(receipt.computer), FromAnsi(receipt.user)});
-  recipient.answered = true;
+  if (const auto* classic = std::get_if<NetworkReceipt>(&arrived)) {
+    tracker_.AddReceipt(id, {FromAnsi(classic->computer), FromAnsi(classic->user), false});
+    recipient.answered = true;
+  } else if (CountSignedReceipt(found->second, std::get<SignedReceipt>(arrived))) {
+    recipient.answered = true;
+  }
+}
+
+bool NetworkSend::CountSignedReceipt(size_t index, const SignedReceipt& receipt) {
+  // Cheap checks first: the digest of another message, or past the send's share of checks.
+  if (receipt.messageDigest != recipients_[index].digest || checksLeft_ == 0) return false;
+  --checksLeft_;
+  if (!VerifySignature(receipt.publicKey, SignedPart(receipt), receipt.signature)) return false;
+  DeliveryReceipt named{FromUtf8(receipt.computer), FromUtf8(receipt.user), true};
+  std::wstring sender = SenderName(named.computer, named.user);
+  std::optional<SenderKeys::Known> known = KnownSenders().Find(sender);
+  if (known && known->key != receipt.publicKey) {
+    tracker_.AddOtherKeyReceipt(receipt.id, std::move(named));
+    return false;
+  }
+  if (!known) RememberSenderKey(sender, receipt.publicKey);
+  tracker_.AddReceipt(receipt.id, std::move(named));
+  return true;
+}
+
+bool NetworkSend::SentDirectlyTo(const IpAddress& source) const {
+  return directGroups_.count(SourceGroup(source)) > 0;
 }
 
 bool NetworkSend::AllAnswered() const {
@@ -210,7 +266,7 @@ void WaitForReceipts(NetworkSend& send) {
   if (!send.StartWaiting()) Finish(&send);
 }
 
-void DeliverReceipt(const NetworkReceipt& receipt, const IpAddress& source) {
+void DeliverReceipt(const ArrivedReceipt& receipt, const IpAddress& source) {
   if (!AdmitReceipt(source)) return;
   // A copy of the list: a receipt may end the send it answers.
   std::vector<NetworkSend*> sends;
@@ -226,6 +282,12 @@ void DeliverReceipt(const NetworkReceipt& receipt, const IpAddress& source) {
 }
 
 bool ReceiptsPending() { return !WaitingSends().empty(); }
+
+bool ReceiptAwaitedFrom(const IpAddress& source) {
+  const auto& sends = WaitingSends();
+  return std::any_of(sends.begin(), sends.end(),
+                     [&](const auto& send) { return send->SentDirectlyTo(source); });
+}
 
 void FinishWaitingSends() {
   while (!WaitingSends().empty()) Finish(WaitingSends().front().get());

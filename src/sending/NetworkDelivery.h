@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "components/UniqueHandle.h"
 #include "network/HostLookup.h"
+#include "network/MessageSigning.h"
 #include "network/Neighbourhood.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
@@ -43,10 +45,15 @@ class NetworkSend {
   bool StartWaiting();
   // Notes the receipt if it answers this send and comes from where that message went (the
   // address, or for a broadcast its subnet); the caller ends the send once AllAnswered().
-  void OnReceipt(const NetworkReceipt& receipt, const IpAddress& source);
+  // A signed receipt counts when it answers this very message and its key is the one known for
+  // its computer and user (or none is known yet: it is remembered).
+  void OnReceipt(const ArrivedReceipt& receipt, const IpAddress& source);
   // True once nothing more can arrive: the walk is over and every recipient was reached by
   // unicast only and answered.
   bool AllAnswered() const;
+  // True when a message went straight to `source` (for IPv6, its /64): its receipt is taken even
+  // from beyond this computer's subnets and trusted networks.
+  bool SentDirectlyTo(const IpAddress& source) const;
   // Logs each recipient's line; the log comes up when one of them got nothing at all.
   void LogOutcome() const;
 
@@ -57,7 +64,9 @@ class NetworkSend {
     bool needsAnswer = false;   // a unicast went out
     bool answered = false;
     std::vector<IpAddress> destinations;  // where its datagrams went
+    std::string digest;                   // of its message's datagram, which receipts name
   };
+  bool CountSignedReceipt(size_t recipient, const SignedReceipt& receipt);
   void OnLookups();
   void OnOwnSocket();
 
@@ -65,7 +74,12 @@ class NetworkSend {
   bool ownEndpoint_ = false;
   bool walking_ = true;  // recipients are still being added
   uint16_t port_;
-  std::string from_, text_;
+  std::string from_, text_, computer_;  // UTF-8
+  const SigningKey* key_;
+  // Each receipt that names this send's message costs a signature check; a neighbour who saw a
+  // broadcast could send any number, so a send checks at most this many more than it has
+  // recipients.
+  size_t checksLeft_ = 1024;
   Neighbourhood neighbourhood_;
   std::vector<IpAddress> broadcasts_;
   std::unique_ptr<HostLookup> lookup_;
@@ -73,6 +87,7 @@ class NetworkSend {
   std::vector<Recipient> recipients_;
   std::vector<std::string> datagrams_;  // by recipient, kept for the unicast after a lookup
   std::unordered_map<uint64_t, size_t> byId_;
+  std::set<IpAddress> directGroups_;  // SourceGroup of each unicast destination
   DeliveryTracker tracker_;
   EventHandle deadline_;
   std::vector<HANDLE> waitingOn_;
@@ -85,8 +100,10 @@ NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t po
 // once when there is nothing to wait for).
 void WaitForReceipts(NetworkSend& send);
 // A receipt that arrived on the receiver's port from `source`, for whichever send it answers.
-void DeliverReceipt(const NetworkReceipt& receipt, const IpAddress& source);
+void DeliverReceipt(const ArrivedReceipt& receipt, const IpAddress& source);
 bool ReceiptsPending();
+// Whether a waiting send went straight to `source`, whose receipts are then worth decoding.
+bool ReceiptAwaitedFrom(const IpAddress& source);
 // Ends every waiting send now, with what has arrived (the program is closing).
 void FinishWaitingSends();
 

@@ -4,8 +4,10 @@
 #include <array>
 
 #include "components/NumericText.h"
+#include "network/Neighbourhood.h"
 #include "network/NetworkAddress.h"
 #include "network/NetworkDatagram.h"
+#include "network/TrustedNetworks.h"
 #include "settings/AppPaths.h"
 #include "settings/SettingsFile.h"
 
@@ -30,6 +32,7 @@ constexpr std::array kSettings = {
     SettingKey{SettingId::kDescriptionColumnWidth, L"Description Column Width", L"", nullptr,
                nullptr},
     SettingKey{SettingId::kLastSelected, L"Last Selected", L"", nullptr, nullptr},
+    SettingKey{SettingId::kTrustedNetworks, L"Trusted Networks", L"", nullptr, nullptr},
 };
 constexpr size_t kOptionCount = 5;
 // Setting() finds a key by its place in the table.
@@ -69,6 +72,9 @@ void LoadSettings(const std::wstring& modulePath) {
   for (const SettingKey& option : OptionSettings())
     app.*option.flag = option.parseFlag(ReadSetting(option.id));
   app.networkPort = ParsePort(ReadSetting(SettingId::kNetworkPort)).value_or(kDefaultNetworkPort);
+  TrustedNetworkList trusted = ParseTrustedNetworks(ReadSetting(SettingId::kTrustedNetworks));
+  TrustNetworks(std::move(trusted.networks));
+  app.badTrustedNetworks = std::move(trusted.badEntries);
   // Asked after the reads, so that both describe the same attempt.
   app.settingsRead = IniFileReadable(app.settingsFilePath);
 }

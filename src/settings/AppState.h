@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace parvox {
 
@@ -21,6 +22,8 @@ struct AppState {
   // defaults, and saving them would replace what the file holds.
   bool settingsRead = true;
   uint16_t networkPort = 42165;  // the UDP port Parvox programs talk on
+  // Entries of `Trusted Networks` that are not networks, for the one line that names them.
+  std::vector<std::wstring> badTrustedNetworks;
 };
 
 AppState& App();
@@ -37,6 +40,7 @@ enum class SettingId {
   kAddressColumnWidth,
   kDescriptionColumnWidth,
   kLastSelected,
+  kTrustedNetworks,
 };
 
 struct SettingKey {
@@ -56,7 +60,8 @@ std::wstring ReadSetting(SettingId id);
 // A file that cannot be written keeps its old contents, as with WriteIniValue.
 void WriteSetting(SettingId id, const std::wstring& text);
 
-// Builds the paths from the executable's full path and reads the option flags and the port.
+// Builds the paths from the executable's full path and reads the option flags, the port and the
+// trusted networks (which it hands to the neighbour checks).
 void LoadSettings(const std::wstring& modulePath);
 
 }  // namespace parvox

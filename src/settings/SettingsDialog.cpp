@@ -9,6 +9,7 @@
 #include "resource.h"
 #include "settings/AppState.h"
 #include "settings/Registry.h"
+#include "settings/UserKeyStore.h"
 
 namespace parvox {
 namespace {
@@ -63,6 +64,9 @@ constexpr std::array kSettingsLayout = {
                 {240, 3345, 5895, 1020}, 13, nullptr},
     ControlSpec{S::kMultiRule2, L"MultiRule2", K::kRule, kNoContainer, L"",
                 {-345, 4875, 6840, 90}, 14, nullptr},
+    ControlSpec{S::kLabFingerprint, L"labFingerprint", K::kLabel, kNoContainer, L"",
+                {150, 5025, 2940, 435}, 15,
+                L"What others see when they check that a message is yours"},
 };
 // clang-format on
 
@@ -83,6 +87,8 @@ bool SettingsDialog::Open(HWND owner) {
   if (!CreateDialogForm(owner, L"ParvoxSettings", L"Settings", 6345, 5580, kSettingsLayout))
     return false;
   SetIcon(kImgLogo, IDI_APP);
+  SetWindowTextW(Item(kLabFingerprint),
+                 (L"Your key's fingerprint:\r\n" + UserKeyFingerprint()).c_str());
   for (auto [box, setting] : kOptionBoxes) {
     CheckDlgButton(Handle(), box,
                    BoolToCheckValue(App().*Setting(setting).flag) ? BST_CHECKED : BST_UNCHECKED);

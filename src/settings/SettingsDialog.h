@@ -23,6 +23,7 @@ class SettingsDialog : public Form {
     kLabNetwork,
     kMultiRule2,
     kChkReceiveMessages,
+    kLabFingerprint,
   };
 
   bool Open(HWND owner);

@@ -6,8 +6,11 @@
 #include "addressbook/EntryEditor.h"
 #include "app/TrayIcon.h"
 #include "components/ListViewChecks.h"
+#include "network/MessageSigning.h"
+#include "sending/MailslotSender.h"
 #include "settings/AppState.h"
 #include "settings/SettingsFile.h"
+#include "settings/UserKeyStore.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
@@ -151,7 +154,14 @@ TEST_F(MainWindowTest, AboutBoxText) {
   SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kMAbout, 0), 0);
   ASSERT_EQ(shownBoxes.size(), 2u);
   EXPECT_EQ(shownBoxes[0].caption, L"About..");
-  EXPECT_EQ(shownBoxes[0].text, L"Program Version: 0.60\r\nCompile Date: 6th December, 2004.");
+  const std::wstring& text = shownBoxes[0].text;
+  EXPECT_EQ(text.rfind(L"Program Version: 0.60\r\nCompile Date: 6th December, 2004.\r\n\r\n", 0),
+            0u);
+  EXPECT_NE(text.find(L"Your key's fingerprint: " + KeyFingerprint(UserSigningKey()->PublicKey())),
+            std::wstring::npos);
+  EXPECT_NE(text.find(L"\\" + GetCurrentUserName() + L"=" + UserKeyFingerprint() + L" "),
+            std::wstring::npos)
+      << "the [Known Senders] line to hand out";
 }
 
 TEST_F(MainWindowTest, CtrlSSendsOnlyWithoutShiftOrAlt) {

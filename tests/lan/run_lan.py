@@ -20,8 +20,11 @@ from office import BRANCH, FLOOR, PORT, Office, Seat  # noqa: E402
 from desktop import Failure, expect, screenshot, wait_equal, wait_until  # noqa: E402
 
 SKIPPED = 77
-LIST, MESSAGE, SEND = 1001, 1008, 1010
+LIST, MESSAGE, SEND, LOG_CLOSE = 1001, 1008, 1010, 2009
 WIRE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wire.py")
+# Written from the README alone; Debian's Python has the `cryptography` package it needs.
+SIGNED_PEER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signed_peer.py")
+PEER_PYTHON, PEER_PORT = "/usr/bin/python3", 42166
 
 SEATS = [Seat("PCA", "alice", FLOOR, 10), Seat("PCB", "bob", FLOOR, 11),
          Seat("PCC", "carol", FLOOR, 12), Seat("PCD", "dave", BRANCH, 10)]
@@ -30,11 +33,11 @@ BOOKS = {"PCA": [("bob", 0), ("WORKGROUP", 1), ("pcc", 0), ("pcd", 0), (f"{FLOOR
          "PCB": [], "PCC": [("alice", 0)], "PCD": [("pca", 0)]}
 
 
-def book(entries):
+def book(entries, *settings):
     lines = ["[Addresses]", f"Total={len(entries)}"]
     lines += [f"Address[{i:05d}]=ADDRESS={a}|DESCRIPTION=colleague|TYPE={t}"
               for i, (a, t) in enumerate(entries, 1)]
-    return "\r\n".join(lines + ["[Settings]", "Internal Send=1", ""])
+    return "\r\n".join(lines + ["[Settings]", "Internal Send=1", *settings, ""])
 
 
 def isolate_or_skip():
@@ -82,6 +85,10 @@ class OfficeTest:
         """Ticks exactly `recipients` in the address list, types `text` and clicks Send."""
         self.close_popups(at)
         pc = self.office[at]
+        log = pc.log_window()
+        if log is not None and log.visible:  # it comes up over the window after an error
+            pc.input.click(log.child(control_id=LOG_CLOSE).rect.centre)
+            wait_until(f"the log on {at} to close", lambda: not pc.log_window().visible)
         main = pc.main()
         address_list = main.child(control_id=LIST).hwnd
 
@@ -182,6 +189,55 @@ class OfficeTest:
             raise Failure(f"PCD's message never reached PCA's card, which saw {arrived}")
         expect("the computers showing the branch's message", self.shown_on("From the branch"), [])
 
+    def quit_parvox(self, at):
+        pc = self.office[at]
+        pc.input.xdotool("search", "--name", "^Parvox v0.60$", "windowfocus", "--sync")
+        pc.input.shortcut("alt", "F4")
+        pc.program.wait(timeout=30)
+
+    def a_trusted_network_reaches_across_the_router(self):
+        """Once PCA trusts the branch's subnet, PCD's Parvox reaches it, and so does a program
+        written from the README's description of the signed datagram, both ways."""
+        self.quit_parvox("PCA")
+        self.office["PCA"].start_parvox(book(
+            BOOKS["PCA"] + [(f"{BRANCH}.10:{PEER_PORT}", 0)],
+            f"Trusted Networks={BRANCH}.0/24, {BRANCH}.7/24"))
+        wait_until("Parvox's main window on PCA again", self.office["PCA"].main, timeout=90)
+        self.wait_log_line("PCA", f'The trusted network "{BRANCH}.7/24" in the settings file was '
+                                  "ignored")
+        self.send("PCD", ["pca"], "Across the router")
+        self.wait_log_line("PCD", "Message delivered to alice (PCA).")
+        wait_equal("the computers showing the branch's message",
+                   lambda: self.shown_on("Across the router"), ["PCA"])
+
+        pcd = self.office["PCD"]
+        # New names each run: the prefixes, and the keys remembered in them, outlive a run.
+        erin, frank = f"erin{os.getpid()}", f"frank{os.getpid()}"
+        peer = pcd.exec_in_netns(PEER_PYTHON, SIGNED_PEER, "send", f"{FLOOR}.10", str(PORT), erin,
+                                 "alice", "PCD", "Written from the README \u00e9\u4f60",
+                                 stdout=subprocess.PIPE, text=True)
+        receipt = peer.communicate(timeout=30)[0].strip()
+        expect("the README program's receipt from PCA", receipt, "receipt PCA alice")
+        wait_equal("the computers showing the README program's message",
+                   lambda: self.shown_on("Written from the README \u00e9\u4f60"), ["PCA"])
+        self.wait_log_line("PCA", f"Message from {erin} to alice on ")
+        if "[first contact]" not in self.log_lines("PCA", f"Message from {erin} to alice on ")[0]:
+            raise Failure("PCA did not take the README program's signature for a first contact")
+
+        answerer = pcd.exec_in_netns(PEER_PYTHON, SIGNED_PEER, "answer", str(PEER_PORT), "PCD",
+                                     frank, stdout=subprocess.PIPE, text=True)
+        try:
+            if answerer.stdout.readline().strip() != "ready":
+                raise Failure("the README program on PCD did not start")
+            self.send("PCA", [f"{BRANCH}.10:{PEER_PORT}"], "To the README program")
+            self.wait_log_line("PCA", f"Message delivered to {frank} (PCD).")
+            heard = answerer.communicate(timeout=30)[0].strip()
+        finally:
+            if answerer.poll() is None:
+                answerer.kill()
+        expect("what the README program verified", heard,
+               f"message alice {BRANCH}.10 PCA To the README program")
+
     def a_new_address_is_soon_known(self):
         """PCB takes a second address while Parvox runs, as after docking or a DHCP change."""
         self.office["PCB"].exec_in_netns("ip", "address", "add", f"{FLOOR}.21/24",
@@ -224,10 +280,7 @@ class OfficeTest:
         self.wait_log_line("PCA", "Message from carol to alice on ")
 
     def closed_parvox_is_not_reached(self):
-        pcc = self.office["PCC"]
-        pcc.input.xdotool("search", "--name", "^Parvox v0.60$", "windowfocus", "--sync")
-        pcc.input.shortcut("alt", "F4")
-        pcc.program.wait(timeout=30)
+        self.quit_parvox("PCC")
         self.send("PCA", ["pcc"], "Anyone at pcc?")
         line = self.wait_log_line("PCA", "Error sending message to pcc. They may not be online.")
         if "delivered" in self.office["PCA"].log_text().split(line)[-1]:
@@ -238,6 +291,7 @@ class OfficeTest:
         steps = [self.start_every_parvox, self.user_name_reaches_only_that_user,
                  self.workgroup_reaches_the_floor_only, self.host_name_by_unicast,
                  self.sources_behind_the_router_are_ignored,
+                 self.a_trusted_network_reaches_across_the_router,
                  self.a_new_address_is_soon_known, self.forged_receipts_stay_one_short_line,
                  self.flood_leaves_the_others_answering, self.closed_parvox_is_not_reached]
         for step in steps:

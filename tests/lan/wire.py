@@ -4,7 +4,8 @@ computer's network namespace:
                                  that IFACE receives, until it is ended
   wire.py flood ADDRESS PORT N   sends N version-1 messages to ADDRESS:PORT as fast as it can
   wire.py receipts IFACE PORT N  waits for the first message to PORT that IFACE receives and
-                                 answers its sender with N receipts from invented computers"""
+                                 answers its sender with N version-1 receipts (which need no
+                                 key) from invented computers"""
 
 import os
 import socket
@@ -45,7 +46,9 @@ def udp_packets(sock):
 def forge_receipts(interface, port, count):
     sock = listen(interface)
     for source, source_port, _, destination_port, payload in udp_packets(sock):
-        if destination_port == port and payload[:6] == b"PRVX\x01\x01" and len(payload) >= 14:
+        # A message of either version: the id sits in the same place.
+        if (destination_port == port and payload[:4] == b"PRVX" and len(payload) >= 14 and
+                payload[4] in (1, 2) and payload[5] == 1):
             break
     message_id = payload[6:14]
     out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)

@@ -80,7 +80,6 @@ TEST(NetworkDatagram, DecoderRejectsDamage) {
       {"header only", header},
       {"wrong magic", "PRVY" + kMessageBytes.substr(4)},
       {"classic mailslot datagram", "alice\0bob\0hi\0\0"s},
-      {"version 2", "PRVX\x02" + kMessageBytes.substr(5)},
       {"version 0", "PRVX\0"s + kMessageBytes.substr(5)},
       {"kind 0", "PRVX\x01\0"s + kMessageBytes.substr(6)},
       {"kind 3", "PRVX\x01\x03" + kMessageBytes.substr(6)},
@@ -106,6 +105,100 @@ TEST(NetworkDatagram, DecoderRejectsDamage) {
     EXPECT_TRUE(std::holds_alternative<std::monostate>(
         DecodeNetworkDatagram(kMessageBytes.substr(0, length))));
   }
+}
+
+const std::string kKey = "\x04" + std::string(64, 'K');
+const std::string kSignature(kSignatureBytes, 'S');
+const SignedMessage kSigned{0x0102030405060708, 0x65000000, kKey, "\xC3\xA5l", "bob", "PCA",
+                            "\xE2\x82\xAC",     kSignature};
+const SignedReceipt kSignedReceipt{9,     0x65000001, std::string(kDigestBytes, 'D'), kKey, "PCB",
+                                   "bob", kSignature};
+
+TEST(SignedDatagram, BytesAndRoundTrips) {
+  std::string bytes;
+  ASSERT_EQ(EncodeSignedMessage(kSigned, bytes), EncodeError::kNone);
+  EXPECT_EQ(bytes, "PRVX\x02\x01\x01\x02\x03\x04\x05\x06\x07\x08\0\0\0\0\x65\0\0\0"s + kKey +
+                       "\xC3\xA5l\0bob\0PCA\0\xE2\x82\xAC\0"s + kSignature);
+  EXPECT_EQ(SignedPart(kSigned), bytes.substr(0, bytes.size() - kSignatureBytes));
+  EXPECT_EQ(std::get<SignedMessage>(DecodeNetworkDatagram(bytes)), kSigned);
+
+  SignedMessage longest{~0ull,
+                        ~0ull,
+                        kKey,
+                        std::string(kMaxNetworkNameBytes, 'f'),
+                        std::string(kMaxNetworkNameBytes, 't'),
+                        std::string(kMaxNetworkNameBytes, 'c'),
+                        std::string(kMaxNetworkTextBytes, 'x'),
+                        kSignature};
+  ASSERT_EQ(EncodeSignedMessage(longest, bytes), EncodeError::kNone);
+  EXPECT_EQ(bytes.size(), kMaxSignedDatagramBytes);
+  EXPECT_LE(bytes.size(), 65507u);
+  EXPECT_EQ(std::get<SignedMessage>(DecodeNetworkDatagram(bytes)), longest);
+
+  std::string receipt = EncodeSignedReceipt(kSignedReceipt);
+  EXPECT_EQ(receipt, "PRVX\x02\x02\0\0\0\0\0\0\0\x09\0\0\0\0\x65\0\0\x01"s + std::string(32, 'D') +
+                         kKey + "PCB\0bob\0"s + kSignature);
+  EXPECT_EQ(std::get<SignedReceipt>(DecodeNetworkDatagram(receipt)), kSignedReceipt);
+  // A long name is cut at a whole character, so the receipt still decodes.
+  SignedReceipt longName = kSignedReceipt;
+  longName.user = "a" + std::string(1200, '\xC3');
+  for (size_t i = 2; i < longName.user.size(); i += 2) longName.user[i] = '\xA9';
+  auto decoded = DecodeNetworkDatagram(EncodeSignedReceipt(longName));
+  ASSERT_TRUE(std::holds_alternative<SignedReceipt>(decoded));
+  EXPECT_EQ(std::get<SignedReceipt>(decoded).user.size(), kMaxNetworkNameBytes - 1);
+}
+
+TEST(SignedDatagram, StrictAboutEveryField) {
+  std::string good;
+  EncodeSignedMessage(kSigned, good);
+  std::string goodReceipt = EncodeSignedReceipt(kSignedReceipt);
+  auto with = [](SignedMessage message, std::string SignedMessage::*field, std::string value) {
+    message.*field = std::move(value);
+    std::string bytes = SignedPart(message);
+    return bytes.empty() ? bytes : bytes + kSignature;
+  };
+  // Built by hand, since the encoder refuses them.
+  auto raw = [&](std::string_view fields) {
+    return good.substr(0, kSignedHeaderBytes) + std::string(fields) + kSignature;
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"trailing byte", good + "x"},
+      {"signature one byte short", good.substr(0, good.size() - 1)},
+      {"key not an uncompressed point",
+       "PRVX\x02\x01" + good.substr(6, 16) + "\x02" + good.substr(kNetworkHeaderBytes + 9)},
+      {"empty To", with(kSigned, &SignedMessage::to, "")},
+      {"empty computer", with(kSigned, &SignedMessage::computer, "")},
+      {"five fields", raw("a\0b\0c\0d\0e\0"s)},
+      {"three fields", raw("a\0b\0c\0"s)},
+      {"overlong UTF-8 in From", raw("\xC0\xAF\0b\0c\0d\0"s)},
+      {"surrogate in Text", raw("a\0b\0c\0\xED\xA0\x80\0"s)},
+      {"cut character in computer", raw("a\0b\0\xE2\x82\0d\0"s)},
+      {"above U+10FFFF in To", raw("a\0\xF4\x90\x80\x80\0c\0d\0"s)},
+      {"computer over the limit",
+       raw("a\0b\0"s + std::string(kMaxNetworkNameBytes + 1, 'c') + "\0d\0"s)},
+      {"receipt without user", goodReceipt.substr(0, goodReceipt.size() - 68) + kSignature},
+      {"receipt without computer",
+       goodReceipt.substr(0, kSignedHeaderBytes + kDigestBytes) + "\0bob\0"s + kSignature},
+      {"version 3", "PRVX\x03" + good.substr(5)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(DecodeNetworkDatagram(c.bytes)));
+  }
+  for (const std::string& whole : {good, goodReceipt}) {
+    for (size_t length = 0; length < whole.size(); ++length) {
+      SCOPED_TRACE(testing::Message() << "cut to " << length << " bytes");
+      EXPECT_TRUE(
+          std::holds_alternative<std::monostate>(DecodeNetworkDatagram(whole.substr(0, length))));
+    }
+  }
+  std::string bytes;
+  SignedMessage notUtf8 = kSigned;
+  notUtf8.text = "\xFF";
+  EXPECT_EQ(EncodeSignedMessage(notUtf8, bytes), EncodeError::kNotUtf8);
 }
 
 }  // namespace

@@ -9,10 +9,14 @@
 #include "app/MainLayout.h"
 #include "components/AnsiText.h"
 #include "log/Log.h"
+#include "network/MessageSigning.h"
 #include "network/NetworkAddress.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
+#include "receiving/MessagePopup.h"
 #include "sending/MailslotSender.h"
+#include "settings/KnownSenderStore.h"
+#include "settings/UserKeyStore.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
@@ -71,14 +75,16 @@ class NetworkReceiveTest : public test::MainWindowTest {
     Start();
   }
   void Send(const std::string& bytes) { peer.SendTo({kLoopback, port}, bytes); }
-  // Pumps the program until the receipt for `id` is back; returns every receipt read meanwhile.
-  std::vector<NetworkReceipt> ReceiptsUntil(uint64_t id) {
-    std::vector<NetworkReceipt> receipts;
+  // Pumps the program until the receipt for `id` is back; returns every receipt of that
+  // version read meanwhile.
+  template <typename Receipt = NetworkReceipt>
+  std::vector<Receipt> ReceiptsUntil(uint64_t id) {
+    std::vector<Receipt> receipts;
     for (DWORD start = GetTickCount(); GetTickCount() - start < 20000;) {
       PumpMessages();
       while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
         DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
-        if (auto* receipt = std::get_if<NetworkReceipt>(&decoded)) receipts.push_back(*receipt);
+        if (auto* receipt = std::get_if<Receipt>(&decoded)) receipts.push_back(*receipt);
       }
       if (!receipts.empty() && receipts.back().id == id) break;
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
@@ -87,6 +93,22 @@ class NetworkReceiveTest : public test::MainWindowTest {
     return receipts;
   }
   size_t Popups() { return WindowsOf(GetCurrentProcessId(), L"ParvoxMessage").size(); }
+  // The pop-up showing `text`, once it is up.
+  HWND PopupWith(const std::wstring& text) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000;) {
+      PumpMessages();
+      for (HWND popup : WindowsOf(GetCurrentProcessId(), L"ParvoxMessage")) {
+        if (Text(GetDlgItem(popup, MessagePopup::kTxtMessage)) == text) return popup;
+      }
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    return nullptr;
+  }
+  static std::wstring Text(HWND window) {
+    wchar_t text[4096] = L"";
+    GetWindowTextW(window, text, 4096);
+    return text;
+  }
 
   UdpEndpoint peer;
   uint16_t port = 0;
@@ -167,6 +189,108 @@ TEST_F(NetworkReceiveTest, AFloodFromOneSourceIsLimitedWithOneLine) {
   EXPECT_LT(receipts.size(), kFlood);
   EXPECT_EQ(Count(log, L"Message from peer"), receipts.size()) << "what is answered is shown";
   EXPECT_LE(Popups(), 10u);
+}
+
+// Another Parvox user, on a computer of a name no earlier run has used.
+struct SignedPeer {
+  std::unique_ptr<SigningKey> key = SigningKey::Generate();
+  std::string computer = "PCZ" + std::to_string(GetTickCount64());
+  std::string Message(uint64_t id, const std::string& text, int64_t skewSeconds = 0) const {
+    std::string bytes = SignedPart(SignedMessage{
+        id, SecondsSince1970() + skewSeconds, key->PublicKey(), "carol", "*", computer, text, {}});
+    return bytes + key->Sign(bytes);
+  }
+  std::wstring Sender() const { return SenderName(FromAnsi(computer), L"carol"); }
+};
+
+TEST_F(NetworkReceiveTest, SignedMessagesSayWhoProvablySentThem) {
+  SignedPeer carol;
+  const std::string first = carol.Message(1,
+                                          "Gr\xC3\xBC\xC3\x9F"
+                                          "e \xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80");
+  Send(first);
+  std::vector<SignedReceipt> receipts = ReceiptsUntil<SignedReceipt>(1);
+  ASSERT_EQ(receipts.size(), 1u);
+  EXPECT_EQ(receipts[0].messageDigest, Sha256(first)) << "the receipt answers this very datagram";
+  EXPECT_EQ(receipts[0].publicKey, UserSigningKey()->PublicKey());
+  EXPECT_TRUE(
+      VerifySignature(receipts[0].publicKey, SignedPart(receipts[0]), receipts[0].signature));
+  EXPECT_EQ(FromUtf8(receipts[0].computer), ComputerName());
+  const std::wstring who = L"carol on " + FromAnsi(carol.computer);
+  HWND popup = PopupWith(L"Gr\u00FC\u00DFe \u4F60\u597D \U0001F600");
+  ASSERT_NE(popup, nullptr) << "any language's text arrives intact";
+  std::wstring label = Text(GetDlgItem(popup, MessagePopup::kLabVerification));
+  EXPECT_EQ(label.rfind(L"First message from " + who, 0), 0u) << label;
+  EXPECT_NE(label.find(KeyFingerprint(carol.key->PublicKey())), std::wstring::npos);
+  EXPECT_EQ(KnownSenders().Find(carol.Sender())->key, carol.key->PublicKey());
+
+  Send(carol.Message(2, "second"));
+  Send(carol.Message(2, "the same id from the same key"));  // a replay: neither shown nor answered
+  Send(carol.Message(3, "from long ago", -3600));
+  EXPECT_EQ(ReceiptsUntil<SignedReceipt>(3).size(), 2u);
+  EXPECT_EQ(Text(GetDlgItem(PopupWith(L"second"), MessagePopup::kLabVerification)),
+            L"Verified: " + who);
+  EXPECT_NE(Text(GetDlgItem(PopupWith(L"from long ago"), MessagePopup::kLabVerification))
+                .find(L"60 minutes away from this computer's clock"),
+            std::wstring::npos);
+  EXPECT_EQ(Count(LogText(), L"the same id"), 0u);
+
+  // Someone else signs as carol on her computer.
+  SignedPeer mallory;
+  mallory.computer = carol.computer;
+  Send(mallory.Message(4, "it is me, honest"));
+  HWND warning = PopupWith(L"it is me, honest");
+  ASSERT_NE(warning, nullptr);
+  EXPECT_EQ(Text(warning), L"WARNING: Message from carol");
+  label = Text(GetDlgItem(warning, MessagePopup::kLabVerification));
+  EXPECT_EQ(label.rfind(L"WARNING: this may not be " + who + L".", 0), 0u) << label;
+  EXPECT_NE(label.find(KeyFingerprint(mallory.key->PublicKey())), std::wstring::npos);
+  EXPECT_EQ(KnownSenders().Find(carol.Sender())->key, carol.key->PublicKey())
+      << "the remembered key stays until the user says otherwise";
+  const std::wstring log = LogText();
+  EXPECT_EQ(Count(log, L"[first contact]: Gr"), 1u);
+  EXPECT_EQ(Count(log, L"[verified]: second"), 1u);
+  EXPECT_EQ(Count(log, L"[not verified]: from long ago"), 1u);
+  EXPECT_EQ(Count(log, L"[KEY CHANGED]: it is me"), 1u);
+
+  HWND trust = GetDlgItem(warning, MessagePopup::kCmdTrust);
+  ASSERT_TRUE(IsWindowVisible(trust));
+  answer = IDNO;
+  SendMessageW(warning, WM_COMMAND, MAKEWPARAM(MessagePopup::kCmdTrust, BN_CLICKED),
+               reinterpret_cast<LPARAM>(trust));
+  EXPECT_EQ(KnownSenders().Find(carol.Sender())->key, carol.key->PublicKey());
+  answer = IDYES;
+  SendMessageW(warning, WM_COMMAND, MAKEWPARAM(MessagePopup::kCmdTrust, BN_CLICKED),
+               reinterpret_cast<LPARAM>(trust));
+  ASSERT_EQ(shownBoxes.size(), 2u);
+  EXPECT_EQ(shownBoxes.back().caption, L"Trust the new key");
+  EXPECT_EQ(KnownSenders().Find(carol.Sender())->key, mallory.key->PublicKey());
+  // Remembered for the next run too.
+  SenderKeys reread;
+  std::vector<std::wstring> badLines;
+  reread = LoadSenderKeys(L"", badLines);
+  EXPECT_EQ(reread.Find(carol.Sender())->key, mallory.key->PublicKey());
+}
+
+TEST_F(NetworkReceiveTest, ForgedSignaturesAreNeitherShownNorAnsweredWithOneLine) {
+  SignedPeer carol;
+  std::string tampered = carol.Message(1, "pay the invoice");
+  tampered[tampered.size() - kSignatureBytes - 3] = 'X';  // "pay the invoXce"
+  std::string otherKey = carol.Message(2, "signed by another");
+  otherKey.replace(kNetworkHeaderBytes + 8, kPublicKeyBytes, SigningKey::Generate()->PublicKey());
+  for (int copy = 0; copy < 5; ++copy) {
+    Send(tampered);
+    Send(otherKey);
+  }
+  Send(carol.Message(3, "after the forgeries"));
+  std::vector<SignedReceipt> receipts = ReceiptsUntil<SignedReceipt>(3);
+  ASSERT_EQ(receipts.size(), 1u);
+  ASSERT_NE(PopupWith(L"after the forgeries"), nullptr);
+  EXPECT_EQ(Popups(), 1u);
+  EXPECT_EQ(
+      Count(LogText(), L"A message that claims to come from carol on " + FromAnsi(carol.computer) +
+                           L" failed its signature check and was not shown."),
+      1u);
 }
 
 }  // namespace

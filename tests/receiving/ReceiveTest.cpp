@@ -114,12 +114,14 @@ TEST_F(ReceiveTest, DatagramPopsUpInFrontWithoutTakingTheKeyboardAndIsLogged) {
   std::wstring header = ItemText(popup, MessagePopup::kLabHeader);
   EXPECT_EQ(header.rfind(L"Message from alice to BOB on " + Today() + L" at ", 0), 0u) << header;
   EXPECT_EQ(ItemText(popup, MessagePopup::kTxtMessage), L"Lunch?\r\nAt noon.");
+  EXPECT_EQ(ItemText(popup, MessagePopup::kLabVerification).rfind(L"Not verified: ", 0), 0u);
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(popup, MessagePopup::kCmdTrust)));
   EXPECT_TRUE(GetWindowLongW(GetDlgItem(popup, MessagePopup::kTxtMessage), GWL_STYLE) &
               ES_READONLY);
   EXPECT_TRUE(GetWindowLongW(popup, GWL_EXSTYLE) & WS_EX_TOPMOST);
   EXPECT_EQ(GetFocus(), window->Control(kIdTxtMsg))
       << "the keyboard stays where the user was typing";
-  EXPECT_EQ(LogText(), header + L": Lunch? \u00B6 At noon.\r\n");
+  EXPECT_EQ(LogText(), header + L" [not verified]: Lunch? \u00B6 At noon.\r\n");
   EXPECT_FALSE(IsWindowVisible(LogWindowHandle())) << "receiving does not bring the log up";
 
   // A second copy (classic senders write one per transport) shows once.

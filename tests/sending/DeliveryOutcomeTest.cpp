@@ -17,6 +17,10 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
   size_t refused = tracker.AddRecipient(L"ALL", 17);
   size_t refusedButHeard = tracker.AddRecipient(L"ALL", 18);
   size_t shortWrite = tracker.AddRecipient(L"pc5", 19);
+  tracker.AddRecipient(L"old", 20);
+  size_t otherKey = tracker.AddRecipient(L"eve", 21);
+  tracker.AddRecipient(L"dave", 22);
+  tracker.AddRecipient(L"HQ", 23);
   tracker.SetMailslotLine(refused, {L"Error sending message to ALL. Too long.", true});
   tracker.SetMailslotLine(refusedButHeard, {L"Error sending message to ALL. Too long.", true});
   tracker.SetMailslotLine(shortWrite, {L"", false});
@@ -32,9 +36,16 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
   EXPECT_TRUE(tracker.AddReceipt(16, {L"PC8", L""}));
   EXPECT_TRUE(tracker.AddReceipt(18, {L"PC4", L"carol"}));
   EXPECT_FALSE(tracker.AddReceipt(99, {L"PC3", L"eve"}));  // not an id of this send
+  tracker.AddReceipt(20, {L"PC6", L"old", false});
+  tracker.SetMailslotResult(otherKey, true, L"");
+  tracker.AddOtherKeyReceipt(21, {L"PC3", L"eve"});
+  tracker.AddOtherKeyReceipt(22, {L"PC7", L"dave"});
+  tracker.AddReceipt(23, {L"PC1", L"bob"});
+  tracker.AddReceipt(23, {L"PC6", L"old", false});
+  tracker.AddOtherKeyReceipt(23, {L"PC7", L"dave"});
 
   std::vector<OutcomeLine> lines = tracker.Lines();
-  ASSERT_EQ(lines.size(), 9u);
+  ASSERT_EQ(lines.size(), 13u);
   struct Expected {
     const wchar_t* text;
     bool isError;
@@ -49,6 +60,17 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
       {L"Error sending message to ALL. Too long.", true},
       {L"Message delivered to carol (PC4).", false},
       {L"", false},  // a short write is counted but not reported
+      {L"Message delivered to old (PC6), but the receipt was not signed.", false},
+      {L"Message to eve not confirmed. The receipt from eve (PC3) came from a different key than "
+       L"before, so it may not be them. The mailslot copy was sent.",
+       false},
+      {L"Message to dave not confirmed. The receipt from dave (PC7) came from a different key "
+       L"than before, so it may not be them.",
+       true},
+      {L"Message delivered to HQ on 2 computers: bob (PC1), old (PC6). 1 of the receipts were not "
+       L"signed. The receipt from dave (PC7) came from a different key than before, so it may not "
+       L"be them. It was not counted.",
+       false},
   };
   for (size_t i = 0; i < lines.size(); ++i) {
     SCOPED_TRACE(i);

@@ -3,15 +3,21 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
 #include "log/Log.h"
+#include "network/MessageSigning.h"
+#include "network/NetworkDatagram.h"
+#include "network/UdpEndpoint.h"
 #include "sending/MailslotSender.h"
 #include "sending/SendCommand.h"
 #include "settings/AppState.h"
+#include "settings/KnownSenderStore.h"
 #include "support/MainWindowFixture.h"
 #include "support/SendRecorders.h"
 
@@ -167,6 +173,87 @@ TEST(Mailslot, WriterResultCodes) {
   EXPECT_EQ(SendMailslotMessage(L"messngr", foreign), kMailslotSent);
   EXPECT_EQ(receiver.Read(), std::string("me\0.\0?\xE9\0\0", 9))
       << "no ANSI code: the default character";
+}
+
+// Stands in for a recipient's Parvox on loopback: answers the n-th message it receives as the
+// n-th entry of `answers` says, from a thread, while the program waits for its receipts.
+class ReceiptPeer {
+ public:
+  using Answer = std::function<std::string(const SignedMessage&, const std::string& bytes)>;
+  explicit ReceiptPeer(std::vector<Answer> answers) : answers_(std::move(answers)) {
+    endpoint_.Open(0);
+    thread_ = std::thread([this] {
+      for (size_t answered = 0; answered < answers_.size();) {
+        if (WaitForSingleObject(endpoint_.Event(), 10000) != WAIT_OBJECT_0) return;
+        while (std::optional<ReceivedDatagram> datagram = endpoint_.Receive()) {
+          DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
+          auto* message = std::get_if<SignedMessage>(&decoded);
+          if (message == nullptr || answered == answers_.size()) continue;
+          endpoint_.SendTo(datagram->source, answers_[answered++](*message, datagram->bytes));
+        }
+      }
+    });
+  }
+  ~ReceiptPeer() { thread_.join(); }
+  uint16_t Port() const { return endpoint_.Port(); }
+
+ private:
+  UdpEndpoint endpoint_;
+  std::vector<Answer> answers_;
+  std::thread thread_;
+};
+
+TEST_F(SendTest, OnlyASignedReceiptForThisMessageByTheKnownKeyIsDelivered) {
+  std::unique_ptr<SigningKey> dora = SigningKey::Generate(), impostor = SigningKey::Generate();
+  const std::string computer = "PCQ" + std::to_string(GetTickCount64());
+  auto signedBy = [&](const SigningKey& key, bool sameMessage) {
+    return [&key, &computer, sameMessage](const SignedMessage& message, const std::string& bytes) {
+      std::string receipt = EncodeSignedReceipt({message.id,
+                                                 SecondsSince1970(),
+                                                 Sha256(sameMessage ? bytes : "x"),
+                                                 key.PublicKey(),
+                                                 computer,
+                                                 "dora",
+                                                 {}});
+      return receipt + key.Sign(receipt);
+    };
+  };
+  ReceiptPeer peer({
+      [&](const SignedMessage& message, const std::string&) {
+        return EncodeNetworkReceipt({message.id, computer, "dora"});
+      },
+      signedBy(*dora, true),      // remembered from here on
+      signedBy(*dora, false),     // answers another message
+      signedBy(*impostor, true),  // the right message, the wrong key
+  });
+  const std::string to = "127.0.0.1:" + std::to_string(peer.Port());
+  std::string book = "[Addresses]\r\nTotal=4\r\n";
+  for (int i = 1; i <= 4; ++i)
+    book += "Address[0000" + std::to_string(i) + "]=ADDRESS=" + to + "|DESCRIPTION=d|TYPE=0\r\n";
+  WriteSettings(book + "[Settings]\r\nReceive Messages=0\r\nInternal Send=1\r\nNetwork Port=" +
+                std::to_string(test::FreeUdpPort()) + "\r\n");
+  Start();
+  // One send per recipient, so that the answers come in the order given.
+  for (int row = 0; row < 4; ++row) {
+    for (int other = 0; other < 4; ++other) SetItemChecked(List(), other, other == row);
+    SetMessage(L"hello " + std::to_wstring(row));
+    ClickSend();
+  }
+  std::vector<std::wstring> lines;
+  std::wstring log = LogText();
+  for (size_t at = 0, end; (end = log.find(L"\r\n", at)) != std::wstring::npos; at = end + 2)
+    lines.push_back(log.substr(at, end - at));
+  ASSERT_EQ(lines.size(), 4u) << log;
+  const std::wstring dora_ = L"dora (" + FromAnsi(computer) + L")";
+  EXPECT_EQ(lines[0], L"Message delivered to " + dora_ + L", but the receipt was not signed.");
+  EXPECT_EQ(lines[1], L"Message delivered to " + dora_ + L".");
+  EXPECT_EQ(lines[2].find(L"delivered"), std::wstring::npos) << lines[2];
+  EXPECT_EQ(lines[3].rfind(L"Message to " + FromAnsi(to) + L" not confirmed. The receipt from " +
+                               dora_ + L" came from a different key than before",
+                           0),
+            0u)
+      << lines[3];
+  EXPECT_EQ(KnownSenders().Find(SenderName(FromAnsi(computer), L"dora"))->key, dora->PublicKey());
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+// Reading the trusted networks' list.
+#include "network/TrustedNetworks.h"
+
+#include <optional>
+
+namespace parvox {
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L',' || c == L';' || c == L' ' || c == L'\t'; }
+
+std::optional<InterfaceAddress> ParseNetwork(std::wstring_view entry) {
+  size_t slash = entry.find(L'/');
+  if (slash == std::wstring_view::npos) return std::nullopt;
+  std::optional<IpAddress> address = ParseIpLiteral(entry.substr(0, slash));
+  std::wstring_view length = entry.substr(slash + 1);
+  if (!address || length.empty() || length.size() > 3) return std::nullopt;
+  unsigned prefix = 0;
+  for (wchar_t c : length) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+    prefix = prefix * 10 + static_cast<unsigned>(c - L'0');
+  }
+  unsigned maxPrefix = address->family == IpAddress::Family::kV4 ? 32 : 128;
+  if (prefix == 0 || prefix > maxPrefix) return std::nullopt;
+  // A bit set after the prefix is most likely a typing error in the network's address.
+  for (unsigned bit = prefix; bit < maxPrefix; ++bit) {
+    if (address->bytes[bit / 8] & (0x80 >> (bit % 8))) return std::nullopt;
+  }
+  return InterfaceAddress{*address, static_cast<uint8_t>(prefix), true, false};
+}
+
+}  // namespace
+
+TrustedNetworkList ParseTrustedNetworks(std::wstring_view list) {
+  TrustedNetworkList result;
+  while (!list.empty()) {
+    size_t start = 0;
+    while (start < list.size() && IsSeparator(list[start])) ++start;
+    size_t end = start;
+    while (end < list.size() && !IsSeparator(list[end])) ++end;
+    std::wstring_view entry = list.substr(start, end - start);
+    list.remove_prefix(end);
+    if (entry.empty()) continue;
+    if (std::optional<InterfaceAddress> network = ParseNetwork(entry)) {
+      result.networks.push_back(*network);
+    } else {
+      result.badEntries.emplace_back(entry);
+    }
+  }
+  return result;
+}
+
+}  // namespace parvox

@@ -1,0 +1,75 @@
+// The trust decision for a signed arrival, as a table, and the words the user reads for it.
+#include <gtest/gtest.h>
+
+#include "receiving/SenderTrust.h"
+
+namespace parvox {
+namespace {
+
+TEST(SenderTrust, DecisionTable) {
+  SenderKeys keys;
+  keys.Remember(SenderName(L"PCA", L"alice"), "alice-key");
+  keys.Give(SenderName(L"PCB", L"bob"), "bob-given");
+  keys.Remember(SenderName(L"pcb", L"BOB"), "bob-remembered");  // never overrides the given one
+  struct Case {
+    const char* name;
+    SignedArrival arrival;
+    Trust expected;
+  } cases[] = {
+      {"known key", {L"pca\\alice", "alice-key", true, 0, false}, Trust::kVerified},
+      {"letter case of the sender ignored",
+       {SenderName(L"Pca", L"ALICE"), "alice-key", true, 0, false},
+       Trust::kVerified},
+      {"first contact", {L"pcc\\carol", "carol-key", true, 0, false}, Trust::kFirstContact},
+      {"changed key", {L"pca\\alice", "mallory-key", true, 0, false}, Trust::kChangedKey},
+      {"given key matches", {L"pcb\\bob", "bob-given", true, 0, false}, Trust::kVerified},
+      {"remembered key against a given one",
+       {L"pcb\\bob", "bob-remembered", true, 0, false},
+       Trust::kChangedKey},
+      {"bad signature", {L"pca\\alice", "alice-key", false, 0, false}, Trust::kBadSignature},
+      {"bad signature beats everything",
+       {L"pca\\alice", "x", false, 9999, true},
+       Trust::kBadSignature},
+      {"ten minutes late is still recent",
+       {L"pca\\alice", "alice-key", true, -600, false},
+       Trust::kVerified},
+      {"over ten minutes late", {L"pca\\alice", "alice-key", true, -601, false}, Trust::kClockSkew},
+      {"over ten minutes ahead",
+       {L"pca\\alice", "alice-key", true, 3600, false},
+       Trust::kClockSkew},
+      {"replay within the window", {L"pca\\alice", "alice-key", true, 0, true}, Trust::kReplay},
+      {"an old message sent again is shown as skewed, not dropped",
+       {L"pca\\alice", "alice-key", true, -86400, true},
+       Trust::kClockSkew},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DecideTrust(c.arrival, keys).trust, c.expected);
+  }
+  TrustDecision changed = DecideTrust({L"pcb\\bob", "other", true, 0, false}, keys);
+  EXPECT_EQ(changed.known, (SenderKeys::Known{"bob-given", true}));
+  EXPECT_EQ(DecideTrust({L"pca\\alice", "k", true, -601, false}, keys).skewMinutes, 11);
+}
+
+TEST(SenderTrust, EveryStateSaysWhoAndHowSure) {
+  Verification v{Trust::kVerified, L"alice", L"PCA", L"K7QF-2M9D-XW4A-83JT", L"", false, 0};
+  EXPECT_EQ(VerificationText(v), L"Verified: alice on PCA");
+  v.trust = Trust::kFirstContact;
+  EXPECT_NE(VerificationText(v).find(L"First message from alice on PCA"), std::wstring::npos);
+  EXPECT_NE(VerificationText(v).find(L"K7QF-2M9D-XW4A-83JT"), std::wstring::npos);
+  v.trust = Trust::kChangedKey;
+  v.knownFingerprint = L"2222-3333-4444-5555";
+  std::wstring warning = VerificationText(v);
+  EXPECT_EQ(warning.rfind(L"WARNING: this may not be alice on PCA.", 0), 0u);
+  EXPECT_NE(warning.find(L"2222-3333-4444-5555"), std::wstring::npos);
+  EXPECT_NE(warning.find(L"K7QF-2M9D-XW4A-83JT"), std::wstring::npos);
+  v.trust = Trust::kClockSkew;
+  v.skewMinutes = 42;
+  EXPECT_NE(VerificationText(v).find(L"42 minutes away from this computer's clock"),
+            std::wstring::npos);
+  EXPECT_EQ(VerificationWord(Trust::kChangedKey), L"KEY CHANGED");
+  EXPECT_EQ(VerificationWord(Trust::kNotVerified), L"not verified");
+}
+
+}  // namespace
+}  // namespace parvox
