@@ -144,10 +144,12 @@ int wmain(int argc, wchar_t** argv) {
   parvox::test::RequireIsolatedNetwork("parvox_bench");
   parvox::bench::Table table;
   // "network" runs only the network path's rows, "hostile" only those of strangers' floods,
-  // "subnet" only the flood from one /64 (once its addresses are there).
+  // "subnet" only the flood from one /64 (once its addresses are there), "signatures" only the
+  // floods of forged signatures.
   std::wstring only = argc == 2 ? argv[1] : L"";
-  if (only == L"subnet") {
-    parvox::bench::RunSubnetFloodBenchmark(table);
+  if (only == L"subnet" || only == L"signatures") {
+    if (only == L"subnet") parvox::bench::RunSubnetFloodBenchmark(table);
+    if (only == L"signatures") parvox::bench::RunSignatureFloodBenchmarks(table);
     table.Print();
     return 0;
   }

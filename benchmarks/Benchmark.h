@@ -92,5 +92,6 @@ void RunNetworkBenchmarks(Table& table);
 void RunReceiveBenchmarks(Table& table);
 void RunHostileNetworkBenchmarks(Table& table);
 void RunSubnetFloodBenchmark(Table& table);
+void RunSignatureFloodBenchmarks(Table& table);
 
 }  // namespace parvox::bench

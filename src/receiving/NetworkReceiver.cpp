@@ -158,14 +158,16 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
     return;
   }
   if (decision.trust == Trust::kReplay) return;
-  if (decision.trust == Trust::kFirstContact) RememberSenderKey(arrival.sender, message.publicKey);
+  bool remembered = decision.trust != Trust::kFirstContact ||
+                    RememberSenderKey(arrival.sender, message.publicKey);
   incoming.verification = {decision.trust,
                            ShownName(incoming.from),
                            ShownName(computer),
                            KeyFingerprint(message.publicKey),
                            decision.known ? KeyFingerprint(decision.known->key) : L"",
                            decision.known && decision.known->given,
-                           decision.skewMinutes};
+                           decision.skewMinutes,
+                           remembered};
   incoming.senderName = arrival.sender;
   incoming.signingKey = message.publicKey;
   MessageInbox::Admission admission = inbox_.Admit(incoming, true);

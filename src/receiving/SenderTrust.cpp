@@ -18,8 +18,16 @@ void SenderKeys::Give(std::wstring_view sender, std::string key) {
   given_[std::wstring(sender)] = std::move(key);
 }
 
-void SenderKeys::Remember(std::wstring_view sender, std::string key) {
-  remembered_[std::wstring(sender)] = std::move(key);
+bool SenderKeys::Remember(std::wstring_view sender, std::string key) {
+  std::wstring name(sender);
+  auto found = remembered_.find(name);
+  if (found != remembered_.end()) {
+    found->second = std::move(key);
+    return true;
+  }
+  if (remembered_.size() >= kMaxRemembered) return false;
+  remembered_.emplace(std::move(name), std::move(key));
+  return true;
 }
 
 std::optional<SenderKeys::Known> SenderKeys::Find(std::wstring_view sender) const {
@@ -61,6 +69,11 @@ std::wstring VerificationText(const Verification& v) {
     case Trust::kVerified:
       return L"Verified: " + who;
     case Trust::kFirstContact:
+      if (!v.keyRemembered) {
+        return L"First message from " + who + L", with the key " + v.fingerprint +
+               L". It is not remembered: Parvox already remembers as many senders as it keeps (" +
+               std::to_wstring(SenderKeys::kMaxRemembered) + L").";
+      }
       return L"First message from " + who + L": their key " + v.fingerprint +
              L" is remembered from now on. To be sure it is theirs, compare it with them once.";
     case Trust::kChangedKey:

@@ -22,7 +22,10 @@ class SenderKeys {
   };
   // Given keys come first: one the user remembered never overrides one the administrator gave.
   void Give(std::wstring_view sender, std::string key);
-  void Remember(std::wstring_view sender, std::string key);
+  // Anyone may write first under a new name, so the remembered senders are bounded: once there
+  // are kMaxRemembered, a new one is not remembered (false) until the user forgets some.
+  static constexpr size_t kMaxRemembered = 10000;
+  bool Remember(std::wstring_view sender, std::string key);
   std::optional<Known> Find(std::wstring_view sender) const;
 
  private:
@@ -65,6 +68,7 @@ struct Verification {
   std::wstring fingerprint, knownFingerprint;
   bool knownKeyGiven = false;
   int64_t skewMinutes = 0;
+  bool keyRemembered = true;  // for a first contact: false when the remembered senders are full
 };
 std::wstring VerificationText(const Verification& verification);
 // The same state in a word, for the message's log line.

@@ -97,12 +97,12 @@ SenderKeys& KnownSenders() {
   return keys;
 }
 
-void RememberSenderKey(const std::wstring& sender, const std::string& key) {
-  KnownSenders().Remember(sender, key);
+bool RememberSenderKey(const std::wstring& sender, const std::string& key) {
+  if (!KnownSenders().Remember(sender, key)) return false;
   HKEY opened = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kKnownSendersRegistryPath, 0, nullptr, 0, KEY_SET_VALUE,
                       nullptr, &opened, nullptr) != ERROR_SUCCESS) {
-    return;
+    return true;  // known for this run
   }
   RegistryKey registry(opened);
   std::string text = EncodeBase64(key);
@@ -110,6 +110,7 @@ void RememberSenderKey(const std::wstring& sender, const std::string& key) {
   RegSetValueExW(registry.Get(), sender.c_str(), 0, REG_SZ,
                  reinterpret_cast<const BYTE*>(wide.c_str()),
                  static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+  return true;
 }
 
 }  // namespace parvox

@@ -22,7 +22,7 @@ SenderKeys LoadSenderKeys(const std::wstring& settingsFile, std::vector<std::wst
 // (a bad line gets one log line then).
 SenderKeys& KnownSenders();
 // Remembers `key` for `sender` (a SenderName) here and in the registry, in place of any key the
-// user remembered before.
-void RememberSenderKey(const std::wstring& sender, const std::string& key);
+// user remembered before; false when the remembered senders are full.
+bool RememberSenderKey(const std::wstring& sender, const std::string& key);
 
 }  // namespace parvox

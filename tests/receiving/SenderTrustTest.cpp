@@ -49,6 +49,12 @@ TEST(SenderTrust, DecisionTable) {
   TrustDecision changed = DecideTrust({L"pcb\\bob", "other", true, 0, false}, keys);
   EXPECT_EQ(changed.known, (SenderKeys::Known{"bob-given", true}));
   EXPECT_EQ(DecideTrust({L"pca\\alice", "k", true, -601, false}, keys).skewMinutes, 11);
+
+  // A stranger writing under ever new names fills no more than the bound.
+  for (size_t i = 0; keys.Remember(L"pcx\\" + std::to_wstring(i), "k"); ++i) ASSERT_LT(i, 20000u);
+  EXPECT_FALSE(keys.Find(L"pcx\\9998"));
+  EXPECT_TRUE(keys.Find(L"pcx\\9997"));
+  EXPECT_TRUE(keys.Remember(L"pca\\alice", "alice-new")) << "a known sender's key may change";
 }
 
 TEST(SenderTrust, EveryStateSaysWhoAndHowSure) {

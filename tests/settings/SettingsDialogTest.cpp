@@ -12,6 +12,7 @@
 #include "settings/Registry.h"
 #include "settings/SettingsDialog.h"
 #include "settings/SettingsFile.h"
+#include "settings/UserKeyStore.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
@@ -87,6 +88,9 @@ TEST_F(SettingsDialogTest, CancelAndCloseWriteNothing) {
     WithDialog(
         kSettingsClass, [&] { Command(kMSettings); },
         [&](HWND dialog) {
+          wchar_t shown[128] = L"";
+          GetDlgItemTextW(dialog, SettingsDialog::kLabFingerprint, shown, 128);
+          EXPECT_EQ(shown, L"Your key's fingerprint:\r\n" + UserKeyFingerprint());
           ClickItem(dialog, SettingsDialog::kChkInternalSend);
           ClickItem(dialog, SettingsDialog::kChkStartMinimised);
           if (byTitleBar) {
