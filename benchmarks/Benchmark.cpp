@@ -145,11 +145,12 @@ int wmain(int argc, wchar_t** argv) {
   parvox::bench::Table table;
   // "network" runs only the network path's rows, "hostile" only those of strangers' floods,
   // "subnet" only the flood from one /64 (once its addresses are there), "signatures" only the
-  // floods of forged signatures.
+  // floods of forged signatures, "scripts" only `parvox send`.
   std::wstring only = argc == 2 ? argv[1] : L"";
-  if (only == L"subnet" || only == L"signatures") {
+  if (only == L"subnet" || only == L"signatures" || only == L"scripts") {
     if (only == L"subnet") parvox::bench::RunSubnetFloodBenchmark(table);
     if (only == L"signatures") parvox::bench::RunSignatureFloodBenchmarks(table);
+    if (only == L"scripts") parvox::bench::RunScriptBenchmarks(table);
     table.Print();
     return 0;
   }
@@ -159,6 +160,7 @@ int wmain(int argc, wchar_t** argv) {
     parvox::bench::RunReceiveBenchmarks(table);
   }
   if (only != L"hostile") parvox::bench::RunNetworkBenchmarks(table);
+  if (only.empty() || only == L"network") parvox::bench::RunScriptBenchmarks(table);
   if (only != L"network") parvox::bench::RunHostileNetworkBenchmarks(table);
   table.Print();
   return 0;

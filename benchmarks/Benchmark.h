@@ -8,6 +8,11 @@
 #include <thread>
 #include <vector>
 
+namespace parvox {
+class SigningKey;
+class UdpEndpoint;
+}  // namespace parvox
+
 namespace parvox::bench {
 
 double Seconds(LARGE_INTEGER start);
@@ -86,6 +91,10 @@ ProcessFigures MeasureInThisProcess(const std::wstring& what, const std::wstring
 // The median of three runs, each in a child process started with --child `what` `folder`.
 ProcessFigures MeasureInChildProcesses(const std::wstring& what, const std::wstring& folder);
 
+// Plays the programs that answer a send: each signed message waiting at `peer` gets a signed
+// receipt from user "peer" on `computer`, made with `key`.
+void AnswerSignedMessages(UdpEndpoint& peer, const SigningKey& key, const std::string& computer);
+
 void RunBookBenchmarks(Table& table);
 void RunSendBenchmarks(Table& table);
 void RunNetworkBenchmarks(Table& table);
@@ -93,5 +102,6 @@ void RunReceiveBenchmarks(Table& table);
 void RunHostileNetworkBenchmarks(Table& table);
 void RunSubnetFloodBenchmark(Table& table);
 void RunSignatureFloodBenchmarks(Table& table);
+void RunScriptBenchmarks(Table& table);
 
 }  // namespace parvox::bench

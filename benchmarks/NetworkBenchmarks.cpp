@@ -118,21 +118,7 @@ void ThousandRecipients(Table& table, const std::wstring& folder) {
   peer.Open(0);
   std::unique_ptr<SigningKey> peerKey = SigningKey::Generate();
   const std::string peerName = "PEER" + std::to_string(GetTickCount64());  // a key not yet known
-  AddWaitSource(peer.Event(), [&] {
-    while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
-      DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
-      if (auto* message = std::get_if<SignedMessage>(&decoded)) {
-        std::string receipt = EncodeSignedReceipt({message->id,
-                                                   SecondsSince1970(),
-                                                   Sha256(datagram->bytes),
-                                                   peerKey->PublicKey(),
-                                                   peerName,
-                                                   "peer",
-                                                   {}});
-        peer.SendTo(datagram->source, receipt + peerKey->Sign(receipt));
-      }
-    }
-  });
+  AddWaitSource(peer.Event(), [&] { AnswerSignedMessages(peer, *peerKey, peerName); });
   const std::string address = "127.0.0.1:" + std::to_string(peer.Port());
   std::string book = "[Addresses]\r\nTotal=" + std::to_string(kRecipients) + "\r\n";
   for (int i = 1; i <= kRecipients; ++i) {
@@ -170,6 +156,18 @@ void ThousandRecipients(Table& table, const std::wstring& folder) {
 }
 
 }  // namespace
+
+void AnswerSignedMessages(UdpEndpoint& peer, const SigningKey& key, const std::string& computer) {
+  while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
+    DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
+    if (auto* message = std::get_if<SignedMessage>(&decoded)) {
+      std::string receipt = EncodeSignedReceipt({message->id, SecondsSince1970(),
+                                                 Sha256(datagram->bytes), key.PublicKey(),
+                                                 computer, "peer", {}});
+      peer.SendTo(datagram->source, receipt + key.Sign(receipt));
+    }
+  }
+}
 
 void RunNetworkBenchmarks(Table& table) {
   std::wstring folder = NewTempFolder();

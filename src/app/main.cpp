@@ -1,4 +1,4 @@
-// Entry point: start-up is the creation of the main window.
+// Entry point: start-up is the creation of the main window, unless a script sends.
 #include <windows.h>
 
 // The control and COM headers build on windows.h.
@@ -7,8 +7,13 @@
 
 #include "app/MainWindow.h"
 #include "components/ModulePath.h"
+#include "sending/ScriptSend.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+  parvox::ScriptCommand script = parvox::ParseScriptCommand(commandLine);
+  if (script.kind != parvox::ScriptCommand::Kind::kNone) {
+    return parvox::RunScriptCommand(script, parvox::CurrentModulePath());
+  }
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   // The folder browser's new dialog style needs COM on this thread.

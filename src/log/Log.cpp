@@ -16,6 +16,11 @@ std::unique_ptr<LogWindow>& Instance() {
 
 // A window closed from its title bar leaves its object behind with no handle: that counts as
 // not loaded, and the object is replaced on the next use.
+std::function<void(const std::wstring&)>& Sink() {
+  static std::function<void(const std::wstring&)> sink;
+  return sink;
+}
+
 bool Loaded() { return Instance() != nullptr && Instance()->Handle() != nullptr; }
 
 LogWindow* LoadedWindow() {
@@ -33,7 +38,13 @@ void LoadLogWindow() { LoadedWindow(); }
 
 void UnloadLogWindow() { Instance().reset(); }
 
+void RedirectLog(std::function<void(const std::wstring& text)> sink) { Sink() = std::move(sink); }
+
 void AppendLog(bool show, const std::wstring& text) {
+  if (Sink()) {
+    Sink()(text);
+    return;
+  }
   LogWindow* window = LoadedWindow();
   if (window == nullptr) return;  // logging never stops the caller
   window->Append(text);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "components/VisibleText.h"
+#include "sending/ScriptCommandLine.h"
 #include "sending/SendText.h"
 
 namespace parvox {
@@ -92,7 +93,7 @@ OutcomeLine DeliveryTracker::DescribeDelivered(
   if (computers == 1) {
     return {L"Message delivered to " + who(receipts[0]) +
                 (receipts[0].isSigned ? L"." : L", but the receipt was not signed."),
-            false};
+            false, true};
   }
   if (computers > 1) {
     std::wstring text =
@@ -106,9 +107,18 @@ OutcomeLine DeliveryTracker::DescribeDelivered(
       text +=
           L" " + std::to_wstring(recipient.unsignedReceipts) + L" of the receipts were not signed.";
     }
-    return {text, false};
+    return {text, false, true};
   }
   return {};
+}
+
+int ExitCodeOf(const std::vector<OutcomeLine>& lines) {
+  bool allDelivered = true;
+  for (const OutcomeLine& line : lines) {
+    if (line.isError) return kExitNotReached;
+    allDelivered = allDelivered && line.delivered;
+  }
+  return allDelivered ? kExitDelivered : kExitUnconfirmed;
 }
 
 std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes) {

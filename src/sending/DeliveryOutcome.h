@@ -23,8 +23,12 @@ struct DeliveryReceipt {
 
 struct OutcomeLine {
   std::wstring text;
-  bool isError = false;  // the recipient got nothing at all: the log window comes up
+  bool isError = false;    // the recipient got nothing at all: the log window comes up
+  bool delivered = false;  // a receipt that counts came back
 };
+
+// A script's exit code for a send's lines (see ScriptExitCode).
+int ExitCodeOf(const std::vector<OutcomeLine>& lines);
 
 // Gathers, for the recipients of one send in list order, the mailslot results and the receipts
 // that answer their message ids.

@@ -48,8 +48,9 @@ void Finish(NetworkSend* send) {
 }  // namespace
 
 NetworkSend::NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
-                         const std::wstring& from, const std::wstring& text)
+                         const std::wstring& from, const std::wstring& text, DWORD waitMs)
     : endpoint_(std::move(endpoint)),
+      waitMs_(waitMs),
       port_(port),
       from_(ToUtf8(from)),
       text_(ToUtf8(text)),
@@ -145,7 +146,7 @@ bool NetworkSend::StartWaiting() {
   if (AllAnswered()) return false;
   deadline_.Reset(CreateWaitableTimerW(nullptr, TRUE, nullptr));
   LARGE_INTEGER due;
-  due.QuadPart = -static_cast<LONGLONG>(kReceiptWaitMs) * 10000;  // relative, in 100 ns
+  due.QuadPart = -static_cast<LONGLONG>(waitMs_) * 10000;  // relative, in 100 ns
   if (!deadline_.Valid() || !SetWaitableTimer(deadline_.Get(), &due, 0, nullptr, nullptr, FALSE)) {
     return false;
   }

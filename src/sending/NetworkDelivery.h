@@ -30,7 +30,7 @@ class NetworkSend {
   // `endpoint` is the receiver's socket, or nullptr when this computer does not receive: the
   // send then opens one of its own. `port` is the one recipients are taken to listen on.
   NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port, const std::wstring& from,
-              const std::wstring& text);
+              const std::wstring& text, DWORD waitMs = kReceiptWaitMs);
   ~NetworkSend();
   NetworkSend(const NetworkSend&) = delete;
   NetworkSend& operator=(const NetworkSend&) = delete;
@@ -40,8 +40,9 @@ class NetworkSend {
   size_t AddRecipient(const std::wstring& address, bool domain);
   DeliveryTracker& Tracker() { return tracker_; }
 
-  // Ends the walk: waits on its events until the receipts are in or the time is up; false when
-  // it cannot wait or has nothing to wait for.
+  // Ends the walk: waits on its events until the receipts are in or the time is up (the send
+  // then ends, when StartNetworkSend made it); false when it cannot wait or has nothing to wait
+  // for.
   bool StartWaiting();
   // Notes the receipt if it answers this send and comes from where that message went (the
   // address, or for a broadcast its subnet); the caller ends the send once AllAnswered().
@@ -73,6 +74,7 @@ class NetworkSend {
   std::shared_ptr<UdpEndpoint> endpoint_;
   bool ownEndpoint_ = false;
   bool walking_ = true;  // recipients are still being added
+  DWORD waitMs_;
   uint16_t port_;
   std::string from_, text_, computer_;  // UTF-8
   const SigningKey* key_;

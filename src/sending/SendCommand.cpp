@@ -26,9 +26,7 @@ namespace {
 constexpr wchar_t kUnconvertible[] =
     L"The message could not be converted to the system's code page, so it was not sent.";
 
-// A long walk still answers other programs, repaints and takes the receipts that are coming
-// in, so none is dropped by a full socket; the user's input waits until the walk is done.
-constexpr ULONGLONG kAnswerEveryMs = 20;
+}  // namespace
 
 void KeepAnswering() {
   // A few rounds, not until nothing is signalled: under a flood the receivers signal again at
@@ -41,6 +39,8 @@ void KeepAnswering() {
   }
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
 }
+
+namespace {
 
 template <typename SendOne>
 void ForEachTickedRow(SendHost& host, SendOne sendOne) {
@@ -138,34 +138,39 @@ void SendViaWindows(SendHost& host) {
 void SendViaBroadcast(SendHost& host) {
   std::wstring user = GetCurrentUserName(), text = host.MessageText();
   NetworkSend& network = StartNetworkSend(host.NetworkEndpoint(), App().networkPort, user, text);
-  DeliveryTracker& tracker = network.Tracker();
   ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
-    MailslotMessage message{user, address, text};
-    bool broadcast =
-        IsBroadcastRecipient(address, EntryTypeOf(RowTag(list, row)) == EntryType::kDomain);
-    size_t recipient = network.AddRecipient(address, broadcast);
-    // Windows drops a longer broadcast without telling the sender: refuse it here and say why.
-    if (size_t bytes = broadcast && !text.empty() ? DatagramBytes(message) : 0;
-        bytes > kMaxBroadcastDatagramBytes) {
-      tracker.SetMailslotLine(
-          recipient, {SendErrorLine(address, TooLongReason(L"a broadcast to a domain", bytes,
-                                                           L"bytes", kMaxBroadcastDatagramBytes)),
-                      true});
-      return true;
-    }
-    unsigned long error = 0;
-    int result = SendMailslotMessage(kMessengerSlot, message, &error);
-    if (std::optional<OutcomeLine> line = MailslotOnlyLine(address, message, result)) {
-      tracker.SetMailslotLine(recipient, std::move(*line));
-    } else {
-      tracker.SetMailslotResult(
-          recipient, result == kMailslotSent,
-          SendFailureReason(error, error != 0 ? SystemErrorText(error) : L""));
-    }
+    AddBuiltInRecipient(network, user, text, address,
+                        EntryTypeOf(RowTag(list, row)) == EntryType::kDomain, true);
     return true;  // every recipient was tried, and the log says how each went
   });
   // The lines are logged once the receipts are in.
   WaitForReceipts(network);
+}
+
+void AddBuiltInRecipient(NetworkSend& network, const std::wstring& user, const std::wstring& text,
+                         const std::wstring& address, bool domain, bool mailslot) {
+  DeliveryTracker& tracker = network.Tracker();
+  MailslotMessage message{user, address, text};
+  bool broadcast = IsBroadcastRecipient(address, domain);
+  size_t recipient = network.AddRecipient(address, broadcast);
+  if (!mailslot) return;
+  // Windows drops a longer broadcast without telling the sender: refuse it here and say why.
+  if (size_t bytes = broadcast && !text.empty() ? DatagramBytes(message) : 0;
+      bytes > kMaxBroadcastDatagramBytes) {
+    tracker.SetMailslotLine(
+        recipient, {SendErrorLine(address, TooLongReason(L"a broadcast to a domain", bytes,
+                                                         L"bytes", kMaxBroadcastDatagramBytes)),
+                    true});
+    return;
+  }
+  unsigned long error = 0;
+  int result = SendMailslotMessage(kMessengerSlot, message, &error);
+  if (std::optional<OutcomeLine> line = MailslotOnlyLine(address, message, result)) {
+    tracker.SetMailslotLine(recipient, std::move(*line));
+  } else {
+    tracker.SetMailslotResult(recipient, result == kMailslotSent,
+                              SendFailureReason(error, error != 0 ? SystemErrorText(error) : L""));
+  }
 }
 
 }  // namespace parvox

@@ -9,6 +9,7 @@
 
 namespace parvox {
 
+class NetworkSend;
 class UdpEndpoint;
 
 // What sending needs of the window it sends from.
@@ -24,9 +25,19 @@ class SendHost {
   virtual std::shared_ptr<UdpEndpoint> NetworkEndpoint() const = 0;
 };
 
+// A long walk over recipients still answers other programs, repaints and takes the receipts
+// that are coming in, so none is dropped by a full socket; the user's input waits until the walk
+// is done. The walk calls KeepAnswering every kAnswerEveryMs.
+inline constexpr unsigned long long kAnswerEveryMs = 20;
+void KeepAnswering();
+
 // Checks that there is something to send and someone to send it to, then sends.
 void SendCommand(SendHost& host);
 void SendViaWindows(SendHost& host);
 void SendViaBroadcast(SendHost& host);
+// One recipient of the built-in send: its network datagrams and, when `mailslot`, the classic
+// mailslot datagram, each outcome noted in the send's tracker.
+void AddBuiltInRecipient(NetworkSend& network, const std::wstring& user, const std::wstring& text,
+                         const std::wstring& address, bool domain, bool mailslot);
 
 }  // namespace parvox

@@ -279,6 +279,28 @@ class OfficeTest:
         self.wait_log_line("PCA", f"Too many messages from {FLOOR}.11")
         self.wait_log_line("PCA", "Message from carol to alice on ")
 
+    def script(self, at, *arguments):
+        """`parvox.exe send ...` on `at` beside its window, as a batch file runs it: the exit code
+        and what it wrote to standard output."""
+        pc = self.office[at]
+        with tempfile.TemporaryFile() as out:
+            done = subprocess.run(pc.command("wine", pc.exe, "send", *arguments), env=pc.env,
+                                  cwd=pc.folder, stdout=out, stderr=subprocess.DEVNULL,
+                                  timeout=60)
+            out.seek(0)
+            return done.returncode, out.read().decode("utf-8", "replace")
+
+    def a_script_sends_like_net_send(self):
+        self.close_popups("PCB")  # ten are up already: more would only be counted
+        code, out = self.script("PCC", "bob", "The backup failed")
+        expect("the script's exit code and line", (code, out),
+               (0, "Message delivered to bob (PCB).\r\n"))
+        wait_equal("the computers showing the script's message",
+                   lambda: self.shown_on("The backup failed"), ["PCB"])
+        code, out = self.script("PCC", "/domain:WORKGROUP", "Restart in 5 minutes")
+        if code != 0 or not out.startswith("Message delivered to WORKGROUP on 3 computers: "):
+            raise Failure(f"the script's workgroup send: exit code {code}, {out!r}")
+
     def closed_parvox_is_not_reached(self):
         self.quit_parvox("PCC")
         self.send("PCA", ["pcc"], "Anyone at pcc?")
@@ -293,7 +315,8 @@ class OfficeTest:
                  self.sources_behind_the_router_are_ignored,
                  self.a_trusted_network_reaches_across_the_router,
                  self.a_new_address_is_soon_known, self.forged_receipts_stay_one_short_line,
-                 self.flood_leaves_the_others_answering, self.closed_parvox_is_not_reached]
+                 self.flood_leaves_the_others_answering, self.a_script_sends_like_net_send,
+                 self.closed_parvox_is_not_reached]
         for step in steps:
             started = time.monotonic()
             step()

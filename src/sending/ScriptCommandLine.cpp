@@ -1,0 +1,141 @@
+// Reading a script's command line: words split as Windows programs split them, except that the
+// message keeps the rest of the line as it was typed (quotes around the whole of it aside).
+#include "sending/ScriptCommandLine.h"
+
+#include <cwctype>
+
+namespace parvox {
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// The next word from `at` (double quotes group blanks and are dropped); `at` moves past it.
+std::wstring NextWord(std::wstring_view line, size_t& at) {
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  std::wstring word;
+  bool quoted = false;
+  for (; at < line.size() && (quoted || !IsBlank(line[at])); ++at) {
+    if (line[at] == L'"') {
+      quoted = !quoted;
+    } else {
+      word.push_back(line[at]);
+    }
+  }
+  return word;
+}
+
+bool SameWord(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+  }
+  return true;
+}
+
+bool StartsWithWord(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && SameWord(text.substr(0, prefix.size()), prefix);
+}
+
+ScriptCommand Error(std::wstring text) {
+  ScriptCommand command;
+  command.kind = ScriptCommand::Kind::kError;
+  command.error = std::move(text);
+  return command;
+}
+
+bool ParseSeconds(std::wstring_view text, unsigned& seconds) {
+  if (text.empty() || text.size() > 3) return false;
+  seconds = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    seconds = seconds * 10 + static_cast<unsigned>(c - L'0');
+  }
+  return seconds <= kMaxScriptWaitSeconds;
+}
+
+}  // namespace
+
+ScriptCommand ParseScriptCommand(std::wstring_view line) {
+  size_t at = 0;
+  std::wstring first = NextWord(line, at);
+  ScriptCommand command;
+  if (first == L"/?" && NextWord(line, at).empty()) {
+    command.kind = ScriptCommand::Kind::kUsage;
+    return command;
+  }
+  if (!SameWord(first, L"send")) return command;
+
+  std::wstring word;
+  for (;;) {
+    word = NextWord(line, at);
+    if (word == L"/?") {
+      command.kind = ScriptCommand::Kind::kUsage;
+      return command;
+    }
+    if (StartsWithWord(word, L"/wait:")) {
+      if (!ParseSeconds(std::wstring_view(word).substr(6), command.waitSeconds))
+        return Error(L"/wait: takes a whole number of seconds from 0 to 600, not \"" +
+                     word.substr(6) + L"\".");
+    } else if (SameWord(word, L"/nomailslot")) {
+      command.mailslot = false;
+    } else if (SameWord(word, L"/quiet")) {
+      command.quiet = true;
+    } else {
+      break;
+    }
+  }
+  if (word.empty()) return Error(L"Whom to send to is missing.");
+  bool domain = StartsWithWord(word, L"/domain:");
+  std::wstring_view names = domain ? std::wstring_view(word).substr(8) : std::wstring_view(word);
+  if (!domain && word[0] == L'/') return Error(L"Unknown option \"" + word + L"\".");
+  for (size_t start = 0;;) {
+    size_t comma = names.find(L',', start);
+    std::wstring_view name = names.substr(start, comma == names.npos ? names.npos : comma - start);
+    if (name.empty())
+      return Error(domain ? L"/domain: needs the name of a domain or workgroup."
+                          : L"The list of recipients holds an empty name.");
+    command.recipients.push_back({std::wstring(name), domain || name == L"*"});
+    if (comma == names.npos) break;
+    start = comma + 1;
+  }
+
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  command.message = line.substr(at);
+  // One quoted whole is the message without its quotes: PowerShell and most callers quote an
+  // argument with blanks, so `send bob "Disk full"` must not show the quotes.
+  std::wstring_view message = command.message;
+  if (message.size() >= 2 && message.front() == L'"' && message.back() == L'"' &&
+      message.substr(1, message.size() - 2).find(L'"') == message.npos) {
+    command.message = message.substr(1, message.size() - 2);
+  }
+  if (command.message == L"-") {
+    command.message.clear();
+    command.messageFromInput = true;
+  } else if (command.message.empty()) {
+    return Error(L"The message is missing.");
+  }
+  command.kind = ScriptCommand::Kind::kSend;
+  return command;
+}
+
+std::wstring ScriptUsage() {
+  return L"Sends a message to users, computers or a domain, and says who got it.\r\n"
+         L"\r\n"
+         L"parvox send [/wait:SECONDS] [/nomailslot] [/quiet] NAME[,NAME...] MESSAGE\r\n"
+         L"parvox send [options] /domain:NAME MESSAGE\r\n"
+         L"parvox send [options] * MESSAGE\r\n"
+         L"\r\n"
+         L"  NAME           a user or computer, \".\", an IP address, NAME:PORT or [IPv6]:PORT\r\n"
+         L"  /domain:NAME   every computer of a domain or workgroup on this computer's subnets\r\n"
+         L"  *              everyone on this computer's subnets\r\n"
+         L"  MESSAGE        the rest of the line; \"-\" reads it from standard input\r\n"
+         L"  /wait:SECONDS  how long to wait for receipts, 0 to 600 (2 unless given)\r\n"
+         L"  /nomailslot    do not also write the classic mailslot datagram\r\n"
+         L"  /quiet         print nothing: the exit code still tells\r\n"
+         L"\r\n"
+         L"Exit code: 0 every recipient confirmed it, 1 some recipient got nothing,\r\n"
+         L"3 every recipient got it but not every one confirmed it, 2 the command line is "
+         L"wrong.\r\n";
+}
+
+}  // namespace parvox

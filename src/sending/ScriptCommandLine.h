@@ -1,0 +1,54 @@
+// The command line scripts send with, a drop-in for NET SEND that says who got the message:
+//   parvox send [/wait:SECONDS] [/nomailslot] [/quiet] NAME[,NAME...] MESSAGE
+//   parvox send [options] /domain:NAME MESSAGE
+//   parvox send [options] * MESSAGE
+// The message is the rest of the line as typed (without quotes around the whole of it), or
+// standard input for "-".
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parvox {
+
+// What the process's exit code says.
+enum ScriptExitCode : int {
+  kExitDelivered = 0,    // every recipient confirmed it with a receipt
+  kExitNotReached = 1,   // some recipient got nothing: no receipt and no mailslot write
+  kExitBadCommand = 2,   // the command line is wrong
+  kExitUnconfirmed = 3,  // every recipient got something, but not every one confirmed it
+};
+
+struct ScriptRecipient {
+  std::wstring address;  // as an address-book entry takes it
+  bool domain = false;   // sent as an entry of the domain type
+  bool operator==(const ScriptRecipient&) const = default;
+};
+
+struct ScriptCommand {
+  enum class Kind {
+    kNone,  // not a script's command line: the window starts
+    kSend,
+    kUsage,  // "/?": the usage on standard output
+    kError,  // `error` says what is wrong; the usage follows on standard error
+  };
+  Kind kind = Kind::kNone;
+  std::wstring error;
+  std::vector<ScriptRecipient> recipients;
+  std::wstring message;
+  bool messageFromInput = false;  // "-": the message is standard input
+  unsigned waitSeconds = 2;       // for the receipts
+  bool mailslot = true;           // also write the classic mailslot datagram
+  bool quiet = false;             // no lines on standard output
+};
+
+inline constexpr unsigned kMaxScriptWaitSeconds = 600;
+
+// `commandLine` is what follows the program's name. "send" (any letter case) as its first word
+// makes it a script's; so does "/?" alone.
+ScriptCommand ParseScriptCommand(std::wstring_view commandLine);
+
+std::wstring ScriptUsage();
+
+}  // namespace parvox

@@ -1,0 +1,77 @@
+// A script's command line, as a table of what people type after NET SEND's habits.
+#include <gtest/gtest.h>
+
+#include "sending/DeliveryOutcome.h"
+#include "sending/ScriptCommandLine.h"
+
+namespace parvox {
+namespace {
+
+using Kind = ScriptCommand::Kind;
+
+TEST(ScriptCommandLine, Table) {
+  struct Case {
+    const wchar_t* line;
+    Kind kind;
+    std::vector<ScriptRecipient> recipients;
+    const wchar_t* message;
+  } cases[] = {
+      {L"", Kind::kNone, {}, L""},
+      {L"MINIMIZE", Kind::kNone, {}, L""},
+      {L"sender bob hi", Kind::kNone, {}, L""},
+      {L"/?", Kind::kUsage, {}, L""},
+      {L"send /?", Kind::kUsage, {}, L""},
+      {L"SEND bob The server restarts in 5 minutes",
+       Kind::kSend,
+       {{L"bob", false}},
+       L"The server restarts in 5 minutes"},
+      {L"send bob,pc7,10.0.0.9:42165,[fe80::1]:7 \"quoted\"   as typed ",
+       Kind::kSend,
+       {{L"bob", false}, {L"pc7", false}, {L"10.0.0.9:42165", false}, {L"[fe80::1]:7", false}},
+       L"\"quoted\"   as typed "},
+      {L"send bob \"Disk full on FILESRV\"",
+       Kind::kSend,
+       {{L"bob", false}},
+       L"Disk full on FILESRV"},
+      {L"send bob \"a\" and \"b\"", Kind::kSend, {{L"bob", false}}, L"\"a\" and \"b\""},
+      {L"send /domain:WORKGROUP Lunch!", Kind::kSend, {{L"WORKGROUP", true}}, L"Lunch!"},
+      {L"send * Fire drill", Kind::kSend, {{L"*", true}}, L"Fire drill"},
+      {L"send \"my pc\" hi", Kind::kSend, {{L"my pc", false}}, L"hi"},
+      {L"send /quiet /WAIT:0 /nomailslot . -", Kind::kSend, {{L".", false}}, L""},
+      {L"send", Kind::kError, {}, L""},
+      {L"send bob", Kind::kError, {}, L""},
+      {L"send bob   ", Kind::kError, {}, L""},
+      {L"send /wait:601 bob hi", Kind::kError, {}, L""},
+      {L"send /wait:-1 bob hi", Kind::kError, {}, L""},
+      {L"send /wait: bob hi", Kind::kError, {}, L""},
+      {L"send /users hi", Kind::kError, {}, L""},
+      {L"send /domain: hi", Kind::kError, {}, L""},
+      {L"send bob, hi", Kind::kError, {}, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::wstring(c.line).c_str());
+    ScriptCommand command = ParseScriptCommand(c.line);
+    EXPECT_EQ(command.kind, c.kind);
+    EXPECT_EQ(command.error.empty(), c.kind != Kind::kError);
+    if (c.kind != Kind::kSend) continue;
+    EXPECT_EQ(command.recipients, c.recipients);
+    EXPECT_EQ(command.message, c.message);
+  }
+  ScriptCommand options = ParseScriptCommand(L"send /quiet /WAIT:0 /nomailslot . -");
+  EXPECT_TRUE(options.quiet && options.messageFromInput && !options.mailslot);
+  EXPECT_EQ(options.waitSeconds, 0u);
+  EXPECT_EQ(ParseScriptCommand(L"send bob hi").waitSeconds, 2u);
+  EXPECT_EQ(ParseScriptCommand(L"send /wait:600 bob hi").waitSeconds, 600u);
+}
+
+TEST(ScriptCommandLine, ExitCodeOfTheLines) {
+  OutcomeLine delivered{L"Message delivered to bob (PC1).", false, true};
+  OutcomeLine mailslotOnly{L"Message successfully sent to pc7.", false, false};
+  OutcomeLine nothing{L"Error sending message to pc9. They may not be online.", true, false};
+  EXPECT_EQ(ExitCodeOf({delivered, delivered}), kExitDelivered);
+  EXPECT_EQ(ExitCodeOf({delivered, mailslotOnly}), kExitUnconfirmed);
+  EXPECT_EQ(ExitCodeOf({mailslotOnly, nothing, delivered}), kExitNotReached);
+}
+
+}  // namespace
+}  // namespace parvox
