@@ -4,6 +4,7 @@
 #include <string>
 
 #include "components/AnsiText.h"
+#include "components/Utf8Text.h"
 
 namespace parvox {
 namespace {
@@ -19,11 +20,6 @@ HANDLE OpenConsole(const wchar_t* name, HANDLE& opened) {
   opened = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, 0, nullptr);
   return opened;
-}
-
-bool IsWellFormedUtf8(std::string_view bytes) {
-  std::wstring text;
-  return FromAnsi(bytes, text, CP_UTF8) && ToUtf8(text) == bytes;
 }
 
 }  // namespace
@@ -95,7 +91,7 @@ std::optional<std::wstring> ScriptConsole::ReadInput(size_t limitBytes) {
     return text;
   }
   if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
-  unsigned codePage = IsWellFormedUtf8(bytes) ? CP_UTF8 : attached_ ? GetConsoleCP() : GetACP();
+  unsigned codePage = IsUtf8(bytes) ? CP_UTF8 : attached_ ? GetConsoleCP() : GetACP();
   std::wstring text;
   if (!FromAnsi(bytes, text, codePage)) text = FromAnsi(bytes);
   return text;

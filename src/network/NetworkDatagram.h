@@ -110,7 +110,5 @@ DecodedDatagram DecodeNetworkDatagram(std::string_view bytes);
 // A receipt of either version, as the receiver hands it to the sends.
 using ArrivedReceipt = std::variant<NetworkReceipt, SignedReceipt>;
 
-// Well-formed UTF-8: no overlong form, no surrogate, nothing above U+10FFFF.
-bool IsUtf8(std::string_view text);
 
 }  // namespace parvox

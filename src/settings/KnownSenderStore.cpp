@@ -9,6 +9,7 @@
 #include "network/MessageSigning.h"
 #include "network/NetworkDatagram.h"
 #include "settings/AppState.h"
+#include "settings/Registry.h"
 #include "settings/SettingsFile.h"
 
 namespace parvox {
@@ -99,17 +100,10 @@ SenderKeys& KnownSenders() {
 
 bool RememberSenderKey(const std::wstring& sender, const std::string& key) {
   if (!KnownSenders().Remember(sender, key)) return false;
-  HKEY opened = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kKnownSendersRegistryPath, 0, nullptr, 0, KEY_SET_VALUE,
-                      nullptr, &opened, nullptr) != ERROR_SUCCESS) {
-    return true;  // known for this run
-  }
-  RegistryKey registry(opened);
+  // Known for this run even when the registry refuses it.
   std::string text = EncodeBase64(key);
-  std::wstring wide(text.begin(), text.end());
-  RegSetValueExW(registry.Get(), sender.c_str(), 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(wide.c_str()),
-                 static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+  SetRegistryString(HKEY_CURRENT_USER, kKnownSendersRegistryPath, sender,
+                    std::wstring(text.begin(), text.end()));
   return true;
 }
 
