@@ -1,6 +1,8 @@
 # Fails unless every DLL that an executable imports ships with Windows, so that parvox.exe runs
 # on its own, straight out of the zip.
-#   cmake -DOBJDUMP=<x86_64-w64-mingw32-objdump> -DEXECUTABLE=<path> -P CheckSystemImports.cmake
+# FORBIDDEN names system DLLs it must not import either.
+#   cmake -DOBJDUMP=<x86_64-w64-mingw32-objdump> -DEXECUTABLE=<path> [-DFORBIDDEN=a;b]
+#         -P CheckSystemImports.cmake
 cmake_minimum_required(VERSION 3.20)
 
 set(system_dlls
@@ -25,7 +27,9 @@ foreach(entry IN LISTS entries)
   string(TOLOWER "${dll}" name)
   string(REGEX REPLACE "\\.dll$" "" name "${name}")
   # The universal C runtime's API sets are part of every Windows since 10.
-  if(name IN_LIST system_dlls OR name MATCHES "^api-ms-win-crt-")
+  if(name IN_LIST FORBIDDEN)
+    list(APPEND foreign "${dll}")
+  elseif(name IN_LIST system_dlls OR name MATCHES "^api-ms-win-crt-")
     message(STATUS "imports ${dll}")
   else()
     list(APPEND foreign "${dll}")
@@ -33,5 +37,6 @@ foreach(entry IN LISTS entries)
 endforeach()
 if(foreign)
   list(JOIN foreign ", " foreign)
-  message(FATAL_ERROR "${EXECUTABLE} needs DLLs that do not ship with Windows: ${foreign}")
+  message(FATAL_ERROR
+          "${EXECUTABLE} needs DLLs that do not ship with Windows or that it must not load: ${foreign}")
 endif()

@@ -139,4 +139,10 @@ bool ServiceWaitSources() {
   return ran;
 }
 
+void RunWaitSources(DWORD timeoutMs) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs, QS_ALLINPUT);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
 }  // namespace parvox

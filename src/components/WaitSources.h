@@ -18,5 +18,8 @@ void RemoveWaitSource(HANDLE handle);
 // Runs the handlers of the sources already signalled, without waiting, so that a long task on
 // the window thread can keep receiving; true when one ran.
 bool ServiceWaitSources();
+// For a run without a message loop of its own (a script's send): waits up to `timeoutMs` for a
+// source to be signalled and runs the handlers of those that are.
+void RunWaitSources(DWORD timeoutMs);
 
 }  // namespace parvox

@@ -253,8 +253,7 @@ void NetworkSend::LogOutcome() const {
     if (!line.text.empty()) text += (text.empty() ? L"" : L"\r\n") + line.text;
     anyError = anyError || line.isError;
   }
-  if (!text.empty()) AppendLog(false, text);
-  if (anyError) ShowLogWindow();
+  if (!text.empty()) AppendLog(anyError, text);
 }
 
 NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,

@@ -138,4 +138,15 @@ std::wstring ScriptUsage() {
          L"wrong.\r\n";
 }
 
+std::wstring_view ArgumentsOfCommandLine(std::wstring_view line) {
+  size_t at = 0;
+  if (!line.empty() && line[0] == L'"') {
+    at = line.find(L'"', 1);
+    at = at == std::wstring_view::npos ? line.size() : at + 1;
+  }
+  while (at < line.size() && !IsBlank(line[at])) ++at;
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  return line.substr(at);
+}
+
 }  // namespace parvox

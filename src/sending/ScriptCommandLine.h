@@ -51,4 +51,8 @@ ScriptCommand ParseScriptCommand(std::wstring_view commandLine);
 
 std::wstring ScriptUsage();
 
+// What follows the program's name in a whole command line (a console program's): the name ends
+// at its closing quote, or unquoted at the first blank, as the C runtime reads it.
+std::wstring_view ArgumentsOfCommandLine(std::wstring_view commandLine);
+
 }  // namespace parvox

@@ -4,10 +4,11 @@
 #include <windows.h>
 
 #include "components/ScriptConsole.h"
+#include "components/WaitSources.h"
 #include "log/Log.h"
+#include "sending/BuiltInSend.h"
 #include "sending/MailslotSender.h"
 #include "sending/NetworkDelivery.h"
-#include "sending/SendCommand.h"
 #include "settings/AppState.h"
 
 namespace parvox {
@@ -22,15 +23,15 @@ void DropFinalLineEnd(std::wstring& text) {
   if (!text.empty() && text.back() == L'\r') text.pop_back();
 }
 
-// Runs the message loop's wait sources until every unicast recipient has answered or the time
-// is up.
+// Receipts pour in while a long walk goes on; read this often, the socket does not fill up.
+constexpr ULONGLONG kReadReceiptsEveryMs = 20;
+
+// Runs the wait sources until every unicast recipient has answered or the time is up.
 void WaitForAnswers(NetworkSend& send, DWORD waitMs) {
   if (!send.StartWaiting()) return;
   ULONGLONG end = GetTickCount64() + waitMs;
   for (ULONGLONG now = GetTickCount64(); !send.AllAnswered() && now < end; now = GetTickCount64()) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    RunWaitSources(static_cast<DWORD>(end - now));
   }
 }
 
@@ -68,8 +69,8 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
     NetworkSend send(nullptr, App().networkPort, user, text, waitMs);
     ULONGLONG answered = GetTickCount64();
     for (const ScriptRecipient& recipient : command.recipients) {
-      if (GetTickCount64() - answered >= kAnswerEveryMs) {
-        KeepAnswering();
+      if (GetTickCount64() - answered >= kReadReceiptsEveryMs) {
+        ServiceWaitSources();
         answered = GetTickCount64();
       }
       AddBuiltInRecipient(send, user, text, recipient.address, recipient.domain, command.mailslot);

@@ -35,9 +35,5 @@ void KeepAnswering();
 void SendCommand(SendHost& host);
 void SendViaWindows(SendHost& host);
 void SendViaBroadcast(SendHost& host);
-// One recipient of the built-in send: its network datagrams and, when `mailslot`, the classic
-// mailslot datagram, each outcome noted in the send's tracker.
-void AddBuiltInRecipient(NetworkSend& network, const std::wstring& user, const std::wstring& text,
-                         const std::wstring& address, bool domain, bool mailslot);
 
 }  // namespace parvox

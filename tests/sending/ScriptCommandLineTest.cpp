@@ -64,6 +64,14 @@ TEST(ScriptCommandLine, Table) {
   EXPECT_EQ(ParseScriptCommand(L"send /wait:600 bob hi").waitSeconds, 600u);
 }
 
+TEST(ScriptCommandLine, ArgumentsFollowTheProgramName) {
+  EXPECT_EQ(ArgumentsOfCommandLine(L"parvox send bob  hi "), L"send bob  hi ");
+  EXPECT_EQ(ArgumentsOfCommandLine(L"\"C:\\Program Files\\parvox.com\"\t send bob"), L"send bob");
+  EXPECT_EQ(ArgumentsOfCommandLine(L"\"C:\\odd name\"x.com /?"), L"/?");
+  EXPECT_EQ(ArgumentsOfCommandLine(L"\"unclosed send bob"), L"");
+  EXPECT_EQ(ArgumentsOfCommandLine(L"parvox"), L"");
+}
+
 TEST(ScriptCommandLine, ExitCodeOfTheLines) {
   OutcomeLine delivered{L"Message delivered to bob (PC1).", false, true};
   OutcomeLine mailslotOnly{L"Message successfully sent to pc7.", false, false};

@@ -1,5 +1,6 @@
-// The real parvox.exe run as a script runs it (`parvox send ...`), with its standard handles
-// redirected to pipes, beside a Parvox window in this process that holds the port.
+// The real parvox.com (and parvox.exe) run as a script runs them (`parvox send ...`), with their
+// standard handles redirected to pipes, beside a Parvox window in this process that holds the
+// port.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -49,16 +50,19 @@ class ScriptSendTest : public test::MainWindowTest {
     port = test::FreeUdpPort();
     const std::string settings = "[Settings]\r\nNetwork Port=" + std::to_string(port) + "\r\n";
     WriteSettings(settings);
-    // parvox.exe reads the port from the settings file beside it, as an installed copy would.
+    // They read the port from the settings file beside them, as an installed copy would.
     std::wstring tests = CurrentModulePath();
     tests.resize(tests.rfind(L'\\'));
-    ASSERT_TRUE(CopyFileW((tests.substr(0, tests.rfind(L'\\')) + L"\\parvox.exe").c_str(),
-                          script.File(L"parvox.exe").c_str(), FALSE));
+    for (const wchar_t* program : {L"parvox.com", L"parvox.exe"}) {
+      ASSERT_TRUE(CopyFileW((tests.substr(0, tests.rfind(L'\\') + 1) + program).c_str(),
+                            script.File(program).c_str(), FALSE));
+    }
     test::WriteBytes(script.File(L"Address Book.ini"), settings);
   }
 
-  // Runs `parvox.exe ARGS` with `input` on its standard input, the window answering meanwhile.
-  ScriptRun Run(const std::wstring& arguments, const std::string& input = "") {
+  // Runs `PROGRAM ARGS` with `input` on its standard input, the window answering meanwhile.
+  ScriptRun Run(const std::wstring& arguments, const std::string& input = "",
+                const wchar_t* program = L"parvox.com") {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
     CreatePipe(&inRead, &inWrite, &inherit, 0);
@@ -71,13 +75,13 @@ class ScriptSendTest : public test::MainWindowTest {
     startup.hStdInput = inRead;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
-    std::wstring exe = script.File(L"parvox.exe");
+    std::wstring exe = script.File(program);
     std::wstring line = L"\"" + exe + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     ScriptRun run;
     if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         script.Path().c_str(), &startup, &process)) {
-      ADD_FAILURE() << "parvox.exe did not start: " << GetLastError();
+      ADD_FAILURE() << ToAnsi(program) << " did not start: " << GetLastError();
       return run;
     }
     for (HANDLE theirs : {inRead, outWrite, errWrite}) CloseHandle(theirs);
@@ -110,6 +114,9 @@ TEST_F(ScriptSendTest, ExitCodesTellWhoGotIt) {
   EXPECT_EQ(run.out.rfind(delivered, 0), 0u) << run.out;
   EXPECT_NE(LogText().find(L"]: Backup failed on FILESRV"), std::wstring::npos)
       << "the window beside it shows the message";
+  run = Run(L"send . From the window program", "", L"parvox.exe");
+  EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+  EXPECT_EQ(run.out.rfind(delivered, 0), 0u) << run.out;
 
   run = Run(L"send /wait:1 /nomailslot 127.0.0.1:" + std::to_wstring(test::FreeUdpPort()) +
             L" anyone?");
