@@ -90,8 +90,8 @@ void RunScriptBenchmarks(Table& table) {
   std::string settings = "[Settings]\r\nNetwork Port=" + std::to_string(port) + "\r\n";
   WriteFileBytes(folder + L"Address Book.ini", settings);
   for (const wchar_t* program : {L"parvox.exe", L"parvox.com"}) {
-    CopyFileW(BesideBenchmark(std::wstring(L"..\\") + program).c_str(),
-              (folder + program).c_str(), FALSE);
+    CopyFileW(BesideBenchmark(std::wstring(L"..\\") + program).c_str(), (folder + program).c_str(),
+              FALSE);
   }
   auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");

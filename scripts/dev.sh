@@ -6,7 +6,7 @@
 #   scripts/dev.sh build   build only
 #   scripts/dev.sh e2e     build, then drive parvox.exe through a user's journey (test runs it too)
 #   scripts/dev.sh fuzz [seconds]  build the libFuzzer targets with clang, run each (default 60 s)
-#   scripts/dev.sh dist    build dist/parvox-<version>-win64.zip (parvox.exe and README.md)
+#   scripts/dev.sh dist    build dist/parvox-<version>-win64.zip (parvox.exe, parvox.com, README.md)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -291,13 +291,13 @@ cmd_dist() {
   version=$(sed -n 's/^project(parvox VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
   archive=$ROOT/dist/parvox-$version-win64.zip
   stage=$(mktemp -d)
-  cp "$WIN/parvox.exe" "$ROOT/README.md" "$stage/"
+  cp "$WIN/parvox.exe" "$WIN/parvox.com" "$ROOT/README.md" "$stage/"
   # The README's pictures travel with it.
   mkdir -p "$stage/docs" && cp "$ROOT"/docs/*.png "$stage/docs/"
-  x86_64-w64-mingw32-strip "$stage/parvox.exe"
+  x86_64-w64-mingw32-strip "$stage/parvox.exe" "$stage/parvox.com"
   mkdir -p "$ROOT/dist"
   rm -f "$archive"
-  (cd "$stage" && zip -q -X -r "$archive" parvox.exe README.md docs)
+  (cd "$stage" && zip -q -X -r "$archive" parvox.exe parvox.com README.md docs)
   rm -rf "$stage"
   echo "$archive"
 }

@@ -55,6 +55,9 @@ class Computer(Wine):
         os.makedirs(self.folder)
         self.exe = os.path.join(self.folder, "parvox.exe")
         shutil.copy(office.parvox, self.exe)
+        # Its console twin, which scripts run as "parvox".
+        self.console = os.path.splitext(self.exe)[0] + ".com"
+        shutil.copy(os.path.splitext(office.parvox)[0] + ".com", self.console)
         self.program = self.probe = None
 
     def command(self, *args):

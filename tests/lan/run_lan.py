@@ -280,11 +280,11 @@ class OfficeTest:
         self.wait_log_line("PCA", "Message from carol to alice on ")
 
     def script(self, at, *arguments):
-        """`parvox.exe send ...` on `at` beside its window, as a batch file runs it: the exit code
-        and what it wrote to standard output."""
+        """`parvox send ...` (parvox.com) on `at` beside its window, as a batch file runs it: the
+        exit code and what it wrote to standard output."""
         pc = self.office[at]
         with tempfile.TemporaryFile() as out:
-            done = subprocess.run(pc.command("wine", pc.exe, "send", *arguments), env=pc.env,
+            done = subprocess.run(pc.command("wine", pc.console, "send", *arguments), env=pc.env,
                                   cwd=pc.folder, stdout=out, stderr=subprocess.DEVNULL,
                                   timeout=60)
             out.seek(0)
