@@ -1,6 +1,7 @@
-// Standard input, output and error for a run from a console or a script, although parvox.exe is
-// a GUI program: handles the parent passed (redirection to a file or a pipe) are used as they
-// are, and the parent's console, when there is one, stands in for the others.
+// Standard input, output and error for a run from a console or a script, parvox.exe's although
+// it is a GUI program: handles the parent passed (redirection to a file or a pipe) are used as
+// they are, and the parent's console, when there is one, stands in for the others. parvox.com,
+// a console program, always has all three.
 #pragma once
 
 #include <windows.h>
