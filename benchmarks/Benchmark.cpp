@@ -96,13 +96,19 @@ std::wstring NewTempFolder() {
   return folder;
 }
 
-void PumpMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+double FloodAndSettle(const std::function<void()>& flood) {
+  LARGE_INTEGER start = Now();
+  std::atomic<bool> sent{false};
+  std::thread sender([&] {
+    flood();
+    sent = true;
+  });
+  PumpUntil([&] { return sent.load(); });
+  LARGE_INTEGER settle = Now();
+  PumpUntil([&] { return Seconds(settle) > 0.5; });
+  double seconds = Seconds(start);
+  sender.join();
+  return seconds;
 }
 
 ResponsivenessWatch::ResponsivenessWatch(HWND window)

@@ -4,9 +4,12 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/MessagePump.h"
 
 namespace parvox {
 class SigningKey;
@@ -44,7 +47,7 @@ class Table {
 std::string GenerateBook(int entries);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::wstring NewTempFolder();
-void PumpMessages();
+using test::PumpMessages;
 
 // Pumps until `done` holds; false after 30 s.
 template <typename Done>
@@ -57,6 +60,11 @@ bool PumpUntil(Done done) {
   }
   return true;
 }
+
+// Runs `flood` on a thread of its own while this one pumps messages, then pumps half a second
+// more so that what is still in the socket is read before anything is counted. The seconds from
+// the flood's start until then.
+double FloodAndSettle(const std::function<void()>& flood);
 
 // Asks a window for an answer from another thread over and over, as the system does to decide
 // whether a window hangs, and keeps the longest wait.

@@ -17,6 +17,7 @@
 #include "app/MainLayout.h"
 #include "app/MainWindow.h"
 #include "log/Log.h"
+#include "log/LogWindow.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "receiving/ReceivedText.h"
@@ -80,7 +81,7 @@ void ForgedReceipts(Table& table) {
     forged = true;
   });
   ResponsivenessWatch watch(watched);
-  NetworkSend& send = StartNetworkSend(nullptr, port, L"benchmark", L"To the whole workgroup.");
+  NetworkSend& send = StartNetworkSend(nullptr, port, {}, L"benchmark", L"To the whole workgroup.");
   send.AddRecipient(L"WORKGROUP", true);
   WaitForReceipts(send);
   PumpUntil([&] { return forged.load() && !ReceiptsPending(); });
@@ -129,9 +130,7 @@ void OneSubnetFlood(Table& table, const std::wstring& folder) {
     InetPtonW(AF_INET6, (std::wstring(kOwnSubnet) + L"1").c_str(), &to.sin6_addr);
     const size_t logBefore = LogText().size();
     ResponsivenessWatch watch(window->Handle());
-    LARGE_INTEGER start = Now();
-    std::atomic<bool> sent{false};
-    std::thread flood([&] {
+    double seconds = FloodAndSettle([&] {
       for (int round = 0; round < kMessagesPerSource; ++round) {
         for (size_t i = 0; i < sources.size(); ++i) {
           std::string bytes;
@@ -144,14 +143,7 @@ void OneSubnetFlood(Table& table, const std::wstring& folder) {
         }
         Sleep(1);  // a socket buffer's worth at a time
       }
-      sent = true;
     });
-    PumpUntil([&] { return sent.load(); });
-    // What is still in the socket is read before counting.
-    LARGE_INTEGER settle = Now();
-    PumpUntil([&] { return Seconds(settle) > 0.5; });
-    double seconds = Seconds(start);
-    flood.join();
     double longestMs = watch.StopAndTakeLongestMs();
     std::wstring log = LogText().substr(logBefore);
     size_t lines = Count(log, L"\r\n");

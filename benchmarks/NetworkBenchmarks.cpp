@@ -10,16 +10,17 @@
 #include "app/MainWindow.h"
 #include "components/ListViewChecks.h"
 #include "components/WaitSources.h"
+#include "identity/MessageSigning.h"
+#include "identity/UserKeyStore.h"
 #include "log/Log.h"
+#include "log/LogWindow.h"
 #include "network/MessageIds.h"
-#include "network/MessageSigning.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "sending/MailslotSender.h"
 #include "sending/NetworkDelivery.h"
 #include "sending/SendCommand.h"
 #include "settings/AppState.h"
-#include "settings/UserKeyStore.h"
 
 namespace parvox::bench {
 namespace {
@@ -41,7 +42,7 @@ std::string Settings(uint16_t port, bool internalSend) {
 void PerRecipient(Table& table) {
   const uint16_t port = FreePort();
   for (bool domain : {false, true}) {
-    NetworkSend send(nullptr, port, L"benchmark", L"Benchmark message to every recipient.");
+    NetworkSend send(nullptr, port, {}, L"benchmark", L"Benchmark message to every recipient.");
     LARGE_INTEGER start = Now();
     for (int i = 0; i < kRecipients; ++i)
       send.AddRecipient(domain ? L"WORKGROUP" : L"127.0.0.1", domain);
@@ -161,9 +162,13 @@ void AnswerSignedMessages(UdpEndpoint& peer, const SigningKey& key, const std::s
   while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
     DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
     if (auto* message = std::get_if<SignedMessage>(&decoded)) {
-      std::string receipt = EncodeSignedReceipt({message->id, SecondsSince1970(),
-                                                 Sha256(datagram->bytes), key.PublicKey(),
-                                                 computer, "peer", {}});
+      std::string receipt = EncodeSignedReceipt({message->id,
+                                                 SecondsSince1970(),
+                                                 Sha256(datagram->bytes),
+                                                 key.PublicKey(),
+                                                 computer,
+                                                 "peer",
+                                                 {}});
       peer.SendTo(datagram->source, receipt + key.Sign(receipt));
     }
   }

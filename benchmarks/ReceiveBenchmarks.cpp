@@ -12,6 +12,7 @@
 #include "Benchmark.h"
 #include "app/MainWindow.h"
 #include "log/Log.h"
+#include "log/LogWindow.h"
 
 namespace parvox::bench {
 namespace {

@@ -12,7 +12,7 @@
 #include "Benchmark.h"
 #include "app/MainWindow.h"
 #include "components/ModulePath.h"
-#include "network/MessageSigning.h"
+#include "identity/MessageSigning.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 

@@ -6,16 +6,15 @@
 // After the socket headers, which must come first.
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Benchmark.h"
 #include "app/MainWindow.h"
+#include "identity/MessageSigning.h"
 #include "log/Log.h"
-#include "network/MessageSigning.h"
+#include "log/LogWindow.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 
@@ -89,22 +88,14 @@ void Flood(Table& table, const std::wstring& folder, int sourceCount) {
     HANDLE windowThread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
     double cpuBefore = ThreadCpuMs(windowThread);
     ResponsivenessWatch watch(window->Handle());
-    LARGE_INTEGER start = Now();
-    std::atomic<bool> sent{false};
-    std::thread flood([&] {
+    double seconds = FloodAndSettle([&] {
       for (int i = 0; i < kForgeries; ++i) {
         const std::string& bytes = forgeries[i];
         sendto(sources[i % sources.size()], bytes.data(), static_cast<int>(bytes.size()), 0,
                reinterpret_cast<sockaddr*>(&to), sizeof to);
         if (i % 64 == 63) Sleep(1);  // a socket buffer's worth at a time
       }
-      sent = true;
     });
-    PumpUntil([&] { return sent.load(); });
-    LARGE_INTEGER settle = Now();
-    PumpUntil([&] { return Seconds(settle) > 0.5; });
-    double seconds = Seconds(start);
-    flood.join();
     double longestMs = watch.StopAndTakeLongestMs();
     double cpuMs = ThreadCpuMs(windowThread) - cpuBefore;
     CloseHandle(windowThread);

@@ -17,6 +17,16 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 log() { printf '== %s\n' "$*" >&2; }
 
+# The version project() in CMakeLists.txt declares, "0.60.5": the one place it is written.
+project_version() { sed -n 's/^project(parvox VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt"; }
+
+# The main window's caption, "Parvox v0.60": the minor number with at least two digits.
+app_title() {
+  local major minor
+  IFS=. read -r major minor _ <<<"$(project_version)"
+  printf 'Parvox v%s.%02d\n' "$major" "$((10#$minor))"
+}
+
 install_missing() {
   local missing=()
   command -v cmake >/dev/null || missing+=(cmake)
@@ -113,7 +123,7 @@ cmd_run() {
   with_display
   wine "$WIN/parvox.exe" "$@" &
   local program=$! id
-  id=$(wait_for_window "Parvox v0.60") || { log "the main window did not appear"; exit 1; }
+  id=$(wait_for_window "$(app_title)") || { log "the main window did not appear"; exit 1; }
   sleep 3
   local shot=$WIN/parvox-main.png
   xwd -root -silent | convert xwd:- "$shot"
@@ -288,7 +298,7 @@ cmd_dist() {
   command -v zip >/dev/null || apt_install zip
   build_win
   local version stage archive
-  version=$(sed -n 's/^project(parvox VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+  version=$(project_version)
   archive=$ROOT/dist/parvox-$version-win64.zip
   stage=$(mktemp -d)
   cp "$WIN/parvox.exe" "$WIN/parvox.com" "$ROOT/README.md" "$stage/"

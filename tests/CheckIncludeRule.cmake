@@ -1,6 +1,6 @@
-# The include rule: only src/app includes app/; src/components includes no project header from
-# above it; the portable core (CORE_SOURCES, the headers of the same names, and every project
-# header they reach) never includes <windows.h>.
+# The include rule: each folder of src/ has a rank, and a file includes only its own folder or a
+# folder of a lower rank (never one of the same rank); the portable core (CORE_SOURCES, the
+# headers of the same names, and every project header they reach) never includes <windows.h>.
 #   cmake -DSOURCE_ROOT=<project> -DCORE_SOURCES="src/a/B.cpp|..." -P CheckIncludeRule.cmake
 cmake_minimum_required(VERSION 3.20)
 string(REPLACE "|" ";" CORE_SOURCES "${CORE_SOURCES}")
@@ -11,22 +11,56 @@ function(project_includes file out)
   file(STRINGS ${src}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
   set(found "")
   foreach(line ${lines})
-    if(line MATCHES "\"([^\"]+)\"" AND EXISTS ${src}/${CMAKE_MATCH_1})
-      list(APPEND found ${CMAKE_MATCH_1})
+    # Headers outside src/ (the resources' ids) have no rank.
+    if(line MATCHES "\"([^\"]+)\"")
+      set(header ${CMAKE_MATCH_1})
+      if(EXISTS ${src}/${header})
+        list(APPEND found ${header})
+      endif()
     endif()
   endforeach()
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
 
+# Ranks from the ground up.
+set(rank_components 0)
+set(rank_network 1)
+set(rank_log 1)
+set(rank_settings 2)
+set(rank_identity 3)
+set(rank_addressbook 4)
+set(rank_sending 5)
+set(rank_receiving 5)
+set(rank_app 6)
+
+function(folder_rank path out)
+  string(REGEX REPLACE "/.*" "" folder ${path})
+  if(DEFINED rank_${folder})
+    set(${out} ${rank_${folder}} PARENT_SCOPE)
+  else()
+    set(${out} "" PARENT_SCOPE)
+  endif()
+endfunction()
+
 file(GLOB_RECURSE files RELATIVE ${src} ${src}/*.h ${src}/*.cpp)
 foreach(file ${files})
+  folder_rank(${file} fileRank)
+  if(fileRank STREQUAL "")
+    list(APPEND violations "${file} is in a folder without a rank")
+    continue()
+  endif()
+  string(REGEX REPLACE "/.*" "" fileFolder ${file})
   project_includes(${file} included)
   foreach(header ${included})
-    if(NOT file MATCHES "^app/" AND header MATCHES "^app/")
-      list(APPEND violations "${file} includes ${header}: only app/ includes app/")
+    string(REGEX REPLACE "/.*" "" headerFolder ${header})
+    if(headerFolder STREQUAL fileFolder)
+      continue()
     endif()
-    if(file MATCHES "^components/" AND NOT header MATCHES "^components/")
-      list(APPEND violations "${file} includes ${header}: components/ depends on nothing above it")
+    folder_rank(${header} headerRank)
+    if(headerRank STREQUAL "" OR NOT headerRank LESS fileRank)
+      list(APPEND violations
+           "${file} includes ${header}: ${fileFolder}/ (rank ${fileRank}) may include only "
+           "folders of a lower rank")
     endif()
   endforeach()
 endforeach()

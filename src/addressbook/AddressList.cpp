@@ -16,7 +16,8 @@ int AppendAddressRow(HWND list, const std::wstring& address, const std::wstring&
   item.pszText = const_cast<wchar_t*>(address.c_str());
   item.iImage = imageIndex;
   item.lParam = reinterpret_cast<LPARAM>(tag);
-  int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  int row =
+      static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) {
     delete tag;
     return row;
@@ -28,8 +29,8 @@ int AppendAddressRow(HWND list, const std::wstring& address, const std::wstring&
   return row;
 }
 
-void UpdateAddressRow(HWND list, int row, const std::wstring& address, const std::wstring& description,
-                      int imageIndex, const std::wstring& record) {
+void UpdateAddressRow(HWND list, int row, const std::wstring& address,
+                      const std::wstring& description, int imageIndex, const std::wstring& record) {
   LVITEMW item{};
   item.mask = LVIF_PARAM;
   item.iItem = row;
@@ -61,8 +62,8 @@ std::wstring RowText(HWND list, int row, int column) {
     item.iSubItem = column;
     item.pszText = buffer.data();
     item.cchTextMax = static_cast<int>(buffer.size());
-    auto length = static_cast<size_t>(
-        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    auto length = static_cast<size_t>(SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                                                   reinterpret_cast<LPARAM>(&item)));
     if (length + 1 < buffer.size()) return std::wstring(buffer.data(), length);
     buffer.resize(buffer.size() * 4);
   }
@@ -86,15 +87,7 @@ void ReleaseRowTag(const NMLISTVIEW& deleted) {
 
 int TypeImageIndex(EntryType type) {
   // Images: 0 information, 1 user or machine, 2 domain.
-  switch (type) {
-    case EntryType::kUserOrMachine:
-      return 1;
-    case EntryType::kDomain:
-      return 2;
-    case EntryType::kOther:
-      break;
-  }
-  return I_IMAGENONE;
+  return type == EntryType::kDomain ? 2 : 1;
 }
 
 }  // namespace parvox

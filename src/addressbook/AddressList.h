@@ -15,8 +15,8 @@ namespace parvox {
 int AppendAddressRow(HWND list, const std::wstring& address, const std::wstring& description,
                      int imageIndex, const std::wstring& record);
 // Replaces a row's text, description, icon and tag.
-void UpdateAddressRow(HWND list, int row, const std::wstring& address, const std::wstring& description,
-                      int imageIndex, const std::wstring& record);
+void UpdateAddressRow(HWND list, int row, const std::wstring& address,
+                      const std::wstring& description, int imageIndex, const std::wstring& record);
 int RowCount(HWND list);
 // The row's text (column 0) or a sub-item's, whole however long.
 std::wstring RowText(HWND list, int row, int column = 0);
@@ -25,7 +25,7 @@ std::wstring RowTag(HWND list, int row);
 LPARAM RowParam(HWND list, int row);
 // Frees the tag of a row that the list is deleting (its LVN_DELETEITEM notification).
 void ReleaseRowTag(const NMLISTVIEW& deleted);
-// Image list index of an entry type's icon, or I_IMAGENONE for a type with no icon.
+// Image list index of an entry type's icon.
 int TypeImageIndex(EntryType type);
 
 }  // namespace parvox

@@ -117,7 +117,7 @@ bool EntryEditor::Open(HWND owner) {
   for (int box : {kTxtAddress, kTxtDescription})
     SubclassControl(Item(box), [this](const ControlMessage& call) { return TextBoxMessage(call); });
 
-  // A hand-edited TYPE that is neither 0 nor 1 opens as "User or Machine".
+  // A hand-edited TYPE other than 0 opens as "Domain", as its icon shows it.
   SelectType(row >= 0 && EntryTypeOf(RowTag(list, row)) == EntryType::kDomain ? 1 : 0);
   SetWindowTextW(Item(kTxtAddress), request_.address.c_str());
   SetWindowTextW(Item(kTxtDescription), request_.description.c_str());

@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "components/NumericText.h"
-
 namespace parvox {
 namespace {
 
@@ -86,9 +84,8 @@ std::wstring SetField(const std::wstring& record, const std::wstring& key,
 }
 
 EntryType EntryTypeOf(const std::wstring& record) {
-  double type = LeadingNumber(ParseField(record, L"TYPE", L"|", L"=", L""));
-  if (type == 0.0) return EntryType::kUserOrMachine;
-  return type == 1.0 ? EntryType::kDomain : EntryType::kOther;
+  return ParseField(record, L"TYPE", L"|", L"=", L"") == L"0" ? EntryType::kUserOrMachine
+                                                              : EntryType::kDomain;
 }
 
 std::wstring NewEntryRecord(const std::wstring& address, const std::wstring& description,

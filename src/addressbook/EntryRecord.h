@@ -12,7 +12,8 @@ void SplitRecord(const std::wstring& text, std::vector<std::wstring>& fields,
                  const std::wstring& delimiter);
 
 // Value of the first field named exactly `key`; `defaultValue` when it is absent or empty.
-// An empty record gives the empty text; a record whose first field lacks `assigner` gives the default.
+// An empty record gives the empty text; a record whose first field lacks `assigner` gives the
+// default.
 std::wstring ParseField(const std::wstring& record, const std::wstring& key,
                         const std::wstring& delimiter, const std::wstring& assigner,
                         const std::wstring& defaultValue);
@@ -23,11 +24,10 @@ std::wstring SetField(const std::wstring& record, const std::wstring& key,
                       const std::wstring& value, const std::wstring& delimiter,
                       const std::wstring& assigner);
 
-// What an entry is, read from its TYPE as a number: 0 (also an empty or non-numeric TYPE) a user
-// or machine, 1 a domain; any other number has no icon and is sent as a user or machine. The
-// icon, the editor and both send paths ask this one function, so a hand-edited "00" is the same
-// everywhere.
-enum class EntryType { kUserOrMachine, kDomain, kOther };
+// What an entry is: a TYPE of exactly "0" is a user or machine; "1" and anything else (missing,
+// empty, "00", "7") a domain. The icon, the editor and both send paths ask this one function, so a
+// hand-edited TYPE is the same kind of entry everywhere.
+enum class EntryType { kUserOrMachine, kDomain };
 EntryType EntryTypeOf(const std::wstring& record);
 
 // The record the entry editor stores for a new entry.

@@ -9,6 +9,7 @@
 #include "components/ListViewChecks.h"
 #include "components/Version.h"
 #include "log/Log.h"
+#include "log/LogWindow.h"
 #include "resource.h"
 #include "sending/NetworkDelivery.h"
 #include "settings/AppPaths.h"
@@ -111,7 +112,9 @@ void MainWindow::ShowHelpText() {
   fillingHelpText_ = true;
   std::wstring help = HelpText();
   SetWindowTextW(message, help.c_str());
-  SendMessageW(message, EM_SETSEL, 0, static_cast<LPARAM>(help.size()));
+  // Selected, so the first key replaces it, but with the caret at its start (the end position
+  // is the caret's), so that it shows from its first line rather than scrolled to its last.
+  SendMessageW(message, EM_SETSEL, static_cast<WPARAM>(help.size()), 0);
   fillingHelpText_ = false;
 }
 
@@ -174,7 +177,8 @@ void MainWindow::ApplyReceiveOption() {
   if (networkReceiver_ == nullptr) {
     networkReceiver_ =
         std::make_unique<NetworkReceiver>(*inbox_, DeliverReceipt, ReceiptAwaitedFrom);
-    if (!networkReceiver_->Start(App().networkPort)) networkReceiver_.reset();
+    if (!networkReceiver_->Start(App().networkPort, App().trustedNetworks))
+      networkReceiver_.reset();
   }
 }
 

@@ -23,10 +23,15 @@
 #include "receiving/MessengerSlotReceiver.h"
 #include "receiving/NetworkReceiver.h"
 #include "sending/SendCommand.h"
+#include "settings/SettingsHost.h"
 
 namespace parvox {
 
-class MainWindow : public Form, public AddressBookHost, public SendHost, public MessageReplyHost {
+class MainWindow : public Form,
+                   public AddressBookHost,
+                   public SettingsHost,
+                   public SendHost,
+                   public MessageReplyHost {
  public:
   ~MainWindow() override;
 
@@ -38,6 +43,7 @@ class MainWindow : public Form, public AddressBookHost, public SendHost, public 
   HWND Owner() const override { return Handle(); }
   HWND AddressList() const override { return Control(kIdLvwAddressBook); }
   AddressBookStore& Book() override { return book_; }
+  bool ReloadAfterRestore() override { return book_.LoadAddressBook(); }
   void SetStatusText(const std::wstring& text) override;
   std::wstring StatusText() const { return status_.Text(); }
   void UpdateEntryCommands() override;

@@ -11,13 +11,14 @@
 #include "app/MainWindow.h"
 #include "components/MessageBoxSeam.h"
 #include "components/Version.h"
+#include "identity/UserKeyStore.h"
 #include "log/Log.h"
+#include "log/LogWindow.h"
 #include "sending/SendCommand.h"
 #include "sending/SendText.h"
 #include "settings/AppState.h"
 #include "settings/BackupRestore.h"
 #include "settings/SettingsDialog.h"
-#include "settings/UserKeyStore.h"
 
 namespace parvox {
 
@@ -284,7 +285,7 @@ void MainWindow::OnCommand(int id, int code) {
       break;
     case kMSettings: {
       SettingsDialog settings;
-      if (settings.Open(Handle())) settings.RunModal();
+      if (settings.Open(Handle(), UserKeyFingerprint())) settings.RunModal();
       ApplyReceiveOption();
       break;
     }

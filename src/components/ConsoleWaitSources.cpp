@@ -37,7 +37,7 @@ bool RunSignalled(DWORD timeoutMs) {
       if (source.handle != handles[at]) continue;
       // A copy: the handler may add or remove sources, its own included.
       std::function<void()> handler = source.onSignalled;
-      handler();
+      RunSourceHandler(handler);
       break;
     }
   }

@@ -97,6 +97,17 @@ long long RoundHalfEvenClamped(double value, long long lowest, long long highest
   return result < lowest ? lowest : (result > highest ? highest : result);
 }
 
+std::optional<uint32_t> StrictDecimal(std::wstring_view text, size_t maxDigits, uint32_t max) {
+  if (text.empty() || text.size() > maxDigits) return std::nullopt;
+  uint64_t value = 0;
+  for (wchar_t c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - L'0');
+    if (value > max) return std::nullopt;  // checked per digit, so no length can overflow
+  }
+  return static_cast<uint32_t>(value);
+}
+
 std::wstring ZeroPadded(unsigned long long value, size_t width) {
   std::wstring digits = std::to_wstring(value);
   if (digits.size() < width) digits.insert(0, width - digits.size(), L'0');

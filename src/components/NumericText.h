@@ -1,7 +1,10 @@
-// Conversions of stored setting texts into numbers and flags, as the settings file expects them.
+// Conversions of stored setting and typed texts into numbers and flags.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace parvox {
 
@@ -18,6 +21,10 @@ bool BooleanText(const std::wstring& text);
 
 // Nearest integer, halves to the even neighbour, clamped into [lowest, highest].
 long long RoundHalfEvenClamped(double value, long long lowest, long long highest);
+
+// Value of `text` when it is nothing but 1 to `maxDigits` decimal digits (no sign, no blanks;
+// leading zeros allowed) and at most `max`; no value otherwise.
+std::optional<uint32_t> StrictDecimal(std::wstring_view text, size_t maxDigits, uint32_t max);
 
 // Decimal text of a non-negative index padded with zeros to at least `width` digits.
 std::wstring ZeroPadded(unsigned long long value, size_t width);

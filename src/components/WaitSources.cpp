@@ -56,11 +56,7 @@ void RunSource(std::uintptr_t id) {
   Disarm(found->second, nullptr);
   // A copy: the handler may add or remove sources, its own included.
   std::function<void()> handler = found->second.onSignalled;
-  try {
-    handler();
-  } catch (...) {
-    // A failing handler must not unwind through the message loop.
-  }
+  RunSourceHandler(handler);
   found = Sources().find(id);
   if (found != Sources().end() && found->second.wait == nullptr) Arm(id, found->second);
 }

@@ -22,4 +22,17 @@ bool ServiceWaitSources();
 // source to be signalled and runs the handlers of those that are.
 void RunWaitSources(DWORD timeoutMs);
 
+// How often a long walk on the thread (over recipients, say) runs the sources: often enough that
+// arriving receipts never fill a socket's buffer meanwhile.
+inline constexpr ULONGLONG kKeepAnsweringEveryMs = 20;
+
+// For the implementations: runs a source's handler, which must not unwind through the loop that
+// runs it (a message loop or a script's wait), whatever it throws.
+inline void RunSourceHandler(const std::function<void()>& handler) noexcept {
+  try {
+    handler();
+  } catch (...) {
+  }
+}
+
 }  // namespace parvox

@@ -14,13 +14,13 @@ std::unique_ptr<LogWindow>& Instance() {
   return instance;
 }
 
-// A window closed from its title bar leaves its object behind with no handle: that counts as
-// not loaded, and the object is replaced on the next use.
 std::function<void(const std::wstring&)>& Sink() {
   static std::function<void(const std::wstring&)> sink;
   return sink;
 }
 
+// A window closed from its title bar leaves its object behind with no handle: that counts as
+// not loaded, and the object is replaced on the next use.
 bool Loaded() { return Instance() != nullptr && Instance()->Handle() != nullptr; }
 
 LogWindow* LoadedWindow() {

@@ -43,10 +43,22 @@ class LogWindow : public Form {
   void DropOldestLines(HWND box);
 
   BitmapHandle logo_;
-  std::wstring pending_;  // appended lines the text box has not taken yet
+  std::wstring pending_;          // appended lines the text box has not taken yet
   size_t shownChars_ = 0;         // what the text box holds
   std::deque<size_t> lineChars_;  // the length of each appended line still held, oldest first
   size_t markerChars_ = 0;        // the line that says older lines were removed, once there is one
 };
+
+// The one log window of the run, which AppendLog fills when no sink is set.
+// Loads the window hidden with an empty log; does nothing if it is already loaded.
+void LoadLogWindow();
+// Destroys the window and its text.
+void UnloadLogWindow();
+// The "Log" menu entry: shows the window with no owner, loading it first if need be.
+void ShowLogWindow();
+// The log as shown, each line ending in CR LF; empty when no window is loaded.
+std::wstring LogText();
+// For the message loop's IsDialogMessage; nullptr when no window is loaded.
+HWND LogWindowHandle();
 
 }  // namespace parvox

@@ -13,19 +13,13 @@ namespace {
 // A stranger can make the table be read by sending from anywhere: not more often than this.
 constexpr uint64_t kRefreshMs = 10000;
 
-std::vector<InterfaceAddress>& Trusted() {
-  static std::vector<InterfaceAddress> networks;
-  return networks;
-}
-
 }  // namespace
 
-void TrustNetworks(std::vector<InterfaceAddress> networks) { Trusted() = std::move(networks); }
-
-Neighbourhood::Neighbourhood() : interfaces_(ReadInterfaceTable()), readMs_(GetTickCount64()) {}
+Neighbourhood::Neighbourhood(std::vector<InterfaceAddress> trusted)
+    : interfaces_(ReadInterfaceTable()), trusted_(std::move(trusted)), readMs_(GetTickCount64()) {}
 
 bool Neighbourhood::IsNearby(const IpAddress& source) {
-  if (IsNearbySource(source, interfaces_) || IsNearbySource(source, Trusted())) return true;
+  if (IsNearbySource(source, interfaces_) || IsNearbySource(source, trusted_)) return true;
   return RefreshIfDue() && IsNearbySource(source, interfaces_);
 }
 

@@ -10,13 +10,11 @@
 
 namespace parvox {
 
-// Networks whose sources count as nearby besides the computer's own subnets (see
-// TrustedNetworks.h), for every Neighbourhood of this run.
-void TrustNetworks(std::vector<InterfaceAddress> networks);
-
 class Neighbourhood {
  public:
-  Neighbourhood();
+  // `trusted`: networks whose sources count as nearby besides the computer's own subnets (see
+  // TrustedNetworks.h).
+  explicit Neighbourhood(std::vector<InterfaceAddress> trusted);
 
   // Loopback, IPv6 link-local, on one of the subnets or a trusted network; a source outside them
   // makes the table be read again if it is due.
@@ -34,6 +32,7 @@ class Neighbourhood {
 
  private:
   std::vector<InterfaceAddress> interfaces_;
+  std::vector<InterfaceAddress> trusted_;
   uint64_t readMs_ = 0;
   uint64_t generation_ = 0;
 };

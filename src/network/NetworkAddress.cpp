@@ -5,21 +5,12 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "components/NumericText.h"
+
 namespace parvox {
 namespace {
 
 using Family = IpAddress::Family;
-
-std::optional<uint32_t> ParseDecimal(std::wstring_view text, size_t maxDigits, uint32_t max) {
-  if (text.empty() || text.size() > maxDigits) return std::nullopt;
-  uint32_t value = 0;
-  for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return std::nullopt;
-    value = value * 10 + static_cast<uint32_t>(c - L'0');
-  }
-  if (value > max) return std::nullopt;
-  return value;
-}
 
 std::optional<uint32_t> ParseIpv4(std::wstring_view text) {
   uint32_t value = 0;
@@ -29,7 +20,7 @@ std::optional<uint32_t> ParseIpv4(std::wstring_view text) {
     std::wstring_view digits = text.substr(0, dot);
     // A leading zero reads as octal to some parsers: such a spelling is not taken as a literal.
     if (digits.size() > 1 && digits[0] == L'0') return std::nullopt;
-    std::optional<uint32_t> octet = ParseDecimal(digits, 3, 255);
+    std::optional<uint32_t> octet = StrictDecimal(digits, 3, 255);
     if (!octet) return std::nullopt;
     value = value << 8 | *octet;
     text.remove_prefix(part < 3 ? dot + 1 : dot);
@@ -200,7 +191,7 @@ bool IsLoopback(const IpAddress& address) {
 }
 
 std::optional<uint16_t> ParsePort(std::wstring_view text) {
-  std::optional<uint32_t> port = ParseDecimal(text, 5, 65535);
+  std::optional<uint32_t> port = StrictDecimal(text, 5, 65535);
   if (!port || *port == 0) return std::nullopt;
   return static_cast<uint16_t>(*port);
 }

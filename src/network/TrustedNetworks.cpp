@@ -3,6 +3,8 @@
 
 #include <optional>
 
+#include "components/NumericText.h"
+
 namespace parvox {
 namespace {
 
@@ -12,15 +14,11 @@ std::optional<InterfaceAddress> ParseNetwork(std::wstring_view entry) {
   size_t slash = entry.find(L'/');
   if (slash == std::wstring_view::npos) return std::nullopt;
   std::optional<IpAddress> address = ParseIpLiteral(entry.substr(0, slash));
-  std::wstring_view length = entry.substr(slash + 1);
-  if (!address || length.empty() || length.size() > 3) return std::nullopt;
-  unsigned prefix = 0;
-  for (wchar_t c : length) {
-    if (c < L'0' || c > L'9') return std::nullopt;
-    prefix = prefix * 10 + static_cast<unsigned>(c - L'0');
-  }
+  if (!address) return std::nullopt;
   unsigned maxPrefix = address->family == IpAddress::Family::kV4 ? 32 : 128;
-  if (prefix == 0 || prefix > maxPrefix) return std::nullopt;
+  std::optional<uint32_t> length = StrictDecimal(entry.substr(slash + 1), 3, maxPrefix);
+  if (!length || *length == 0) return std::nullopt;
+  unsigned prefix = *length;
   // A bit set after the prefix is most likely a typing error in the network's address.
   for (unsigned bit = prefix; bit < maxPrefix; ++bit) {
     if (address->bytes[bit / 8] & (0x80 >> (bit % 8))) return std::nullopt;

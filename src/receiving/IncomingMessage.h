@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "receiving/SenderTrust.h"
+#include "identity/SenderTrust.h"
 
 namespace parvox {
 

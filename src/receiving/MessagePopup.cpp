@@ -5,8 +5,8 @@
 
 #include "components/ControlSubclass.h"
 #include "components/MessageBoxSeam.h"
+#include "identity/KnownSenderStore.h"
 #include "receiving/PopupPlacement.h"
-#include "settings/KnownSenderStore.h"
 
 namespace parvox {
 namespace {

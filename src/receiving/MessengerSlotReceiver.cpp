@@ -8,8 +8,8 @@
 #include "components/SystemErrorText.h"
 #include "components/WaitSources.h"
 #include "log/Log.h"
+#include "network/MessengerDatagram.h"
 #include "receiving/ReceivedText.h"
-#include "sending/SendText.h"
 
 namespace parvox {
 namespace {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "log/Log.h"
+#include "log/LogWindow.h"
 #include "receiving/PopupPlacement.h"
 
 namespace parvox {

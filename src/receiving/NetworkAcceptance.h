@@ -8,8 +8,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "identity/LocalIdentity.h"
 #include "network/NetworkAddress.h"
-#include "receiving/LocalIdentity.h"
 
 namespace parvox {
 

@@ -7,10 +7,10 @@
 #include "components/AnsiText.h"
 #include "components/VisibleText.h"
 #include "components/WaitSources.h"
+#include "identity/KnownSenderStore.h"
+#include "identity/MessageSigning.h"
+#include "identity/UserKeyStore.h"
 #include "log/Log.h"
-#include "network/MessageSigning.h"
-#include "settings/KnownSenderStore.h"
-#include "settings/UserKeyStore.h"
 
 namespace parvox {
 namespace {
@@ -22,14 +22,14 @@ constexpr auto kTurn = std::chrono::milliseconds(4);
 
 }  // namespace
 
-bool NetworkReceiver::Start(uint16_t port) {
+bool NetworkReceiver::Start(uint16_t port, const std::vector<InterfaceAddress>& trustedNetworks) {
   if (Running()) return true;
   auto endpoint = std::make_shared<UdpEndpoint>();
   UdpEndpoint::OpenResult opened = endpoint->Open(port);
   if (opened == UdpEndpoint::OpenResult::kOpen &&
       AddWaitSource(endpoint->Event(), [this] { OnArrived(); })) {
     endpoint_ = std::move(endpoint);
-    neighbourhood_ = std::make_unique<Neighbourhood>();
+    neighbourhood_ = std::make_unique<Neighbourhood>(trustedNetworks);
     identity_ = ReadLocalIdentity(neighbourhood_->Interfaces());
     identityGeneration_ = neighbourhood_->Generation();
     return true;
@@ -181,15 +181,14 @@ std::string NetworkReceiver::SignedReceiptFor(uint64_t id, std::string_view mess
   const SigningKey* key = UserSigningKey();
   std::string digest = Sha256(messageBytes);
   if (key == nullptr || digest.empty()) return {};
-  std::string bytes = EncodeSignedReceipt({id,
-                                           SecondsSince1970(),
-                                           digest,
-                                           key->PublicKey(),
-                                           ToUtf8(identity_.computerName),
-                                           ToUtf8(identity_.userName),
-                                           {}});
-  std::string signature = key->Sign(bytes);
-  return signature.empty() ? std::string() : bytes + signature;
+  return SealDatagram(SignedReceipt{id,
+                                    SecondsSince1970(),
+                                    digest,
+                                    key->PublicKey(),
+                                    ToUtf8(identity_.computerName),
+                                    ToUtf8(identity_.userName),
+                                    {}},
+                      *key);
 }
 
 }  // namespace parvox

@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "identity/LocalIdentity.h"
 #include "network/Neighbourhood.h"
 #include "network/NetworkDatagram.h"
 #include "network/RateLimits.h"
 #include "network/UdpEndpoint.h"
-#include "receiving/LocalIdentity.h"
 #include "receiving/MessageInbox.h"
 #include "receiving/NetworkAcceptance.h"
 
@@ -38,8 +38,9 @@ class NetworkReceiver {
   NetworkReceiver(const NetworkReceiver&) = delete;
   NetworkReceiver& operator=(const NetworkReceiver&) = delete;
 
-  // Opens the port and starts receiving. False, with one line in the log, when it cannot.
-  bool Start(uint16_t port);
+  // Opens the port and starts receiving from this computer's subnets and `trustedNetworks`.
+  // False, with one line in the log, when it cannot.
+  bool Start(uint16_t port, const std::vector<InterfaceAddress>& trustedNetworks);
   void Stop();
   bool Running() const { return endpoint_ != nullptr; }
   // The socket sends go out from, so that their receipts come back here. Shared: a send still

@@ -5,6 +5,7 @@
 
 #include "components/AnsiText.h"
 #include "components/SystemErrorText.h"
+#include "network/MessengerDatagram.h"
 #include "sending/DeliveryOutcome.h"
 #include "sending/MailslotSender.h"
 #include "sending/NetworkDelivery.h"

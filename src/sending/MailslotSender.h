@@ -27,9 +27,4 @@ enum MailslotResult : int {
 int SendMailslotMessage(const std::wstring& slotName, MailslotMessage& message,
                         unsigned long* errorCode = nullptr);
 
-// The logged-on user's name.
-std::wstring GetCurrentUserName();
-// This computer's NetBIOS name, as receipts and signed messages give it.
-std::wstring GetThisComputerName();
-
 }  // namespace parvox

@@ -6,13 +6,13 @@
 
 #include "components/AnsiText.h"
 #include "components/WaitSources.h"
+#include "identity/KnownSenderStore.h"
+#include "identity/ThisComputer.h"
+#include "identity/UserKeyStore.h"
 #include "log/Log.h"
 #include "network/MessageIds.h"
 #include "network/NetworkAddress.h"
 #include "network/RateLimits.h"
-#include "sending/MailslotSender.h"
-#include "settings/KnownSenderStore.h"
-#include "settings/UserKeyStore.h"
 
 namespace parvox {
 namespace {
@@ -48,14 +48,16 @@ void Finish(NetworkSend* send) {
 }  // namespace
 
 NetworkSend::NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
-                         const std::wstring& from, const std::wstring& text, DWORD waitMs)
+                         std::vector<InterfaceAddress> trustedNetworks, const std::wstring& from,
+                         const std::wstring& text, DWORD waitMs)
     : endpoint_(std::move(endpoint)),
       waitMs_(waitMs),
       port_(port),
       from_(ToUtf8(from)),
       text_(ToUtf8(text)),
       computer_(ToUtf8(GetThisComputerName())),
-      key_(UserSigningKey()) {
+      key_(UserSigningKey()),
+      neighbourhood_(std::move(trustedNetworks)) {
   if (endpoint_ == nullptr) {
     endpoint_ = std::make_shared<UdpEndpoint>();
     ownEndpoint_ = endpoint_->Open(0) == UdpEndpoint::OpenResult::kOpen;
@@ -99,22 +101,26 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
   recipient.port = parsed.port != 0 ? parsed.port : port_;
 
   std::string& datagram = datagrams_.back();
-  SignedMessage message{
-      id, SecondsSince1970(), key_->PublicKey(), from_, ToUtf8(parsed.to), computer_, text_, {}};
-  EncodeError error = EncodeSignedMessage(message, datagram);
+  EncodeError error = EncodeError::kNone;
+  datagram = SealDatagram(SignedMessage{id,
+                                        SecondsSince1970(),
+                                        key_->PublicKey(),
+                                        from_,
+                                        ToUtf8(parsed.to),
+                                        computer_,
+                                        text_,
+                                        {}},
+                          *key_, &error);
   if (error != EncodeError::kNone) {
     AppendLog(false, L"The message was not sent to " + address + L" over the network. " +
                          NetworkRefusalReason(error, text_.size()));
     return index;
   }
-  std::string signature = key_->Sign(datagram);
-  if (signature.empty()) {
-    datagram.clear();
+  if (datagram.empty()) {
     AppendLog(false, L"The message was not sent to " + address +
                          L" over the network: it could not be signed.");
     return index;
   }
-  datagram += signature;
   recipient.digest = Sha256(datagram);
   if (!endpoint_->IsOpen()) return index;
   for (const IpAddress& destination : parsed.broadcast ? broadcasts_ : std::vector<IpAddress>{}) {
@@ -223,12 +229,12 @@ bool NetworkSend::CountSignedReceipt(size_t index, const SignedReceipt& receipt)
   if (!VerifySignature(receipt.publicKey, SignedPart(receipt), receipt.signature)) return false;
   DeliveryReceipt named{FromUtf8(receipt.computer), FromUtf8(receipt.user), true};
   std::wstring sender = SenderName(named.computer, named.user);
-  std::optional<SenderKeys::Known> known = KnownSenders().Find(sender);
-  if (known && known->key != receipt.publicKey) {
+  Trust trust = DecideReceiptTrust(sender, receipt.publicKey, KnownSenders()).trust;
+  if (trust == Trust::kChangedKey) {
     tracker_.AddOtherKeyReceipt(receipt.id, std::move(named));
     return false;
   }
-  if (!known) RememberSenderKey(sender, receipt.publicKey);
+  if (trust == Trust::kFirstContact) RememberSenderKey(sender, receipt.publicKey);
   tracker_.AddReceipt(receipt.id, std::move(named));
   return true;
 }
@@ -257,8 +263,10 @@ void NetworkSend::LogOutcome() const {
 }
 
 NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
+                              std::vector<InterfaceAddress> trustedNetworks,
                               const std::wstring& from, const std::wstring& text) {
-  WaitingSends().push_back(std::make_unique<NetworkSend>(std::move(endpoint), port, from, text));
+  WaitingSends().push_back(std::make_unique<NetworkSend>(std::move(endpoint), port,
+                                                         std::move(trustedNetworks), from, text));
   return *WaitingSends().back();
 }
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "components/UniqueHandle.h"
+#include "identity/MessageSigning.h"
 #include "network/HostLookup.h"
-#include "network/MessageSigning.h"
 #include "network/Neighbourhood.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
@@ -28,8 +28,10 @@ inline constexpr DWORD kReceiptWaitMs = 2000;
 class NetworkSend {
  public:
   // `endpoint` is the receiver's socket, or nullptr when this computer does not receive: the
-  // send then opens one of its own. `port` is the one recipients are taken to listen on.
-  NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port, const std::wstring& from,
+  // send then opens one of its own. `port` is the one recipients are taken to listen on;
+  // receipts are taken from this computer's subnets and `trustedNetworks`.
+  NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
+              std::vector<InterfaceAddress> trustedNetworks, const std::wstring& from,
               const std::wstring& text, DWORD waitMs = kReceiptWaitMs);
   ~NetworkSend();
   NetworkSend(const NetworkSend&) = delete;
@@ -97,6 +99,7 @@ class NetworkSend {
 
 // A new send, kept until it ends: receipts reach it while its recipients are still being added.
 NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
+                              std::vector<InterfaceAddress> trustedNetworks,
                               const std::wstring& from, const std::wstring& text);
 // The walk is over: the send waits for its receipts, and its lines are logged when it ends (at
 // once when there is nothing to wait for).

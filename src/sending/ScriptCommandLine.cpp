@@ -3,6 +3,9 @@
 #include "sending/ScriptCommandLine.h"
 
 #include <cwctype>
+#include <optional>
+
+#include "components/NumericText.h"
 
 namespace parvox {
 namespace {
@@ -43,16 +46,6 @@ ScriptCommand Error(std::wstring text) {
   return command;
 }
 
-bool ParseSeconds(std::wstring_view text, unsigned& seconds) {
-  if (text.empty() || text.size() > 3) return false;
-  seconds = 0;
-  for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return false;
-    seconds = seconds * 10 + static_cast<unsigned>(c - L'0');
-  }
-  return seconds <= kMaxScriptWaitSeconds;
-}
-
 }  // namespace
 
 ScriptCommand ParseScriptCommand(std::wstring_view line) {
@@ -73,9 +66,12 @@ ScriptCommand ParseScriptCommand(std::wstring_view line) {
       return command;
     }
     if (StartsWithWord(word, L"/wait:")) {
-      if (!ParseSeconds(std::wstring_view(word).substr(6), command.waitSeconds))
+      std::optional<uint32_t> seconds =
+          StrictDecimal(std::wstring_view(word).substr(6), 3, kMaxScriptWaitSeconds);
+      if (!seconds)
         return Error(L"/wait: takes a whole number of seconds from 0 to 600, not \"" +
                      word.substr(6) + L"\".");
+      command.waitSeconds = *seconds;
     } else if (SameWord(word, L"/nomailslot")) {
       command.mailslot = false;
     } else if (SameWord(word, L"/quiet")) {

@@ -5,9 +5,9 @@
 
 #include "components/ScriptConsole.h"
 #include "components/WaitSources.h"
+#include "identity/ThisComputer.h"
 #include "log/Log.h"
 #include "sending/BuiltInSend.h"
-#include "sending/MailslotSender.h"
 #include "sending/NetworkDelivery.h"
 #include "settings/AppState.h"
 
@@ -22,9 +22,6 @@ void DropFinalLineEnd(std::wstring& text) {
   if (!text.empty() && text.back() == L'\n') text.pop_back();
   if (!text.empty() && text.back() == L'\r') text.pop_back();
 }
-
-// Receipts pour in while a long walk goes on; read this often, the socket does not fill up.
-constexpr ULONGLONG kReadReceiptsEveryMs = 20;
 
 // Runs the wait sources until every unicast recipient has answered or the time is up.
 void WaitForAnswers(NetworkSend& send, DWORD waitMs) {
@@ -66,10 +63,10 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
   {
     std::wstring user = GetCurrentUserName();
     DWORD waitMs = command.waitSeconds * 1000;
-    NetworkSend send(nullptr, App().networkPort, user, text, waitMs);
+    NetworkSend send(nullptr, App().networkPort, App().trustedNetworks, user, text, waitMs);
     ULONGLONG answered = GetTickCount64();
     for (const ScriptRecipient& recipient : command.recipients) {
-      if (GetTickCount64() - answered >= kReadReceiptsEveryMs) {
+      if (GetTickCount64() - answered >= kKeepAnsweringEveryMs) {
         ServiceWaitSources();
         answered = GetTickCount64();
       }

@@ -2,20 +2,15 @@
 // and end with the count of recipients the message was handed on for.
 #include "sending/SendCommand.h"
 
-#include <memory>
-#include <optional>
 #include <string>
 
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryRecord.h"
-#include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
-#include "components/SystemErrorText.h"
 #include "components/WaitSources.h"
+#include "identity/ThisComputer.h"
 #include "log/Log.h"
 #include "sending/BuiltInSend.h"
-#include "sending/DeliveryOutcome.h"
-#include "sending/MailslotSender.h"
 #include "sending/NetworkDelivery.h"
 #include "sending/SendText.h"
 #include "sending/ShellCommand.h"
@@ -43,7 +38,7 @@ void ForEachTickedRow(SendHost& host, SendOne sendOne) {
   long count = 0;
   ULONGLONG answered = GetTickCount64();
   for (int row = 0, rows = RowCount(list); row < rows; ++row) {
-    if (GetTickCount64() - answered >= kAnswerEveryMs) {
+    if (GetTickCount64() - answered >= kKeepAnsweringEveryMs) {
       KeepAnswering();
       answered = GetTickCount64();
     }
@@ -102,7 +97,8 @@ void SendViaWindows(SendHost& host) {
 
 void SendViaBroadcast(SendHost& host) {
   std::wstring user = GetCurrentUserName(), text = host.MessageText();
-  NetworkSend& network = StartNetworkSend(host.NetworkEndpoint(), App().networkPort, user, text);
+  NetworkSend& network = StartNetworkSend(host.NetworkEndpoint(), App().networkPort,
+                                          App().trustedNetworks, user, text);
   ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
     AddBuiltInRecipient(network, user, text, address,
                         EntryTypeOf(RowTag(list, row)) == EntryType::kDomain, true);

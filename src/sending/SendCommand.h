@@ -27,8 +27,7 @@ class SendHost {
 
 // A long walk over recipients still answers other programs, repaints and takes the receipts
 // that are coming in, so none is dropped by a full socket; the user's input waits until the walk
-// is done. The walk calls KeepAnswering every kAnswerEveryMs.
-inline constexpr unsigned long long kAnswerEveryMs = 20;
+// is done. The walk calls KeepAnswering every kKeepAnsweringEveryMs.
 void KeepAnswering();
 
 // Checks that there is something to send and someone to send it to, then sends.

@@ -53,16 +53,6 @@ std::wstring SendFailureReason(unsigned long errorCode, std::wstring systemText)
   return systemText + code;
 }
 
-std::string AssembleDatagram(std::string_view from, std::string_view to, std::string_view text) {
-  std::string datagram;
-  datagram.reserve(from.size() + to.size() + text.size() + 4);
-  datagram.append(from).push_back('\0');
-  datagram.append(to).push_back('\0');
-  datagram.append(text).push_back('\0');
-  datagram.push_back('\0');
-  return datagram;
-}
-
 std::wstring SendErrorLine(const std::wstring& address, const std::wstring& reason) {
   return L"Error sending message to " + address + L". " + reason;
 }

@@ -1,18 +1,11 @@
 // What the two send paths hand to the platform: the NET command's parameters and the mailslot
-// path and datagram of the built-in send.
+// path of the built-in send (its datagram is in network/MessengerDatagram.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace parvox {
-
-// The datagram is assembled in a buffer of this many bytes; a longer one is never sent.
-inline constexpr size_t kMaxDatagramBytes = 65537;
-// Windows refuses a broadcast datagram (to a domain or "*") longer than this.
-inline constexpr size_t kMaxBroadcastDatagramBytes = 424;
-// The mailslot on which the messaging service of every recipient listens.
-inline constexpr wchar_t kMessengerSlot[] = L"messngr";
 
 // A process's command line holds at most 32,767 characters with its terminating NUL; the NET
 // command's path, quoted and followed by a blank, takes up to MAX_PATH + 3 of them.
@@ -46,8 +39,5 @@ std::wstring SendErrorLine(const std::wstring& address, const std::wstring& reas
 // "The message is too long for PATH (SIZE UNIT; at most LIMIT)."
 std::wstring TooLongReason(const std::wstring& path, size_t size, const std::wstring& unit,
                            size_t limit);
-
-// From NUL To NUL Text NUL NUL, from texts already in the ANSI code page.
-std::string AssembleDatagram(std::string_view from, std::string_view to, std::string_view text);
 
 }  // namespace parvox

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "components/NumericText.h"
-#include "network/Neighbourhood.h"
 #include "network/NetworkAddress.h"
 #include "network/NetworkDatagram.h"
 #include "network/TrustedNetworks.h"
@@ -73,7 +72,7 @@ void LoadSettings(const std::wstring& modulePath) {
     app.*option.flag = option.parseFlag(ReadSetting(option.id));
   app.networkPort = ParsePort(ReadSetting(SettingId::kNetworkPort)).value_or(kDefaultNetworkPort);
   TrustedNetworkList trusted = ParseTrustedNetworks(ReadSetting(SettingId::kTrustedNetworks));
-  TrustNetworks(std::move(trusted.networks));
+  app.trustedNetworks = std::move(trusted.networks);
   app.badTrustedNetworks = std::move(trusted.badEntries);
   // Asked after the reads, so that both describe the same attempt.
   app.settingsRead = IniFileReadable(app.settingsFilePath);

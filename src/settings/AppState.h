@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "network/NetworkAddress.h"
+
 namespace parvox {
 
 struct AppState {
@@ -22,6 +24,8 @@ struct AppState {
   // defaults, and saving them would replace what the file holds.
   bool settingsRead = true;
   uint16_t networkPort = 42165;  // the UDP port Parvox programs talk on
+  // `Trusted Networks`: whose computers count as neighbours besides this computer's subnets.
+  std::vector<InterfaceAddress> trustedNetworks;
   // Entries of `Trusted Networks` that are not networks, for the one line that names them.
   std::vector<std::wstring> badTrustedNetworks;
 };
@@ -61,7 +65,7 @@ std::wstring ReadSetting(SettingId id);
 void WriteSetting(SettingId id, const std::wstring& text);
 
 // Builds the paths from the executable's full path and reads the option flags, the port and the
-// trusted networks (which it hands to the neighbour checks).
+// trusted networks.
 void LoadSettings(const std::wstring& modulePath);
 
 }  // namespace parvox

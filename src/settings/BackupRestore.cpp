@@ -4,13 +4,12 @@
 
 #include <windows.h>
 
-#include "addressbook/AddressBookHost.h"
-#include "addressbook/AddressBookStore.h"
 #include "components/MessageBoxSeam.h"
 #include "components/Version.h"
 #include "settings/AppState.h"
 #include "settings/FileUtilities.h"
 #include "settings/FolderBrowser.h"
+#include "settings/SettingsHost.h"
 
 namespace parvox {
 namespace {
@@ -19,7 +18,7 @@ constexpr wchar_t kBackupName[] = L"Address Book.ini";
 
 }  // namespace
 
-void BackupCommand(AddressBookHost& host) {
+void BackupCommand(SettingsHost& host) {
   std::wstring folder = BrowseForFolder(
       host.Owner(), L"", L"Select the directory you would like to back-up your settings to.");
   if (folder.empty()) return;
@@ -40,7 +39,7 @@ void BackupCommand(AddressBookHost& host) {
   host.SetStatusText(L"The settings file has been backed up successfully.");
 }
 
-void RestoreCommand(AddressBookHost& host) {
+void RestoreCommand(SettingsHost& host) {
   std::wstring folder = BrowseForFolder(
       host.Owner(), L"", L"Select the directory you would like to restore your settings from.");
   if (folder.empty()) return;
@@ -67,7 +66,7 @@ void RestoreCommand(AddressBookHost& host) {
     return;
   }
   // A restored file that does not load keeps the load's own error text in the status line.
-  if (host.Book().LoadAddressBook())
+  if (host.ReloadAfterRestore())
     host.SetStatusText(L"The settings file has been restored successfully.");
 }
 

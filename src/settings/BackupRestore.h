@@ -3,9 +3,9 @@
 
 namespace parvox {
 
-class AddressBookHost;
+class SettingsHost;
 
-void BackupCommand(AddressBookHost& host);
-void RestoreCommand(AddressBookHost& host);
+void BackupCommand(SettingsHost& host);
+void RestoreCommand(SettingsHost& host);
 
 }  // namespace parvox

@@ -9,7 +9,6 @@
 #include "resource.h"
 #include "settings/AppState.h"
 #include "settings/Registry.h"
-#include "settings/UserKeyStore.h"
 
 namespace parvox {
 namespace {
@@ -83,12 +82,11 @@ constexpr std::pair<int, SettingId> kOptionBoxes[] = {
 
 int BoolToCheckValue(bool value) { return value ? 1 : 0; }
 
-bool SettingsDialog::Open(HWND owner) {
+bool SettingsDialog::Open(HWND owner, const std::wstring& keyFingerprint) {
   if (!CreateDialogForm(owner, L"ParvoxSettings", L"Settings", 6345, 5580, kSettingsLayout))
     return false;
   SetIcon(kImgLogo, IDI_APP);
-  SetWindowTextW(Item(kLabFingerprint),
-                 (L"Your key's fingerprint:\r\n" + UserKeyFingerprint()).c_str());
+  SetWindowTextW(Item(kLabFingerprint), (L"Your key's fingerprint:\r\n" + keyFingerprint).c_str());
   for (auto [box, setting] : kOptionBoxes) {
     CheckDlgButton(Handle(), box,
                    BoolToCheckValue(App().*Setting(setting).flag) ? BST_CHECKED : BST_UNCHECKED);

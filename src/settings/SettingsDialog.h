@@ -1,6 +1,8 @@
 // The settings dialog: the five options, saved to the settings file and applied at once.
 #pragma once
 
+#include <string>
+
 #include "components/Form.h"
 
 namespace parvox {
@@ -26,7 +28,8 @@ class SettingsDialog : public Form {
     kLabFingerprint,
   };
 
-  bool Open(HWND owner);
+  // `keyFingerprint` is the user's own, shown for comparing with colleagues.
+  bool Open(HWND owner, const std::wstring& keyFingerprint);
 
  protected:
   void OnCommand(int id, int code) override;

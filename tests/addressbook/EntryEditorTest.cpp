@@ -157,17 +157,17 @@ TEST_F(EntryEditorTest, EditKeepsOtherFieldsAndSetsTheIcon) {
             L"ADDRESS=b|X=7|DESCRIPTION=d|TYPE=1");
 }
 
-TEST_F(EntryEditorTest, HandEditedTypeOpensAsUserAndAccepts) {
+TEST_F(EntryEditorTest, HandEditedTypeOpensAsDomainAndAccepts) {
   WriteSettings(kThreeEntries);
   Start();
   SelectRow(List(), 2);
   WithDialog(
       kEditClass, [&] { Command(kMEditSelected); },
       [&](HWND dialog) {
-        EXPECT_TRUE(Checked(dialog, EntryEditor::kOptUserOrMachine));
+        EXPECT_TRUE(Checked(dialog, EntryEditor::kOptDomain));
         ClickItem(dialog, EntryEditor::kCmdAddEntry);
       });
-  EXPECT_EQ(RowTag(List(), 2), L"ADDRESS=odd|DESCRIPTION=hand edited|TYPE=0");
+  EXPECT_EQ(RowTag(List(), 2), L"ADDRESS=odd|DESCRIPTION=hand edited|TYPE=1");
 }
 
 TEST_F(EntryEditorTest, EditingTheRowOfAMissingKeyStoresWhatWasTyped) {
@@ -181,9 +181,9 @@ TEST_F(EntryEditorTest, EditingTheRowOfAMissingKeyStoresWhatWasTyped) {
         SetWindowTextW(Box(dialog, EntryEditor::kTxtDescription), L"two");
         ClickItem(dialog, EntryEditor::kCmdAddEntry);
       });
-  EXPECT_EQ(RowTag(List(), 1), L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
+  EXPECT_EQ(RowTag(List(), 1), L"ADDRESS=pc2|DESCRIPTION=two|TYPE=1");
   EXPECT_EQ(ReadIniValue(L"Addresses", L"Address[00002]", L"", SettingsFile()),
-            L"ADDRESS=pc2|DESCRIPTION=two|TYPE=0");
+            L"ADDRESS=pc2|DESCRIPTION=two|TYPE=1");
 }
 
 TEST_F(EntryEditorTest, PasteStopsAtTheFirstLineBreak) {
@@ -275,7 +275,7 @@ TEST_F(AddressBookCommandTest, SaveThatCannotWriteChangesNothingAndSaysSo) {
   SetFileAttributesW(SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
   ASSERT_EQ(shownBoxes.size(), 2u);
   EXPECT_EQ(shownBoxes[1].text.rfind(L"There was an error saving the address book: \r\n\t", 0), 0u);
-  EXPECT_EQ(shownBoxes[1].caption, L"Parvox v0.60");
+  EXPECT_EQ(shownBoxes[1].caption, L"Parvox v" PARVOX_TEST_VERSION);
   EXPECT_EQ(shownBoxes[1].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
   EXPECT_EQ(test::ReadBytes(SettingsFile()), kThreeEntries);
   EXPECT_EQ(window->StatusText(), L"-");

@@ -1,7 +1,7 @@
 // Entry record split, read and replace, including malformed records from hand-edited files.
-#include "addressbook/EntryRecord.h"
-
 #include <gtest/gtest.h>
+
+#include "addressbook/EntryRecord.h"
 
 namespace parvox {
 namespace {
@@ -25,7 +25,7 @@ TEST(SplitRecord, PiecesBetweenDelimiters) {
       {L"|a||b", L"|", {L"", L"a", L"", L"b"}},
       {L"a|b", L"", {L"a|b"}},
       {L"a::b:::c", L"::", {L"a", L"b", L":c"}},  // occurrences never overlap
-      {L"aXb", L"x", {L"aXb"}},                    // case-sensitive
+      {L"aXb", L"x", {L"aXb"}},                   // case-sensitive
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "text=" << std::string(c.text.begin(), c.text.end()));
@@ -60,9 +60,10 @@ TEST(SetField, ReplacesOnlyTheFirstMatchingField) {
   struct Case {
     std::wstring record, key, value, expected;
   } cases[] = {
-      {L"ADDRESS=a|X=7|DESCRIPTION=d|TYPE=0", L"ADDRESS", L"b", L"ADDRESS=b|X=7|DESCRIPTION=d|TYPE=0"},
+      {L"ADDRESS=a|X=7|DESCRIPTION=d|TYPE=0", L"ADDRESS", L"b",
+       L"ADDRESS=b|X=7|DESCRIPTION=d|TYPE=0"},
       {L"ADDRESS=a|DESCRIPTION=d", L"TYPE", L"1", L"ADDRESS=a|DESCRIPTION=d"},  // not added
-      {L"ADDRESS=a||TYPE=0", L"TYPE", L"1", L"ADDRESS=a||TYPE=1"},             // empty field kept
+      {L"ADDRESS=a||TYPE=0", L"TYPE", L"1", L"ADDRESS=a||TYPE=1"},              // empty field kept
       {L"TYPE=0|TYPE=0", L"TYPE", L"1", L"TYPE=1|TYPE=0"},
       {L"", L"ADDRESS", L"x", L""},
       {L"DESCRIPTION=a=b|TYPE=0", L"DESCRIPTION", L"c=d", L"DESCRIPTION=c=d|TYPE=0"},
@@ -84,22 +85,22 @@ TEST(SetField, EditorSequenceRoundTripsThroughParse) {
   EXPECT_EQ(Parse(record, L"NOTE"), L"keep me");
 }
 
-// Whatever the stored record looked like, the edited one reads back exactly what was typed
-// and keeps every field it held.
 // The icon, the editor and both send paths ask this one reading, so a hand-edited spelling is the
 // same kind of entry everywhere.
-TEST(EntryTypeOf, ReadsTheTypeAsANumber) {
+TEST(EntryTypeOf, OnlyExactlyZeroIsAUserOrMachine) {
   struct Case {
     const wchar_t* record;
     EntryType expected;
   } cases[] = {
       {L"ADDRESS=bob|TYPE=0", EntryType::kUserOrMachine},
-      {L"ADDRESS=pc|TYPE=00", EntryType::kUserOrMachine},
-      {L"ADDRESS=pc", EntryType::kUserOrMachine},
-      {L"ADDRESS=pc|TYPE=abc", EntryType::kUserOrMachine},
       {L"ADDRESS=SALES|TYPE=1", EntryType::kDomain},
-      {L"ADDRESS=SALES|TYPE= 1.0", EntryType::kDomain},
-      {L"ADDRESS=odd|TYPE=7", EntryType::kOther},
+      {L"ADDRESS=pc|TYPE=00", EntryType::kDomain},
+      {L"ADDRESS=pc|TYPE= 0", EntryType::kDomain},
+      {L"ADDRESS=pc|TYPE=", EntryType::kDomain},
+      {L"ADDRESS=pc", EntryType::kDomain},
+      {L"", EntryType::kDomain},  // the row of a missing key
+      {L"ADDRESS=pc|TYPE=abc", EntryType::kDomain},
+      {L"ADDRESS=odd|TYPE=7", EntryType::kDomain},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.record, c.record + wcslen(c.record)));
@@ -107,6 +108,8 @@ TEST(EntryTypeOf, ReadsTheTypeAsANumber) {
   }
 }
 
+// Whatever the stored record looked like, the edited one reads back exactly what was typed
+// and keeps every field it held.
 TEST(EditedEntryRecord, ReadsBackWhatWasTypedAndLosesNothing) {
   struct Case {
     std::wstring before, after;
@@ -118,7 +121,8 @@ TEST(EditedEntryRecord, ReadsBackWhatWasTypedAndLosesNothing) {
       {L"junk|ADDRESS=a", L"ADDRESS=pc|DESCRIPTION=desk|TYPE=0|junk|ADDRESS=a"},
       {L"ADDRESS=a||TYPE=1", L"ADDRESS=pc||TYPE=0|DESCRIPTION=desk"},
       // Only the first field of exactly that name, and only one holding "=", is changed.
-      {L"X=1|TYPE|ADDRESS=a|ADDRESS=b|type=9", L"X=1|TYPE|ADDRESS=pc|ADDRESS=b|type=9|DESCRIPTION=desk|TYPE=0"},
+      {L"X=1|TYPE|ADDRESS=a|ADDRESS=b|type=9",
+       L"X=1|TYPE|ADDRESS=pc|ADDRESS=b|type=9|DESCRIPTION=desk|TYPE=0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.before.begin(), c.before.end()));

@@ -9,9 +9,11 @@ namespace parvox {
 namespace {
 
 TEST(MainLayout, ContainersAddTheirOffsets) {
+  // Send is two containers deep: 15 x 15 twips into its strip, which is 105 x 3240 into the
+  // message frame at 4755 x 30.
   TwipRect send = AbsoluteTwips(MainControls(), *FindMainControl(kIdCmdSend));
-  EXPECT_EQ(send.left, 4755 + 105 + 15);
-  EXPECT_EQ(send.top, 30 + 3240 + 15);
+  EXPECT_EQ(send.left, 4875);
+  EXPECT_EQ(send.top, 3285);
   TwipRect list = AbsoluteTwips(MainControls(), *FindMainControl(kIdLvwAddressBook));
   EXPECT_EQ(list.left, 165);
   EXPECT_EQ(list.top, 255);

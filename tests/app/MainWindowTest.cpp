@@ -2,15 +2,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
+
 #include "addressbook/AddressList.h"
 #include "addressbook/EntryEditor.h"
 #include "app/TrayIcon.h"
 #include "components/ListViewChecks.h"
-#include "network/MessageSigning.h"
-#include "sending/MailslotSender.h"
+#include "identity/MessageSigning.h"
+#include "identity/ThisComputer.h"
+#include "identity/UserKeyStore.h"
 #include "settings/AppState.h"
 #include "settings/SettingsFile.h"
-#include "settings/UserKeyStore.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
@@ -84,24 +86,38 @@ TEST_F(MainWindowTest, EntryCommandsFollowTheRowCount) {
 
 TEST_F(MainWindowTest, LayoutFollowsTheControlTable) {
   Start();
-  int dpi = window->Dpi();
+  ASSERT_EQ(window->Dpi(), 96) << "the pixels below are at 96 dpi, 15 twips to the pixel";
   RECT client;
   GetClientRect(window->Handle(), &client);
-  EXPECT_EQ(client.right, TwipsToPixels(kMainClientWidthTwips, dpi));
-  EXPECT_EQ(client.bottom, TwipsToPixels(kMainClientHeightTwips, dpi));
+  EXPECT_EQ(client.right, 588);   // 8820 twips
+  EXPECT_EQ(client.bottom, 277);  // 4155 twips
+  struct Place {
+    int left, top, width, height;
+  };
+  // In the client area, the containers' offsets added: the list, for one, is 120 x 225 twips
+  // into its frame at 45 x 30, so at 165 x 255; the buttons' strips are not windows of their own.
+  const std::map<int, Place> places = {
+      {kIdFraAddressBook, {3, 2, 316, 248}}, {kIdLvwAddressBook, {11, 17, 299, 199}},
+      {kIdCmdAdd, {10, 219, 80, 24}},        {kIdCmdEdit, {92, 219, 80, 24}},
+      {kIdCmdRemove, {174, 219, 80, 24}},    {kIdCmdMenu, {256, 219, 54, 24}},
+      {kIdFraMessage, {317, 2, 268, 248}},   {kIdTxtMsg, {325, 15, 252, 201}},
+      {kIdCmdSend, {325, 219, 107, 24}},     {kIdCmdClear, {434, 219, 72, 24}},
+      {kIdCmdAbout, {508, 219, 69, 24}},     {kIdPicStatus, {0, 254, 588, 23}},
+  };
   for (const ControlSpec& spec : MainControls()) {
     HWND control = window->Control(spec.id);
     if (spec.kind == ControlKind::kContainer) continue;
     SCOPED_TRACE(testing::Message() << spec.id);
     ASSERT_NE(control, nullptr);
+    ASSERT_TRUE(places.contains(spec.id));
+    const Place& place = places.at(spec.id);
     RECT rect;
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, window->Handle(), reinterpret_cast<POINT*>(&rect), 2);
-    TwipRect twips = AbsoluteTwips(MainControls(), spec);
-    EXPECT_EQ(rect.left, TwipsToPixels(twips.left, dpi));
-    EXPECT_EQ(rect.top, TwipsToPixels(twips.top, dpi));
-    EXPECT_EQ(rect.right - rect.left, TwipsToPixels(twips.width, dpi));
-    EXPECT_EQ(rect.bottom - rect.top, TwipsToPixels(twips.height, dpi));
+    EXPECT_EQ(rect.left, place.left);
+    EXPECT_EQ(rect.top, place.top);
+    EXPECT_EQ(rect.right - rect.left, place.width);
+    EXPECT_EQ(rect.bottom - rect.top, place.height);
   }
   // Tab order starts at the message box.
   EXPECT_EQ(GetNextDlgTabItem(window->Handle(), window->Control(kIdTxtMsg), FALSE),
@@ -155,8 +171,9 @@ TEST_F(MainWindowTest, AboutBoxText) {
   ASSERT_EQ(shownBoxes.size(), 2u);
   EXPECT_EQ(shownBoxes[0].caption, L"About..");
   const std::wstring& text = shownBoxes[0].text;
-  EXPECT_EQ(text.rfind(L"Program Version: 0.60\r\nCompile Date: 6th December, 2004.\r\n\r\n", 0),
-            0u);
+  const wchar_t* const opening =
+      L"Program Version: " PARVOX_TEST_VERSION L"\r\nCompile Date: 6th December, 2004.\r\n\r\n";
+  EXPECT_EQ(text.rfind(opening, 0), 0u);
   EXPECT_NE(text.find(L"Your key's fingerprint: " + KeyFingerprint(UserSigningKey()->PublicKey())),
             std::wstring::npos);
   EXPECT_NE(text.find(L"\\" + GetCurrentUserName() + L"=" + UserKeyFingerprint() + L" "),

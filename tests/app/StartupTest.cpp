@@ -23,7 +23,7 @@ using StartupTest = test::MainWindowTest;
 
 TEST_F(StartupTest, FirstStartWithoutSettingsFile) {
   Start();
-  EXPECT_EQ(WindowText(window->Handle()), L"Parvox v0.60");
+  EXPECT_EQ(WindowText(window->Handle()), L"Parvox v" PARVOX_TEST_VERSION);
   EXPECT_FALSE(App().startWithWindows);
   EXPECT_FALSE(App().startMinimised);
   EXPECT_TRUE(App().escapeMinimises);
@@ -38,6 +38,8 @@ TEST_F(StartupTest, FirstStartWithoutSettingsFile) {
                reinterpret_cast<LPARAM>(&end));
   EXPECT_EQ(start, 0u);
   EXPECT_EQ(end, HelpText().size());
+  EXPECT_EQ(SendMessageW(message, EM_GETFIRSTVISIBLELINE, 0, 0), 0)
+      << "the help text shows from its first line";
   EXPECT_FALSE(IsWindowEnabled(window->Control(kIdCmdEdit)));
   EXPECT_FALSE(test::FileExists(SettingsFile())) << "start-up must not create the settings file";
 
@@ -103,7 +105,7 @@ TEST_F(StartupTest, BookLoadsAndTicksComeBack) {
   wchar_t text[64];
   item.pszText = text;
   item.cchTextMax = 64;
-  const int expectedImages[] = {1, 2, I_IMAGENONE, 1};
+  const int expectedImages[] = {1, 2, 2, 2};  // a TYPE other than 0, or none, is a domain
   for (int row = 0; row < 4; ++row) {
     item.iItem = row;
     item.iSubItem = 0;

@@ -18,13 +18,12 @@ class MultiRuleTest : public testing::Test {
   void TearDown() override { DestroyWindow(host); }
 
   int Px(int twips) const { return TwipsToPixels(twips, dpi); }
-  // The control's inner size in twips as the rule measures it.
-  int Scale(int twips) const { return static_cast<int>(PixelsToTwips(Px(twips), dpi) + 0.5); }
-  RuleLines Horizontal(int width) const {
-    return {.hiLite = {0, 20, Scale(width), 20}, .loLite = {0, 0, Scale(width), 0}};
+  // The lines in twips of a control `width` or `height` twips long.
+  static RuleLines Horizontal(int width) {
+    return {.hiLite = {0, 20, width, 20}, .loLite = {0, 0, width, 0}};
   }
-  RuleLines Vertical(int height, int darkTop) const {
-    return {.hiLite = {20, 30, 20, Scale(height)}, .loLite = {2, darkTop, 2, Scale(height)}};
+  static RuleLines Vertical(int height, int darkTop) {
+    return {.hiLite = {20, 30, 20, height}, .loLite = {2, darkTop, 2, height}};
   }
 
   int dpi = ScreenDpi();
@@ -32,6 +31,9 @@ class MultiRuleTest : public testing::Test {
 };
 
 TEST_F(MultiRuleTest, LinesFollowShapeAndOrientation) {
+  // Every size below is a whole number of pixels at 96 dpi (15 twips each), so the rule measures
+  // back the twips it was made with.
+  ASSERT_EQ(dpi, 96);
   MultiRule rule;
   ASSERT_NE(rule.Create(host, 7, 0, 0, Px(4200), Px(105)), nullptr);
   EXPECT_EQ(GetDlgCtrlID(rule.Handle()), 7);

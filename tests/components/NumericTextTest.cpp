@@ -1,9 +1,10 @@
 // Conversions of stored option and count texts.
-#include "components/NumericText.h"
-
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
+
+#include "components/NumericText.h"
 
 namespace parvox {
 namespace {
@@ -13,17 +14,17 @@ TEST(NumericText, LeadingNumber) {
     std::wstring text;
     double value;
   } cases[] = {
-      {L"2", 2},          {L"abc", 0},      {L"", 0},          {L"  42abc", 42},
-      {L"\t-3", -3},      {L"+7", 7},       {L"1.5", 1.5},     {L"2.5e2x", 250},
-      {L"1e", 1},         {L".5", 0.5},     {L"-", 0},         {L"12 34", 12},
-      {L"1e-999", 0},     {L"0.0000", 0},
+      {L"2", 2},  {L"abc", 0},    {L"", 0},         {L"  42abc", 42}, {L"\t-3", -3},
+      {L"+7", 7}, {L"1.5", 1.5},  {L"2.5e2x", 250}, {L"1e", 1},       {L".5", 0.5},
+      {L"-", 0},  {L"12 34", 12}, {L"1e-999", 0},   {L"0.0000", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.text.begin(), c.text.end()));
     EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value);
   }
   EXPECT_EQ(LeadingNumber(L"1e999"), std::numeric_limits<double>::infinity());
-  EXPECT_EQ(LeadingNumber(L"-" + std::wstring(400, L'9')), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(LeadingNumber(L"-" + std::wstring(400, L'9')),
+            -std::numeric_limits<double>::infinity());
 }
 
 TEST(NumericText, OptionFlags) {
@@ -54,6 +55,33 @@ TEST(NumericText, RoundsHalvesToEven) {
   EXPECT_EQ(RoundHalfEvenClamped(2e9, 0, 100), 100);
   EXPECT_EQ(RoundHalfEvenClamped(std::numeric_limits<double>::infinity(), 0, 7), 7);
   EXPECT_EQ(RoundHalfEvenClamped(std::numeric_limits<double>::quiet_NaN(), 0, 7), 0);
+}
+
+TEST(NumericText, StrictDecimal) {
+  struct Case {
+    std::wstring text;
+    size_t maxDigits;
+    uint32_t max;
+    std::optional<uint32_t> value;
+  } cases[] = {
+      {L"0", 3, 600, 0},
+      {L"600", 3, 600, 600},
+      {L"601", 3, 600, std::nullopt},   // the value limit is inclusive
+      {L"007", 3, 600, 7},              // leading zeros are the callers' call
+      {L"0600", 3, 600, std::nullopt},  // too many digits, whatever their value
+      {L"", 3, 600, std::nullopt},
+      {L"+5", 3, 600, std::nullopt},
+      {L" 5", 3, 600, std::nullopt},
+      {L"1e2", 3, 600, std::nullopt},
+      {L"\x0665", 3, 600, std::nullopt},  // a non-ASCII digit
+      {L"65535", 5, 65535, 65535},
+      {L"4294967296", 20, 4294967295u, std::nullopt},  // beyond 32 bits is not wrapped
+      {L"99999999999999999999", 20, 100, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.text.begin(), c.text.end()));
+    EXPECT_EQ(StrictDecimal(c.text, c.maxDigits, c.max), c.value);
+  }
 }
 
 TEST(NumericText, ZeroPadding) {

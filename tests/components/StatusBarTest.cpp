@@ -19,6 +19,9 @@ namespace parvox {
 namespace {
 
 constexpr int kWidth = 300, kHeight = 23;
+// A 16-pixel icon in an unthemed panel: centred in the 21 rows inside the one-pixel edges, the odd
+// spare row below it, so on rows 3 to 18.
+constexpr int kIconTop = 3;
 const COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255);
 
 template <typename Call>
@@ -242,7 +245,7 @@ TEST_F(StatusBarTest, InsertingBeforeAPanelKeepsEachIconWithItsPanel) {
   EXPECT_EQ(bar.PanelIcon(1), 1);
   // On screen the new panel shows image 1 (green); the old one, from 60 + 16, image 0 (red).
   Pixels pixels = Capture();
-  int middle = PanelIconTop({0, 0, 0, kHeight}, 16, false) + 8;
+  int middle = kIconTop + 8;
   EXPECT_EQ(pixels.At(2 + 8, middle), kGreen);
   EXPECT_EQ(pixels.At(76 + 2 + 8, middle), kRed);
 }
@@ -420,9 +423,8 @@ TEST_F(StatusBarTest, ClassicPaintShowsPanelsTextIconsAndGrip) {
   EXPECT_EQ(pixels.Count({kWidth - kHeight, 2, kWidth - 2, kHeight - 2}, NotFace), 0);
   EXPECT_EQ(pixels.At(kWidth / 2, 0), GetSysColor(COLOR_BTNSHADOW)) << "sunken edge";
   EXPECT_EQ(pixels.At(kWidth - 1, 5), GetSysColor(COLOR_BTNHIGHLIGHT));
-  int iconTop = PanelIconTop({0, 0, 0, kHeight}, 16, false);
-  EXPECT_EQ(pixels.At(2, iconTop), kBlue);
-  EXPECT_EQ(pixels.At(17, iconTop + 15), kBlue);
+  EXPECT_EQ(pixels.At(2, kIconTop), kBlue);
+  EXPECT_EQ(pixels.At(17, kIconTop + 15), kBlue);
   EXPECT_GT(pixels.Count({22, 2, 100, kHeight - 2}, IsDark), 20) << "the text";
 }
 

@@ -12,6 +12,7 @@
 #include "addressbook/EntryEditor.h"
 #include "components/ScreenDpi.h"
 #include "log/Log.h"
+#include "log/LogWindow.h"
 #include "settings/SettingsDialog.h"
 #include "support/MainWindowFixture.h"
 

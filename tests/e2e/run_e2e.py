@@ -23,7 +23,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import (Display, Failure, Input, Probe, Wine, expect,  # noqa: E402
                      screenshot, wait_equal, wait_until)
 
-TITLE = "Parvox v0.60"
 SETTINGS_FILE = "Address Book.ini"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 BACKUP_FOLDER = "Parvox Backups"
@@ -115,7 +114,7 @@ class Journey:
         return self.probe.desktop()
 
     def main(self, visible=None):
-        return self.desktop().find(cls="ParvoxMain", text=TITLE, visible=visible)
+        return self.desktop().find(cls="ParvoxMain", text=self.args.title, visible=visible)
 
     def control(self, control_id):
         return self.main().child(control_id=control_id)
@@ -232,9 +231,10 @@ class Journey:
         # Wine moves the X keyboard focus only when it activates a window itself; a window that
         # brought itself to the front from the tray is already active, so the keyboard stays on
         # the tray. Click-to-focus, as a window manager would do it, gives it the keyboard.
-        if self.input.focused_x_window() != TITLE:
-            self.input.xdotool("search", "--name", f"^{TITLE}$", "windowfocus", "--sync")
-        wait_equal("the X keyboard focus", self.input.focused_x_window, TITLE)
+        title = self.args.title
+        if self.input.focused_x_window() != title:
+            self.input.xdotool("search", "--name", f"^{title}$", "windowfocus", "--sync")
+        wait_equal("the X keyboard focus", self.input.focused_x_window, title)
 
     def open_main_menu(self, downs):
         """The Menu button, then the entry `downs` steps down its pop-up."""
@@ -291,7 +291,7 @@ class Journey:
     def step_first_start(self):
         self.start_program()
         main = wait_until("the main window", lambda: self.main(visible=True), timeout=60)
-        expect("caption", main.text, TITLE)
+        expect("caption", main.text, self.args.title)
         self.wait_status("Begin by adding an entry to your address book..")
         message = main.child(control_id=MESSAGE)
         if not message.text.startswith("You need to have at least one entry in the address book"):
@@ -722,6 +722,7 @@ def main():
     parser.add_argument("--output", required=True, help="folder for the evidence of a failure")
     parser.add_argument("--docs", help="also save the screenshots of the user guide here")
     parser.add_argument("--runs", type=int, default=1, help="how many times in a row to run the journey")
+    parser.add_argument("--title", required=True, help="the caption the main window must have")
     args = parser.parse_args()
     for name in ("parvox", "net", "probe", "receiver", "prefix", "output", "docs"):
         if getattr(args, name):

@@ -191,7 +191,7 @@ class OfficeTest:
 
     def quit_parvox(self, at):
         pc = self.office[at]
-        pc.input.xdotool("search", "--name", "^Parvox v0.60$", "windowfocus", "--sync")
+        pc.input.xdotool("search", "--name", f"^{self.args.title}$", "windowfocus", "--sync")
         pc.input.shortcut("alt", "F4")
         pc.program.wait(timeout=30)
 
@@ -344,6 +344,7 @@ def main():
     parser.add_argument("--probe", required=True, help="WindowProbe.exe")
     parser.add_argument("--prefixes", required=True, help="folder of the computers' Wine prefixes")
     parser.add_argument("--output", required=True, help="folder for the evidence of a failure")
+    parser.add_argument("--title", required=True, help="the caption the main window must have")
     args = parser.parse_args()
     isolate_or_skip()
     shutil.rmtree(args.output, ignore_errors=True)

@@ -12,6 +12,7 @@
 #include "components/Window.h"
 #include "log/Log.h"
 #include "log/LogLayout.h"
+#include "log/LogWindow.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {

@@ -2,10 +2,10 @@
 // port, the interface table and host-name lookups.
 #include <gtest/gtest.h>
 
+#include "identity/LocalIdentity.h"
 #include "network/HostLookup.h"
 #include "network/LocalInterfaces.h"
 #include "network/UdpEndpoint.h"
-#include "receiving/LocalIdentity.h"
 
 namespace parvox {
 namespace {

@@ -8,15 +8,16 @@
 
 #include "app/MainLayout.h"
 #include "components/AnsiText.h"
+#include "identity/KnownSenderStore.h"
+#include "identity/MessageSigning.h"
+#include "identity/ThisComputer.h"
+#include "identity/UserKeyStore.h"
 #include "log/Log.h"
-#include "network/MessageSigning.h"
+#include "log/LogWindow.h"
 #include "network/NetworkAddress.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "receiving/MessagePopup.h"
-#include "sending/MailslotSender.h"
-#include "settings/KnownSenderStore.h"
-#include "settings/UserKeyStore.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {

@@ -10,8 +10,9 @@
 #include "addressbook/AddressList.h"
 #include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
+#include "identity/ThisComputer.h"
 #include "log/Log.h"
-#include "sending/MailslotSender.h"
+#include "log/LogWindow.h"
 #include "sending/SendText.h"
 #include "settings/AppState.h"
 #include "support/MainWindowFixture.h"
@@ -41,13 +42,6 @@ std::wstring LongMessage(size_t length) {
 
 class HostileSendTest : public test::MainWindowTest {
  protected:
-  void StartWithBook(bool internalSend) {
-    // The test reads the slot itself, as the recipient would: Parvox must not receive here.
-    WriteSettings(std::string(kBook) + "[Settings]\r\nReceive Messages=0\r\nInternal Send=" +
-                  (internalSend ? "1" : "0") +
-                  "\r\nNetwork Port=" + std::to_string(test::FreeUdpPort()) + "\r\n");
-    Start();
-  }
   void SendTo(std::initializer_list<int> rows, const std::wstring& message) {
     for (int row = 0; row < RowCount(List()); ++row) SetItemChecked(List(), row, false);
     for (int row : rows) SetItemChecked(List(), row, true);
@@ -63,7 +57,7 @@ class HostileSendTest : public test::MainWindowTest {
 TEST_F(HostileSendTest, NetPath) {
   test::TempFolder records;
   test::NetRecorder recorder(records);
-  StartWithBook(false);
+  StartWithBook(kBook, false);
 
   // Windows would refuse the command line and Wine would cut it short, so it is never started.
   SendTo({0}, LongMessage(100000));
@@ -101,7 +95,7 @@ TEST_F(HostileSendTest, BuiltInPath) {
   ASSERT_TRUE(receiver.Valid());
   test::TempFolder records;
   test::NetRecorder recorder(records);
-  StartWithBook(true);
+  StartWithBook(kBook, true);
   const std::string user = ToAnsi(GetCurrentUserName());
   ASSERT_FALSE(user.empty());
 

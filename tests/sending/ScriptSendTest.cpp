@@ -9,8 +9,9 @@
 
 #include "components/AnsiText.h"
 #include "components/ModulePath.h"
+#include "identity/ThisComputer.h"
 #include "log/Log.h"
-#include "sending/MailslotSender.h"
+#include "log/LogWindow.h"
 #include "support/MainWindowFixture.h"
 #include "support/TempFolder.h"
 

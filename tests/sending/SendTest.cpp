@@ -10,14 +10,16 @@
 
 #include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
+#include "identity/KnownSenderStore.h"
+#include "identity/MessageSigning.h"
+#include "identity/ThisComputer.h"
 #include "log/Log.h"
-#include "network/MessageSigning.h"
+#include "log/LogWindow.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "sending/MailslotSender.h"
 #include "sending/SendCommand.h"
 #include "settings/AppState.h"
-#include "settings/KnownSenderStore.h"
 #include "support/MainWindowFixture.h"
 #include "support/SendRecorders.h"
 
@@ -38,13 +40,6 @@ const char kBook[] =
 
 class SendTest : public test::MainWindowTest {
  protected:
-  void StartWithBook(bool internalSend) {
-    // The test reads the slot itself, as the recipient would: Parvox must not receive here.
-    WriteSettings(std::string(kBook) + "[Settings]\r\nReceive Messages=0\r\nInternal Send=" +
-                  (internalSend ? "1" : "0") +
-                  "\r\nNetwork Port=" + std::to_string(test::FreeUdpPort()) + "\r\n");
-    Start();
-  }
   void Tick(std::initializer_list<int> rows) {
     for (int row : rows) SetItemChecked(List(), row, true);
   }
@@ -59,7 +54,7 @@ TEST_F(SendTest, ChecksComeFirstInOrder) {
   ClickSend();
   EXPECT_EQ(window->StatusText(), L"You need to have at least one entry in your address book.");
   Close();
-  StartWithBook(false);
+  StartWithBook(kBook, false);
   SetMessage(L"");
   ClickSend();
   EXPECT_EQ(window->StatusText(),
@@ -73,7 +68,7 @@ TEST_F(SendTest, ChecksComeFirstInOrder) {
 TEST_F(SendTest, NetPathStartsOneCommandPerTickedRowInOrder) {
   test::TempFolder records;
   NetRecorder recorder(records);
-  StartWithBook(false);
+  StartWithBook(kBook, false);
   Tick({0, 1, 2});
   SetMessage(L"hi \"there\"\r\nline two");
   ClickSend();
@@ -82,7 +77,7 @@ TEST_F(SendTest, NetPathStartsOneCommandPerTickedRowInOrder) {
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[0], "SEND \"bob\" hi \"there\"\r\nline two");
   EXPECT_EQ(sent[1], "SEND /domain:WORKGROUP hi \"there\"\r\nline two");
-  EXPECT_EQ(sent[2], "SEND \"notype\" hi \"there\"\r\nline two") << "as its icon shows it";
+  EXPECT_EQ(sent[2], "SEND /domain:notype hi \"there\"\r\nline two") << "as its icon shows it";
   EXPECT_TRUE(shownBoxes.empty());
   EXPECT_EQ(window->MessageText(), L"hi \"there\"\r\nline two") << "the message stays";
   EXPECT_TRUE(IsItemChecked(List(), 0)) << "the ticks stay";
@@ -91,7 +86,7 @@ TEST_F(SendTest, NetPathStartsOneCommandPerTickedRowInOrder) {
 TEST_F(SendTest, OneBlankIsAMessage) {
   test::TempFolder records;
   NetRecorder recorder(records);
-  StartWithBook(false);
+  StartWithBook(kBook, false);
   Tick({3});
   SetMessage(L" ");
   ClickSend();
@@ -103,7 +98,7 @@ TEST_F(SendTest, OneBlankIsAMessage) {
 TEST_F(SendTest, BuiltInPathDeliversTheExactDatagram) {
   MailslotReceiver receiver;
   ASSERT_TRUE(receiver.Valid());
-  StartWithBook(true);
+  StartWithBook(kBook, true);
   Tick({4});
   SetMessage(L"hi");
   ClickSend();
@@ -117,7 +112,7 @@ TEST_F(SendTest, BuiltInPathDeliversTheExactDatagram) {
 
 TEST_F(SendTest, FailedRecipientIsLoggedAndTheLogComesUp) {
   MailslotReceiver receiver;
-  StartWithBook(true);
+  StartWithBook(kBook, true);
   Tick({0, 4});  // "bob" cannot be reached here, "." can
   SetMessage(L"hi");
   ClickSend();
@@ -131,7 +126,7 @@ TEST_F(SendTest, FailedRecipientIsLoggedAndTheLogComesUp) {
 }
 
 TEST_F(SendTest, BroadcastOverItsLimitIsRefusedWithTheByteCount) {
-  StartWithBook(true);
+  StartWithBook(kBook, true);
   Tick({1});  // WORKGROUP, a domain
   const size_t user = ToAnsi(GetCurrentUserName()).size();
   const size_t overhead = user + 1 + std::string("WORKGROUP").size() + 1 + 2;
@@ -230,9 +225,7 @@ TEST_F(SendTest, OnlyASignedReceiptForThisMessageByTheKnownKeyIsDelivered) {
   std::string book = "[Addresses]\r\nTotal=4\r\n";
   for (int i = 1; i <= 4; ++i)
     book += "Address[0000" + std::to_string(i) + "]=ADDRESS=" + to + "|DESCRIPTION=d|TYPE=0\r\n";
-  WriteSettings(book + "[Settings]\r\nReceive Messages=0\r\nInternal Send=1\r\nNetwork Port=" +
-                std::to_string(test::FreeUdpPort()) + "\r\n");
-  Start();
+  StartWithBook(book, true);
   // One send per recipient, so that the answers come in the order given.
   for (int row = 0; row < 4; ++row) {
     for (int other = 0; other < 4; ++other) SetItemChecked(List(), other, other == row);

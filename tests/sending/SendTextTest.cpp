@@ -1,4 +1,4 @@
-// NET parameters, mailslot path and datagram bytes.
+// NET parameters, the mailslot path and the send texts.
 #include <gtest/gtest.h>
 
 #include "sending/SendText.h"
@@ -23,12 +23,9 @@ TEST(NetSendParameters, UserFormQuotesDomainFormDoesNot) {
   }
 }
 
-TEST(Mailslot, PathAndDatagram) {
-  EXPECT_EQ(MailslotPath(L"bob", kMessengerSlot), L"\\\\bob\\mailslot\\messngr");
-  EXPECT_EQ(MailslotPath(L"*", kMessengerSlot), L"\\\\*\\mailslot\\messngr");
-  std::string datagram = AssembleDatagram("alice", "bob", "hi");
-  EXPECT_EQ(datagram, std::string("alice\0bob\0hi\0\0", 14));
-  EXPECT_EQ(AssembleDatagram("", "", "").size(), 4u);
+TEST(Mailslot, Path) {
+  EXPECT_EQ(MailslotPath(L"bob", L"messngr"), L"\\\\bob\\mailslot\\messngr");
+  EXPECT_EQ(MailslotPath(L"*", L"messngr"), L"\\\\*\\mailslot\\messngr");
 }
 
 TEST(SendFailureReason, NamedCodesThenTheSystemsOwnText) {

@@ -40,9 +40,10 @@ TEST(AppPaths, MinimiseWordAnywhereInAnyCase) {
   }
 }
 
+// The build passes the version from project(): the program's own numbers must agree with it.
 TEST(Version, TitleTexts) {
-  EXPECT_EQ(VersionText(), L"v0.60");
-  EXPECT_EQ(AppTitle(), L"Parvox v0.60");
+  EXPECT_EQ(VersionText(), L"v" PARVOX_TEST_VERSION);
+  EXPECT_EQ(AppTitle(), L"Parvox v" PARVOX_TEST_VERSION);
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 #include "addressbook/AddressBookStore.h"
 #include "addressbook/AddressList.h"
 #include "components/MessageBoxSeam.h"
+#include "identity/UserKeyStore.h"
 #include "settings/AppState.h"
 #include "settings/FileUtilities.h"
 #include "settings/FolderBrowser.h"
 #include "settings/Registry.h"
 #include "settings/SettingsDialog.h"
 #include "settings/SettingsFile.h"
-#include "settings/UserKeyStore.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {

@@ -25,15 +25,6 @@ uint16_t FreeUdpPort() {
   return probe.Port();
 }
 
-void PumpMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 void ClickItem(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 namespace {
@@ -109,6 +100,14 @@ void MainWindowTest::Close() {
 }
 
 void MainWindowTest::WriteSettings(const std::string& bytes) { WriteBytes(SettingsFile(), bytes); }
+
+void MainWindowTest::StartWithBook(const std::string& book, bool internalSend) {
+  // The test reads what is sent itself, as the recipient would: Parvox must not receive here.
+  WriteSettings(book +
+                "[Settings]\r\nReceive Messages=0\r\nInternal Send=" + (internalSend ? "1" : "0") +
+                "\r\nNetwork Port=" + std::to_string(FreeUdpPort()) + "\r\n");
+  Start();
+}
 
 void MainWindowTest::SetMessage(const std::wstring& text) {
   HWND message = window->Control(kIdTxtMsg);

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "support/MessagePump.h"
 #include "support/TempFolder.h"
 
 namespace parvox::test {
 
-void PumpMessages();
 // Pumps until the built-in sends have their receipts in (or their time is up) and have logged.
 void WaitForReceipts();
 // A UDP port nothing listens on right now, for a test's `Network Port`: no other Parvox on this
@@ -37,6 +37,9 @@ class MainWindowTest : public testing::Test {
   void Start(const std::wstring& commandLine = L"");
   void Close();
   void WriteSettings(const std::string& bytes);
+  // Starts with `book` as the address book, sending by the built-in path or by NET, on a free
+  // network port and not receiving.
+  void StartWithBook(const std::string& book, bool internalSend);
   std::wstring SettingsFile() const { return folder.File(L"Address Book.ini"); }
   HWND List() const { return window->AddressList(); }
   void SetMessage(const std::wstring& text);

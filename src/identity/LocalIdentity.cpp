@@ -1,12 +1,12 @@
 // Reads this computer's names from the system: NetBIOS and DNS names, the domain or workgroup it
 // joined, and the logged-on user.
-#include "receiving/LocalIdentity.h"
+#include "identity/LocalIdentity.h"
 
 #include <windows.h>
 // lm.h needs the base types first.
 #include <lm.h>
 
-#include "sending/MailslotSender.h"
+#include "identity/ThisComputer.h"
 
 namespace parvox {
 namespace {

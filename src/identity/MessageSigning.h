@@ -7,6 +7,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
+
+#include "network/NetworkDatagram.h"
 
 namespace parvox {
 
@@ -39,6 +42,13 @@ class SigningKey {
   void* handle_;  // BCRYPT_KEY_HANDLE
   std::string publicKey_;
 };
+
+// What goes on the wire for a message or a receipt: its bytes, signed with `key`, and the
+// signature after them. Empty when it cannot be encoded (`error`, when given, says why) or
+// signed (`error` is then kNone).
+using SignedDatagram = std::variant<SignedMessage, SignedReceipt>;
+std::string SealDatagram(const SignedDatagram& datagram, const SigningKey& key,
+                         EncodeError* error = nullptr);
 
 // Seconds since 1970-01-01 00:00 UTC by this computer's clock, as signed datagrams carry it.
 uint64_t SecondsSince1970();

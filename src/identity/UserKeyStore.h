@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "network/MessageSigning.h"
+#include "identity/MessageSigning.h"
 
 namespace parvox {
 

@@ -1,14 +1,14 @@
 // The user's key in the registry, under DPAPI.
-#include "settings/UserKeyStore.h"
+#include "identity/UserKeyStore.h"
 
 #include <windows.h>
 // wincrypt.h needs the base types first.
 #include <wincrypt.h>
 
 #include "components/UniqueHandle.h"
+#include "identity/KeyText.h"
+#include "identity/ThisComputer.h"
 #include "log/Log.h"
-#include "network/KeyText.h"
-#include "sending/MailslotSender.h"
 
 namespace parvox {
 namespace {

@@ -1,12 +1,12 @@
 // Known senders' keys from the settings file and the registry.
-#include "settings/KnownSenderStore.h"
+#include "identity/KnownSenderStore.h"
 
 #include <windows.h>
 
 #include "components/UniqueHandle.h"
+#include "identity/KeyText.h"
+#include "identity/MessageSigning.h"
 #include "log/Log.h"
-#include "network/KeyText.h"
-#include "network/MessageSigning.h"
 #include "network/NetworkDatagram.h"
 #include "settings/AppState.h"
 #include "settings/Registry.h"

@@ -1,5 +1,5 @@
 // The trust decision and its texts.
-#include "receiving/SenderTrust.h"
+#include "identity/SenderTrust.h"
 
 #include <cwctype>
 
@@ -54,11 +54,17 @@ TrustDecision DecideTrust(const SignedArrival& arrival, const SenderKeys& keys) 
     decision.trust = Trust::kReplay;
     return decision;
   }
-  decision.known = keys.Find(arrival.sender);
+  return DecideReceiptTrust(arrival.sender, arrival.key, keys);
+}
+
+TrustDecision DecideReceiptTrust(std::wstring_view sender, std::string_view key,
+                                 const SenderKeys& keys) {
+  TrustDecision decision;
+  decision.known = keys.Find(sender);
   if (!decision.known) {
     decision.trust = Trust::kFirstContact;
   } else {
-    decision.trust = decision.known->key == arrival.key ? Trust::kVerified : Trust::kChangedKey;
+    decision.trust = decision.known->key == key ? Trust::kVerified : Trust::kChangedKey;
   }
   return decision;
 }

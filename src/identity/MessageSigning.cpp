@@ -1,6 +1,6 @@
 // ECDSA through CNG. The key blobs are CNG's own: a BCRYPT_ECCKEY_BLOB header, then X and Y (and
 // for the private key d), 32 bytes each.
-#include "network/MessageSigning.h"
+#include "identity/MessageSigning.h"
 
 #include <windows.h>
 // bcrypt.h needs the base types first.
@@ -9,8 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "network/KeyText.h"
-#include "network/NetworkDatagram.h"
+#include "identity/KeyText.h"
 
 namespace parvox {
 namespace {
@@ -157,6 +156,21 @@ std::string SigningKey::Sign(std::string_view bytes) const {
     return {};
   }
   return signature;
+}
+
+std::string SealDatagram(const SignedDatagram& datagram, const SigningKey& key,
+                         EncodeError* error) {
+  std::string bytes;
+  EncodeError encoded = EncodeError::kNone;
+  if (const auto* message = std::get_if<SignedMessage>(&datagram)) {
+    encoded = EncodeSignedMessage(*message, bytes);
+  } else {
+    bytes = EncodeSignedReceipt(std::get<SignedReceipt>(datagram));
+  }
+  if (error != nullptr) *error = encoded;
+  if (encoded != EncodeError::kNone) return {};
+  std::string signature = key.Sign(bytes);
+  return signature.empty() ? std::string() : bytes + signature;
 }
 
 uint64_t SecondsSince1970() {

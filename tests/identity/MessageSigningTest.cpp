@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "components/UniqueHandle.h"
-#include "network/KeyText.h"
-#include "network/MessageSigning.h"
-#include "settings/UserKeyStore.h"
+#include "identity/KeyText.h"
+#include "identity/MessageSigning.h"
+#include "identity/UserKeyStore.h"
 
 namespace parvox {
 namespace {

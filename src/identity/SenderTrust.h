@@ -60,6 +60,10 @@ struct TrustDecision {
 };
 
 TrustDecision DecideTrust(const SignedArrival& arrival, const SenderKeys& keys);
+// The same known-key rule for a receipt whose signature is valid and that answers a message
+// sent: kVerified, kFirstContact or kChangedKey, with what was known.
+TrustDecision DecideReceiptTrust(std::wstring_view sender, std::string_view key,
+                                 const SenderKeys& keys);
 
 // What the pop-up says about its sender, with the fingerprints for the keys involved.
 struct Verification {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "receiving/SenderTrust.h"
+#include "identity/SenderTrust.h"
 
 namespace parvox {
 

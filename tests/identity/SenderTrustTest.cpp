@@ -1,7 +1,8 @@
-// The trust decision for a signed arrival, as a table, and the words the user reads for it.
+// The trust decisions for a signed message and a signed receipt, as tables, and the words the
+// user reads for them.
 #include <gtest/gtest.h>
 
-#include "receiving/SenderTrust.h"
+#include "identity/SenderTrust.h"
 
 namespace parvox {
 namespace {
@@ -49,6 +50,22 @@ TEST(SenderTrust, DecisionTable) {
   TrustDecision changed = DecideTrust({L"pcb\\bob", "other", true, 0, false}, keys);
   EXPECT_EQ(changed.known, (SenderKeys::Known{"bob-given", true}));
   EXPECT_EQ(DecideTrust({L"pca\\alice", "k", true, -601, false}, keys).skewMinutes, 11);
+
+  // A receipt's key meets the same known-key rule.
+  struct ReceiptCase {
+    const wchar_t* sender;
+    const char* key;
+    Trust expected;
+  } receipts[] = {
+      {L"pca\\alice", "alice-key", Trust::kVerified},
+      {L"pca\\alice", "mallory-key", Trust::kChangedKey},
+      {L"pcb\\bob", "bob-remembered", Trust::kChangedKey},
+      {L"pcc\\carol", "carol-key", Trust::kFirstContact},
+  };
+  for (const ReceiptCase& c : receipts) {
+    SCOPED_TRACE(c.key);
+    EXPECT_EQ(DecideReceiptTrust(c.sender, c.key, keys).trust, c.expected);
+  }
 
   // A stranger writing under ever new names fills no more than the bound.
   for (size_t i = 0; keys.Remember(L"pcx\\" + std::to_wstring(i), "k"); ++i) ASSERT_LT(i, 20000u);

@@ -1,5 +1,5 @@
 // Base64 and fingerprints.
-#include "network/KeyText.h"
+#include "identity/KeyText.h"
 
 #include <cstdint>
 

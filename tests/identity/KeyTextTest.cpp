@@ -1,7 +1,7 @@
 // Key texts: base64 as RFC 4648 spells it (one spelling per key) and the fingerprint groups.
 #include <gtest/gtest.h>
 
-#include "network/KeyText.h"
+#include "identity/KeyText.h"
 
 namespace parvox {
 namespace {
