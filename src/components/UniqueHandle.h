@@ -50,6 +50,7 @@ struct FileHandle : UniqueHandle<HANDLE, CloseFileHandle, nullptr> {
 };
 // Events and other kernel objects that report failure as a null handle.
 using EventHandle = UniqueHandle<HANDLE, CloseFileHandle>;
+using MutexHandle = UniqueHandle<HANDLE, CloseFileHandle>;
 using RegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
 using IconHandle = UniqueHandle<HICON, DestroyIconHandle>;
 

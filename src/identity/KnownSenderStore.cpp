@@ -1,35 +1,73 @@
-// Known senders' keys from the settings file and the registry.
+// Known senders' keys from the settings file and the registry, read at each decision.
 #include "identity/KnownSenderStore.h"
 
 #include <windows.h>
 
+#include <mutex>
+#include <set>
+
 #include "components/UniqueHandle.h"
-#include "identity/KeyText.h"
 #include "identity/MessageSigning.h"
+#include "identity/ThisComputer.h"
+#include "identity/UserKeyStore.h"
 #include "log/Log.h"
-#include "network/NetworkDatagram.h"
 #include "settings/AppState.h"
-#include "settings/Registry.h"
 #include "settings/SettingsFile.h"
 
 namespace parvox {
 namespace {
 
-std::optional<std::string> KeyFromText(std::wstring_view text) {
-  std::string narrow;
-  for (wchar_t c : text) {
-    if (c > 0x7F) return std::nullopt;
-    narrow.push_back(static_cast<char>(c));
+// Serialises the check and the write of a remembered key across this user's Parvox programs,
+// so that a key is written only where none is stored.
+class StoreLock {
+ public:
+  StoreLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Parvox known senders")) {
+    if (mutex_.Valid()) {
+      DWORD waited = WaitForSingleObject(mutex_.Get(), 10000);
+      held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
   }
-  std::optional<std::string> key = DecodeBase64(narrow);
-  if (!key || key->size() != kPublicKeyBytes || (*key)[0] != '\x04') return std::nullopt;
-  return key;
+  ~StoreLock() {
+    if (held_) ReleaseMutex(mutex_.Get());
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+
+ private:
+  MutexHandle mutex_;
+  bool held_ = false;
+};
+
+std::wstring FoldPart(std::wstring_view part) {
+  if (part.empty()) return std::wstring();
+  std::wstring normal(part.size() * 2 + 8, L'\0');
+  int length = 0;
+  // The first size is a guess; the system says when it needs more.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    length = NormalizeString(NormalizationKC, part.data(), static_cast<int>(part.size()),
+                             normal.data(), static_cast<int>(normal.size()));
+    if (length > 0 || GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    normal.resize(normal.size() * 2);
+  }
+  // A name the system cannot normalise (an unpaired surrogate, say) keeps its own spelling.
+  if (length <= 0)
+    normal.assign(part);
+  else
+    normal.resize(static_cast<size_t>(length));
+  std::wstring folded(normal.size(), L'\0');
+  int mapped = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, normal.data(),
+                             static_cast<int>(normal.size()), folded.data(),
+                             static_cast<int>(folded.size()), nullptr, nullptr, 0);
+  if (mapped <= 0) return normal;
+  folded.resize(static_cast<size_t>(mapped));
+  return folded;
 }
 
 // "KEY" or "FINGERPRINT KEY"; a fingerprint must be the key's own.
 std::optional<std::string> GivenKey(std::wstring_view value) {
   size_t blank = value.find(L' ');
-  std::optional<std::string> key = KeyFromText(value.substr(blank == value.npos ? 0 : blank + 1));
+  std::optional<std::string> key =
+      PublicKeyFromText(value.substr(blank == value.npos ? 0 : blank + 1));
   if (!key || (blank != value.npos && value.substr(0, blank) != KeyFingerprint(*key)))
     return std::nullopt;
   return key;
@@ -42,36 +80,74 @@ std::optional<std::wstring> GivenSender(std::wstring_view name) {
   return SenderName(name.substr(0, slash), name.substr(slash + 1));
 }
 
-void LoadRemembered(SenderKeys& keys) {
+RegistryKey OpenStore(REGSAM access, bool create) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kKnownSendersRegistryPath, 0, KEY_QUERY_VALUE, &opened) !=
-      ERROR_SUCCESS) {
-    return;
+  LONG result =
+      create ? RegCreateKeyExW(HKEY_CURRENT_USER, kKnownSendersRegistryPath, 0, nullptr, 0, access,
+                               nullptr, &opened, nullptr)
+             : RegOpenKeyExW(HKEY_CURRENT_USER, kKnownSendersRegistryPath, 0, access, &opened);
+  return result == ERROR_SUCCESS ? RegistryKey(opened) : RegistryKey();
+}
+
+// A remembered key is short: anything longer is not one of ours.
+constexpr DWORD kMaxValueChars = 256;
+
+std::optional<RememberedKey> ReadRemembered(HKEY key, const std::wstring& sender) {
+  wchar_t value[kMaxValueChars];
+  DWORD size = sizeof value, type = 0;
+  if (RegQueryValueExW(key, sender.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value),
+                       &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return std::nullopt;
   }
-  RegistryKey key(opened);
+  std::wstring_view text(value, size / sizeof(wchar_t));
+  while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
+  return ParseRememberedKey(text);
+}
+
+bool WriteRemembered(HKEY key, const std::wstring& sender, const RememberedKey& remembered) {
+  std::wstring text = FormatRememberedKey(remembered);
+  return RegSetValueExW(key, sender.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+// Every remembered sender, names folded as they are compared now (older versions folded only
+// ASCII letters).
+std::vector<std::pair<std::wstring, RememberedKey>> ReadAllRemembered(HKEY key) {
+  std::vector<std::pair<std::wstring, RememberedKey>> stored;
   for (DWORD index = 0;; ++index) {
     wchar_t name[16384];
-    wchar_t value[256];
+    wchar_t value[kMaxValueChars];
     DWORD nameLength = 16384, valueSize = sizeof value, type = 0;
-    LONG result = RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, &type,
+    LONG result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type,
                                 reinterpret_cast<BYTE*>(value), &valueSize);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS || type != REG_SZ) continue;  // not one of ours: left alone
     std::wstring_view text(value, valueSize / sizeof(wchar_t));
     while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
-    if (std::optional<std::string> known = KeyFromText(text)) {
-      keys.Remember(std::wstring_view(name, nameLength), *known);
-    }
+    std::optional<RememberedKey> remembered = ParseRememberedKey(text);
+    std::optional<std::wstring> sender = GivenSender(std::wstring_view(name, nameLength));
+    if (remembered && sender) stored.emplace_back(std::move(*sender), std::move(*remembered));
   }
+  return stored;
 }
 
-}  // namespace
+// Logs `line` the first time it is seen in this run.
+void LogOnce(const std::wstring& line) {
+  static std::mutex guard;
+  static std::set<std::wstring> logged;
+  {
+    std::lock_guard<std::mutex> lock(guard);
+    if (logged.size() >= 1000 || !logged.insert(line).second) return;
+  }
+  AppendLog(false, line);
+}
 
-SenderKeys LoadSenderKeys(const std::wstring& settingsFile, std::vector<std::wstring>& badLines) {
+// The given keys of the settings file, read from the file as it is now.
+SenderKeys GivenKeys(const std::wstring& settingsFile, std::vector<std::wstring>& badLines) {
   SenderKeys keys;
-  LoadRemembered(keys);
-  for (const auto& [name, value] :
-       ReadIniDocument(settingsFile).ReadSection(kKnownSendersSection)) {
+  const IniDocument& document = ReadIniDocument(settingsFile);
+  for (const auto& [name, value] : document.ReadSection(kKnownSendersSection)) {
     std::optional<std::wstring> sender = GivenSender(name);
     std::optional<std::string> key = GivenKey(value);
     if (sender && key) {
@@ -80,31 +156,97 @@ SenderKeys LoadSenderKeys(const std::wstring& settingsFile, std::vector<std::wst
       badLines.push_back(name + L"=" + value);
     }
   }
+  for (std::wstring& line : document.LinesWithoutKey(kKnownSendersSection)) {
+    badLines.push_back(std::move(line));
+  }
   return keys;
 }
 
-SenderKeys& KnownSenders() {
-  static SenderKeys keys = [] {
-    std::vector<std::wstring> badLines;
-    SenderKeys loaded = LoadSenderKeys(App().settingsFilePath, badLines);
-    for (const std::wstring& line : badLines) {
-      AppendLog(false, L"The line \"" + line.substr(0, 300) + L"\" in the settings file's [" +
-                           kKnownSendersSection +
-                           L"] was ignored: it must read COMPUTER\\name=KEY, where KEY is a Parvox "
-                           L"public key, with its fingerprint and a blank before it if you like.");
+}  // namespace
+
+std::wstring SenderName(std::wstring_view computer, std::wstring_view user) {
+  return FoldPart(computer) + L'\\' + FoldPart(user);
+}
+
+SenderKeys LoadSenderKeys(const std::wstring& settingsFile, std::vector<std::wstring>& badLines) {
+  SenderKeys keys = GivenKeys(settingsFile, badLines);
+  if (RegistryKey store = OpenStore(KEY_QUERY_VALUE, false); store.Valid()) {
+    for (auto& [sender, remembered] : ReadAllRemembered(store.Get()))
+      keys.Remember(sender, std::move(remembered.key));
+  }
+  return keys;
+}
+
+SenderKeys KnownSenderKeys(const std::wstring& sender) {
+  std::vector<std::wstring> badLines;
+  SenderKeys given = GivenKeys(App().settingsFilePath, badLines);
+  for (const std::wstring& line : badLines) {
+    LogOnce(L"The line \"" + line.substr(0, 300) + L"\" in the settings file's [" +
+            kKnownSendersSection +
+            L"] was ignored: it must read COMPUTER\\name=KEY, where KEY is a Parvox public key, "
+            L"with its fingerprint and a blank before it if you like.");
+  }
+  SenderKeys keys;
+  std::optional<SenderKeys::Known> givenKey = given.Find(sender);
+  // This user's own key is known for their own name here, as an administrator would give it.
+  const SigningKey* own = UserSigningKey();
+  if (!givenKey && own != nullptr &&
+      sender == SenderName(GetThisComputerName(), GetCurrentUserName())) {
+    givenKey = SenderKeys::Known{own->PublicKey(), true};
+  }
+  if (givenKey) keys.Give(sender, givenKey->key);
+  std::optional<RememberedKey> remembered;
+  if (RegistryKey store = OpenStore(KEY_QUERY_VALUE, false); store.Valid())
+    remembered = ReadRemembered(store.Get(), sender);
+  if (remembered) {
+    keys.Remember(sender, remembered->key);
+    if (givenKey && givenKey->key != remembered->key) {
+      LogOnce(L"The key your administrator gave for " + sender + L" in the settings file's [" +
+              kKnownSendersSection + L"] (" + KeyFingerprint(givenKey->key) +
+              L") differs from the one remembered for them (" + KeyFingerprint(remembered->key) +
+              L"). The given key is the one Parvox trusts.");
     }
-    return loaded;
-  }();
+  }
   return keys;
 }
 
-bool RememberSenderKey(const std::wstring& sender, const std::string& key) {
-  if (!KnownSenders().Remember(sender, key)) return false;
-  // Known for this run even when the registry refuses it.
-  std::string text = EncodeBase64(key);
-  SetRegistryString(HKEY_CURRENT_USER, kKnownSendersRegistryPath, sender,
-                    std::wstring(text.begin(), text.end()));
-  return true;
+Verification::KeyMemory RememberFirstKey(const std::wstring& sender, const std::string& key) {
+  using KeyMemory = Verification::KeyMemory;
+  StoreLock lock;
+  RegistryKey store = OpenStore(KEY_QUERY_VALUE | KEY_SET_VALUE, true);
+  if (!store.Valid()) return KeyMemory::kNotStored;
+  // Create only where none is stored: a key learnt meanwhile is never overwritten.
+  if (ReadRemembered(store.Get(), sender)) return KeyMemory::kRemembered;
+  DWORD count = 0;
+  if (RegQueryInfoKeyW(store.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                       nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return KeyMemory::kNotStored;
+  }
+  if (count >= SenderKeys::kMaxRemembered) {
+    std::vector<std::pair<std::wstring, RememberedKey>> stored = ReadAllRemembered(store.Get());
+    std::optional<size_t> replaced = SenderToReplace(stored);
+    if (!replaced) return KeyMemory::kStoreFull;
+    RegDeleteValueW(store.Get(), stored[*replaced].first.c_str());
+  }
+  return WriteRemembered(store.Get(), sender, {key, false, SecondsSince1970()})
+             ? KeyMemory::kRemembered
+             : KeyMemory::kNotStored;
+}
+
+void NoteSeenAgain(const std::wstring& sender) {
+  StoreLock lock;
+  RegistryKey store = OpenStore(KEY_QUERY_VALUE | KEY_SET_VALUE, false);
+  if (!store.Valid()) return;
+  std::optional<RememberedKey> remembered = ReadRemembered(store.Get(), sender);
+  if (!remembered || remembered->seenAgain) return;
+  remembered->seenAgain = true;
+  WriteRemembered(store.Get(), sender, *remembered);
+}
+
+bool ReplaceSenderKey(const std::wstring& sender, const std::string& key) {
+  StoreLock lock;
+  RegistryKey store = OpenStore(KEY_SET_VALUE, true);
+  return store.Valid() && WriteRemembered(store.Get(), sender, {key, true, 0});
 }
 
 }  // namespace parvox

@@ -1,10 +1,12 @@
 // The keys this user's Parvox knows for other senders: those an administrator hands out in the
 // settings file's [Known Senders] section ("PCA\alice=KEY", or the fingerprint, a blank and the
 // key), and those remembered on first contact, which are the user's own and live in the
-// registry under HKEY_CURRENT_USER\Software\Parvox\Known Senders, one value per sender.
+// registry under HKEY_CURRENT_USER\Software\Parvox\Known Senders, one value per sender. Every
+// decision reads what is stored at that moment, so the window and a script's send agree.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "identity/SenderTrust.h"
@@ -14,15 +16,27 @@ namespace parvox {
 inline constexpr wchar_t kKnownSendersSection[] = L"Known Senders";
 inline constexpr wchar_t kKnownSendersRegistryPath[] = L"Software\\Parvox\\Known Senders";
 
-// Reads both sources; each line of the section that is not a sender and a key is named in
+// "PCA\alice" in the one spelling that memory, the registry and the settings file share: each
+// part normalised (NFKC, so that look-alike spellings of a name are one sender) and upper-cased
+// as the registry compares value names.
+std::wstring SenderName(std::wstring_view computer, std::wstring_view user);
+
+// Reads both sources whole; each line of the section that is not a sender and a key is named in
 // `badLines` and left out.
 SenderKeys LoadSenderKeys(const std::wstring& settingsFile, std::vector<std::wstring>& badLines);
 
-// The keys of this run, loaded from the program's settings file the first time they are needed
-// (a bad line gets one log line then).
-SenderKeys& KnownSenders();
-// Remembers `key` for `sender` (a SenderName) here and in the registry, in place of any key the
-// user remembered before; false when the remembered senders are full.
-bool RememberSenderKey(const std::wstring& sender, const std::string& key);
+// What is known for `sender` (a SenderName) now: the key the program's settings file gives (for
+// this user's own name, their own key) and the one remembered in the registry. A bad line of the
+// section, and a given key that differs from the remembered one, get one log line each.
+SenderKeys KnownSenderKeys(const std::wstring& sender);
+
+// Remembers the key of a sender whose first message is being shown, unless a key is stored for
+// them already (another Parvox of this user may have learnt one meanwhile): that one stays.
+// At SenderKeys::kMaxRemembered, the new sender replaces the oldest one seen only once.
+Verification::KeyMemory RememberFirstKey(const std::wstring& sender, const std::string& key);
+// A remembered sender's key verified again: from now on it is never replaced by a new sender.
+void NoteSeenAgain(const std::wstring& sender);
+// The user confirmed a changed key: it replaces whatever was remembered.
+bool ReplaceSenderKey(const std::wstring& sender, const std::string& key);
 
 }  // namespace parvox

@@ -1,33 +1,17 @@
 // The trust decision and its texts.
 #include "identity/SenderTrust.h"
 
-#include <cwctype>
+#include "identity/KeyText.h"
+#include "network/NetworkDatagram.h"
 
 namespace parvox {
-
-std::wstring SenderName(std::wstring_view computer, std::wstring_view user) {
-  std::wstring name;
-  name.reserve(computer.size() + 1 + user.size());
-  for (wchar_t c : computer) name.push_back(static_cast<wchar_t>(std::towlower(c)));
-  name.push_back(L'\\');
-  for (wchar_t c : user) name.push_back(static_cast<wchar_t>(std::towlower(c)));
-  return name;
-}
 
 void SenderKeys::Give(std::wstring_view sender, std::string key) {
   given_[std::wstring(sender)] = std::move(key);
 }
 
-bool SenderKeys::Remember(std::wstring_view sender, std::string key) {
-  std::wstring name(sender);
-  auto found = remembered_.find(name);
-  if (found != remembered_.end()) {
-    found->second = std::move(key);
-    return true;
-  }
-  if (remembered_.size() >= kMaxRemembered) return false;
-  remembered_.emplace(std::move(name), std::move(key));
-  return true;
+void SenderKeys::Remember(std::wstring_view sender, std::string key) {
+  remembered_[std::wstring(sender)] = std::move(key);
 }
 
 std::optional<SenderKeys::Known> SenderKeys::Find(std::wstring_view sender) const {
@@ -36,6 +20,51 @@ std::optional<SenderKeys::Known> SenderKeys::Find(std::wstring_view sender) cons
   if (auto found = remembered_.find(name); found != remembered_.end())
     return Known{found->second, false};
   return std::nullopt;
+}
+
+std::optional<std::string> PublicKeyFromText(std::wstring_view text) {
+  std::string narrow;
+  for (wchar_t c : text) {
+    if (c > 0x7F) return std::nullopt;
+    narrow.push_back(static_cast<char>(c));
+  }
+  std::optional<std::string> key = DecodeBase64(narrow);
+  if (!key || key->size() != kPublicKeyBytes || (*key)[0] != '\x04') return std::nullopt;
+  return key;
+}
+
+std::optional<RememberedKey> ParseRememberedKey(std::wstring_view text) {
+  constexpr std::wstring_view kOnce = L" once ";
+  size_t once = text.find(kOnce);
+  std::optional<std::string> key = PublicKeyFromText(text.substr(0, once));
+  if (!key) return std::nullopt;
+  if (once == std::wstring_view::npos) return RememberedKey{std::move(*key), true, 0};
+  std::wstring_view seconds = text.substr(once + kOnce.size());
+  if (seconds.empty() || seconds.size() > 19) return std::nullopt;
+  uint64_t firstSeen = 0;
+  for (wchar_t c : seconds) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+    firstSeen = firstSeen * 10 + static_cast<uint64_t>(c - L'0');
+  }
+  return RememberedKey{std::move(*key), false, firstSeen};
+}
+
+std::wstring FormatRememberedKey(const RememberedKey& remembered) {
+  std::string text = EncodeBase64(remembered.key);
+  std::wstring wide(text.begin(), text.end());
+  if (!remembered.seenAgain) wide += L" once " + std::to_wstring(remembered.firstSeen);
+  return wide;
+}
+
+std::optional<size_t> SenderToReplace(
+    const std::vector<std::pair<std::wstring, RememberedKey>>& stored) {
+  std::optional<size_t> oldest;
+  for (size_t i = 0; i < stored.size(); ++i) {
+    const RememberedKey& candidate = stored[i].second;
+    if (candidate.seenAgain) continue;
+    if (!oldest || candidate.firstSeen < stored[*oldest].second.firstSeen) oldest = i;
+  }
+  return oldest;
 }
 
 TrustDecision DecideTrust(const SignedArrival& arrival, const SenderKeys& keys) {
@@ -75,10 +104,21 @@ std::wstring VerificationText(const Verification& v) {
     case Trust::kVerified:
       return L"Verified: " + who;
     case Trust::kFirstContact:
-      if (!v.keyRemembered) {
-        return L"First message from " + who + L", with the key " + v.fingerprint +
-               L". It is not remembered: Parvox already remembers as many senders as it keeps (" +
-               std::to_wstring(SenderKeys::kMaxRemembered) + L").";
+      switch (v.keyMemory) {
+        case Verification::KeyMemory::kStoreFull:
+          return L"First message from " + who + L", with the key " + v.fingerprint +
+                 L". It is not remembered: Parvox already remembers as many senders as it keeps (" +
+                 std::to_wstring(SenderKeys::kMaxRemembered) + L").";
+        case Verification::KeyMemory::kTooManyNewSenders:
+          return L"First message from " + who + L", with the key " + v.fingerprint +
+                 L". It is not remembered yet: too many new senders arrived lately. Their next "
+                 L"message will be shown as a first contact again.";
+        case Verification::KeyMemory::kNotStored:
+          return L"First message from " + who + L", with the key " + v.fingerprint +
+                 L". It could not be stored, so their next message will be shown as a first "
+                 L"contact again.";
+        case Verification::KeyMemory::kRemembered:
+          break;
       }
       return L"First message from " + who + L": their key " + v.fingerprint +
              L" is remembered from now on. To be sure it is theirs, compare it with them once.";

@@ -7,12 +7,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace parvox {
 
-// A sender is a name at a computer, "PCA\alice", letter case ignored.
-std::wstring SenderName(std::wstring_view computer, std::wstring_view user);
-
+// The keys known for senders. A sender is a name at a computer, "PCA\alice", folded into one
+// spelling by SenderName (KnownSenderStore.h) before it comes here.
 class SenderKeys {
  public:
   struct Known {
@@ -22,15 +23,34 @@ class SenderKeys {
   };
   // Given keys come first: one the user remembered never overrides one the administrator gave.
   void Give(std::wstring_view sender, std::string key);
-  // Anyone may write first under a new name, so the remembered senders are bounded: once there
-  // are kMaxRemembered, a new one is not remembered (false) until the user forgets some.
+  void Remember(std::wstring_view sender, std::string key);
+  // Anyone may write first under a new name, so the store keeps at most this many remembered
+  // senders (see RememberedKey for which one a new sender replaces).
   static constexpr size_t kMaxRemembered = 10000;
-  bool Remember(std::wstring_view sender, std::string key);
   std::optional<Known> Find(std::wstring_view sender) const;
 
  private:
   std::map<std::wstring, std::string> given_, remembered_;
 };
+
+// What the registry holds for a remembered sender: the key, and for a sender seen only once so
+// far (a first contact), when that was. Once the store is full, a new sender replaces the oldest
+// seen only once: given keys and keys seen again are never pushed out by new ones.
+struct RememberedKey {
+  std::string key;
+  bool seenAgain = true;
+  uint64_t firstSeen = 0;  // seconds since 1970, for a sender seen once
+  bool operator==(const RememberedKey&) const = default;
+};
+// "KEY" (base64; what older versions wrote, taken for seen again) or "KEY once SECONDS".
+std::optional<RememberedKey> ParseRememberedKey(std::wstring_view text);
+std::wstring FormatRememberedKey(const RememberedKey& remembered);
+// A Parvox public key in base64, strictly: an uncompressed P-256 point.
+std::optional<std::string> PublicKeyFromText(std::wstring_view text);
+// Of `stored` (sender and what is kept for them), the index of the sender a new one replaces:
+// the oldest seen once; none when every one was seen again.
+std::optional<size_t> SenderToReplace(
+    const std::vector<std::pair<std::wstring, RememberedKey>>& stored);
 
 enum class Trust {
   kNotVerified,   // the mailslot or version 1: nothing to check
@@ -72,7 +92,9 @@ struct Verification {
   std::wstring fingerprint, knownFingerprint;
   bool knownKeyGiven = false;
   int64_t skewMinutes = 0;
-  bool keyRemembered = true;  // for a first contact: false when the remembered senders are full
+  // For a first contact: whether its key is remembered now, and why not.
+  enum class KeyMemory { kRemembered, kStoreFull, kTooManyNewSenders, kNotStored };
+  KeyMemory keyMemory = KeyMemory::kRemembered;
 };
 std::wstring VerificationText(const Verification& verification);
 // The same state in a word, for the message's log line.

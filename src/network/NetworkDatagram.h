@@ -107,8 +107,5 @@ std::string SignedPart(SignedReceipt receipt);
 using DecodedDatagram =
     std::variant<std::monostate, NetworkMessage, NetworkReceipt, SignedMessage, SignedReceipt>;
 DecodedDatagram DecodeNetworkDatagram(std::string_view bytes);
-// A receipt of either version, as the receiver hands it to the sends.
-using ArrivedReceipt = std::variant<NetworkReceipt, SignedReceipt>;
-
 
 }  // namespace parvox

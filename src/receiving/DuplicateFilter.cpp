@@ -57,17 +57,34 @@ bool DuplicateFilter::IsRepeat(const IncomingMessage& message, std::uint64_t now
   idKey *= kFnvPrime;
   Mix(idKey, message.from);
   Mix(idKey, message.text);
-  std::uint64_t keys[2] = {ContentKey(message), idKey};
+  std::uint64_t plainKeys[2] = {ContentKey(message), idKey};
   size_t count = message.messageId ? 2 : 1;
+  // A signed copy is a repeat only of a copy signed with the same key: neither an unsigned copy
+  // nor one signed by a neighbour can hide it. It still hides the unsigned copies after it.
+  std::uint64_t keyedKeys[2] = {plainKeys[0], plainKeys[1]};
+  bool isSigned = !message.signingKey.empty();
+  if (isSigned) {
+    for (std::uint64_t& key : keyedKeys) {
+      key ^= kFnvPrime;
+      for (char c : message.signingKey) {
+        key ^= static_cast<unsigned char>(c);
+        key *= kFnvPrime;
+      }
+    }
+  }
   bool repeat = false;
   for (size_t i = 0; i < count; ++i) {
-    auto found = lastSeen_.find(keys[i]);
+    auto found = lastSeen_.find(keyedKeys[i]);
     repeat = repeat || (found != lastSeen_.end() && nowMs - found->second < windowMs_);
   }
   if (repeat) return true;
+  auto remember = [&](std::uint64_t key) {
+    lastSeen_[key] = nowMs;
+    order_.push_back({key, nowMs});
+  };
   for (size_t i = 0; i < count; ++i) {
-    lastSeen_[keys[i]] = nowMs;
-    order_.push_back({keys[i], nowMs});
+    remember(keyedKeys[i]);
+    if (isSigned) remember(plainKeys[i]);
   }
   if (order_.size() > capacity_) Forget(nowMs);
   return false;

@@ -20,7 +20,7 @@ class DuplicateFilter {
   // True when the same message (the same id, From and Text whatever its To, or without an id the
   // same From, To and Text) was let through less than the window before `nowMs` (a message
   // with an id is also a repeat of one with the same From, To and Text); otherwise remembers it
-  // and returns false.
+  // and returns false. A signed message is a repeat only of one signed with the same key.
   bool IsRepeat(const IncomingMessage& message, std::uint64_t nowMs);
 
  private:

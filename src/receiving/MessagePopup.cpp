@@ -98,7 +98,7 @@ void MessagePopup::TrustNewKey() {
                      MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
     return;
   }
-  RememberSenderKey(message_.senderName, message_.signingKey);
+  ReplaceSenderKey(message_.senderName, message_.signingKey);
   SetWindowTextW(Item(kLabVerification),
                  (L"The new key " + v.fingerprint + L" is now trusted for " + v.from + L" on " +
                   v.computer + L".")

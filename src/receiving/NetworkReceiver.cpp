@@ -72,10 +72,11 @@ void NetworkReceiver::Handle(const ReceivedDatagram& datagram) {
   bool nearby = neighbourhood_->AcceptsSource(source);
   if (!nearby && !(awaitsReceiptFrom_ && awaitsReceiptFrom_(source))) return;
   DecodedDatagram decoded = DecodeNetworkDatagram(datagram.bytes);
-  if (const auto* receipt = std::get_if<NetworkReceipt>(&decoded)) {
+  // A version-1 receipt answers nothing Parvox sends: its messages are all signed.
+  if (std::holds_alternative<NetworkReceipt>(decoded)) {
+    return;
+  } else if (const auto* receipt = std::get_if<SignedReceipt>(&decoded)) {
     if (onReceipt_) onReceipt_(*receipt, source);
-  } else if (const auto* signedReceipt = std::get_if<SignedReceipt>(&decoded)) {
-    if (onReceipt_) onReceipt_(*signedReceipt, source);
   } else if (!nearby) {
     return;
   } else if (const auto* message = std::get_if<NetworkMessage>(&decoded)) {
@@ -101,28 +102,46 @@ bool NetworkReceiver::IsAddressedHere(const std::wstring& to, const IpAddress& s
   return IsAddressedToThisComputer(to, identity_, neighbourhood_->IsThisComputer(source));
 }
 
-bool NetworkReceiver::PassesCheapChecks(const IpAddress& source, const IncomingMessage& message,
-                                        uint64_t contentKey) {
-  if (!IsAddressedHere(message.to, source)) return false;
-  switch (limiter_.Admit(source, GetTickCount64())) {
+bool NetworkReceiver::PassesCheapChecks(const NetworkEndpoint& source,
+                                        const IncomingMessage& message, uint64_t contentKey) {
+  if (!IsAddressedHere(message.to, source.address)) return false;
+  switch (limiter_.Admit(source.address, GetTickCount64())) {
     case SourceRateLimiter::Verdict::kAccept:
       break;
     case SourceRateLimiter::Verdict::kRefuseWithNotice:
-      inbox_.Notice(L"Too many messages from " + FormatIpAddress(source) +
+      inbox_.Notice(L"Too many messages from " + FormatIpAddress(source.address) +
                     L": further ones are ignored until it sends fewer.");
       return false;
     case SourceRateLimiter::Verdict::kRefuse:
       return false;
   }
-  // Each message is answered once, however many copies come (unicast and broadcasts): a forged
-  // source cannot have every receiver answer it again and again.
-  return seen_.Remember(*message.messageId, contentKey);
+  // Each copy is handled once per route, however many come (unicast and broadcasts from one
+  // sender are one route): a forged source cannot have every receiver answer it again and again.
+  return seen_.Remember(*message.messageId, contentKey ^ RouteKey(source));
+}
+
+uint64_t NetworkReceiver::RouteKey(const NetworkEndpoint& source) {
+  uint64_t route = std::hash<std::wstring>()(FormatIpAddress(source.address)) * 31 + source.port;
+  return route * 0x9E3779B97F4A7C15ull;
+}
+
+Verification::KeyMemory NetworkReceiver::RememberNewSender(const IpAddress& source,
+                                                           const std::wstring& sender,
+                                                           const std::string& key) {
+  // A neighbour could otherwise fill the store with invented senders: a few new ones per source
+  // an hour, and a few dozen from all sources together.
+  uint64_t now = GetTickCount64();
+  if (newSenders_.Admit(source, now) != SourceRateLimiter::Verdict::kAccept ||
+      newSendersOverall_.Take(kNewSendersOverall, now) != TokenBucket::Verdict::kAccept) {
+    return Verification::KeyMemory::kTooManyNewSenders;
+  }
+  return RememberFirstKey(sender, key);
 }
 
 void NetworkReceiver::AcceptClassic(const NetworkEndpoint& source, const NetworkMessage& message) {
   IncomingMessage incoming{FromAnsi(message.from), FromAnsi(message.to), FromAnsi(message.text),
                            message.id};
-  if (!PassesCheapChecks(source.address, incoming, ContentKey(incoming))) return;
+  if (!PassesCheapChecks(source, incoming, ContentKey(incoming))) return;
   // A message over the shared budget is not shown, so its sender must not hear it arrived.
   MessageInbox::Admission admission = inbox_.Admit(incoming);
   if (admission == MessageInbox::Admission::kOverBudget) return;
@@ -138,17 +157,22 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
                            message.id};
   // Keyed by the signature too: a forged copy of a message must not make the real one a repeat.
   uint64_t contentKey = ContentKey(incoming) ^ std::hash<std::string>()(message.signature);
-  if (!PassesCheapChecks(source.address, incoming, contentKey) || !inbox_.SpendBudget()) return;
+  if (!PassesCheapChecks(source, incoming, contentKey) || !inbox_.SpendBudget()) return;
 
   std::wstring computer = FromUtf8(message.computer);
   SignedArrival arrival{SenderName(computer, incoming.from), message.publicKey,
                         VerifySignature(message.publicKey, SignedPart(message), message.signature),
                         static_cast<int64_t>(message.sentAt - SecondsSince1970()), false};
+  // A message is answered once on each route it comes by: a neighbour who passes a copy on
+  // first cannot take the answer that the sender's own copy is owed.
+  bool newRoute = false;
   if (arrival.signatureValid) {
-    arrival.idSeenFromKey =
-        !signedIds_.Remember(message.id, std::hash<std::string>()(message.publicKey));
+    uint64_t keyHash = std::hash<std::string>()(message.publicKey);
+    arrival.idSeenFromKey = !signedIds_.Remember(message.id, keyHash);
+    newRoute = answeredRoutes_.Remember(message.id, keyHash ^ RouteKey(source));
   }
-  TrustDecision decision = DecideTrust(arrival, KnownSenders());
+  // What is stored now: another Parvox of this user may have learnt the key meanwhile.
+  TrustDecision decision = DecideTrust(arrival, KnownSenderKeys(arrival.sender));
   if (decision.trust == Trust::kBadSignature) {
     if (badSignatureLines_.Admit(source.address, GetTickCount64()) ==
         SourceRateLimiter::Verdict::kAccept) {
@@ -157,24 +181,34 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
     }
     return;
   }
-  if (decision.trust == Trust::kReplay) return;
-  bool remembered = decision.trust != Trust::kFirstContact ||
-                    RememberSenderKey(arrival.sender, message.publicKey);
+  // Shown already: answered on a route it has not come by before, never shown again.
+  if (decision.trust == Trust::kReplay) {
+    std::string receipt = newRoute ? SignedReceiptFor(message.id, bytes) : std::string();
+    if (!receipt.empty()) endpoint_->SendTo(source, receipt);
+    return;
+  }
   incoming.verification = {decision.trust,
                            ShownName(incoming.from),
                            ShownName(computer),
                            KeyFingerprint(message.publicKey),
                            decision.known ? KeyFingerprint(decision.known->key) : L"",
                            decision.known && decision.known->given,
-                           decision.skewMinutes,
-                           remembered};
+                           decision.skewMinutes};
   incoming.senderName = arrival.sender;
   incoming.signingKey = message.publicKey;
   MessageInbox::Admission admission = inbox_.Admit(incoming, true);
   if (admission == MessageInbox::Admission::kOverBudget) return;
   std::string receipt = SignedReceiptFor(message.id, bytes);
   if (!receipt.empty()) endpoint_->SendTo(source, receipt);
-  if (admission == MessageInbox::Admission::kNew) inbox_.Show(incoming);
+  if (admission != MessageInbox::Admission::kNew) return;
+  // Only a message the user is shown teaches a key, with its fingerprint in the pop-up.
+  if (decision.trust == Trust::kFirstContact) {
+    incoming.verification.keyMemory =
+        RememberNewSender(source.address, arrival.sender, message.publicKey);
+  } else if (decision.trust == Trust::kVerified && !decision.known->given) {
+    NoteSeenAgain(arrival.sender);
+  }
+  inbox_.Show(incoming);
 }
 
 std::string NetworkReceiver::SignedReceiptFor(uint64_t id, std::string_view messageBytes) const {

@@ -24,7 +24,7 @@ namespace parvox {
 
 class NetworkReceiver {
  public:
-  using ReceiptHandler = std::function<void(const ArrivedReceipt&, const IpAddress& source)>;
+  using ReceiptHandler = std::function<void(const SignedReceipt&, const IpAddress& source)>;
 
   // Whether receipts from a source beyond the neighbourhood are awaited (a send went there).
   using ReceiptSourceCheck = std::function<bool(const IpAddress& source)>;
@@ -54,8 +54,12 @@ class NetworkReceiver {
   void AcceptSigned(const NetworkEndpoint& source, const SignedMessage& message,
                     std::string_view bytes);
   // Addressed here, within its source's rate and not seen before (by id and content).
-  bool PassesCheapChecks(const IpAddress& source, const IncomingMessage& message,
+  bool PassesCheapChecks(const NetworkEndpoint& source, const IncomingMessage& message,
                          uint64_t contentKey);
+  static uint64_t RouteKey(const NetworkEndpoint& source);
+  // Remembers the key of a first contact being shown, within the limits on new senders.
+  Verification::KeyMemory RememberNewSender(const IpAddress& source, const std::wstring& sender,
+                                            const std::string& key);
   std::string SignedReceiptFor(uint64_t id, std::string_view messageBytes) const;
   bool IsAddressedHere(const std::wstring& to, const IpAddress& source);
   void FollowInterfaces();
@@ -71,8 +75,12 @@ class NetworkReceiver {
   // Ids by the key that signed them, for as long as a message's time passes for recent and
   // longer: the budget lets at most 12,050 messages through in 20 minutes.
   MessageIdMemory signedIds_{16384};
+  MessageIdMemory answeredRoutes_{16384};  // by id, key and route
   SourceRateLimiter limiter_;
   SourceRateLimiter badSignatureLines_{{1, 1.0 / 60}};  // one line per source per minute
+  SourceRateLimiter newSenders_{{3, 3.0 / 3600}};       // new senders a source may introduce
+  static constexpr RateLimit kNewSendersOverall{30, 30.0 / 3600};
+  TokenBucket newSendersOverall_{kNewSendersOverall, 0};
 };
 
 }  // namespace parvox

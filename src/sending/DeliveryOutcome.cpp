@@ -1,7 +1,6 @@
 // Per-recipient outcome of the built-in send, worded like the rest of the send's log.
 #include "sending/DeliveryOutcome.h"
 
-#include <cwctype>
 #include <functional>
 
 #include "components/VisibleText.h"
@@ -10,7 +9,7 @@
 
 namespace parvox {
 size_t DeliveryTracker::AddRecipient(std::wstring address, uint64_t messageId) {
-  recipients_.push_back(Recipient{std::move(address), false, {}, {}, {}, std::nullopt, 0, {}});
+  recipients_.push_back(Recipient{std::move(address)});
   byId_[messageId] = recipients_.size() - 1;
   return recipients_.size() - 1;
 }
@@ -31,15 +30,22 @@ bool DeliveryTracker::AddReceipt(uint64_t messageId, DeliveryReceipt receipt) {
   Recipient& recipient = recipients_[found->second];
   // Enough to count any real network's computers; past it a flood of invented names stops
   // costing memory.
-  constexpr size_t kMaxCountedComputers = 65536;
-  if (recipient.computers.size() >= kMaxCountedComputers) return true;
-  std::wstring key = receipt.computer;
-  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(c));
-  if (!recipient.computers.insert(std::hash<std::wstring>()(key)).second) return true;
-  if (!receipt.isSigned) ++recipient.unsignedReceipts;
-  if (recipient.receipts.size() < kMaxNamedComputers) {
-    recipient.receipts.push_back(
-        {ShownName(receipt.computer), ShownName(receipt.user), receipt.isSigned});
+  constexpr size_t kMaxCountedAnswers = 65536;
+  if (recipient.answers.size() >= kMaxCountedAnswers) return true;
+  // Keyed on what the signature proves: the sender together with the key.
+  size_t answer = std::hash<std::wstring>()(receipt.sender) ^
+                  (std::hash<std::string>()(receipt.publicKey) * 0x9E3779B97F4A7C15ull);
+  if (!recipient.answers.insert(answer).second) return true;
+  ++(receipt.keyKnown ? recipient.verifiedCount : recipient.unknownKeyCount);
+  std::vector<DeliveryReceipt>& named =
+      receipt.keyKnown ? recipient.receipts : recipient.unknownKeys;
+  if (named.size() < kMaxNamedComputers) {
+    named.push_back({ShownName(receipt.computer),
+                     ShownName(receipt.user),
+                     {},
+                     {},
+                     receipt.keyKnown,
+                     receipt.fingerprint});
   }
   return true;
 }
@@ -48,7 +54,7 @@ void DeliveryTracker::AddOtherKeyReceipt(uint64_t messageId, DeliveryReceipt rec
   auto found = byId_.find(messageId);
   if (found == byId_.end() || recipients_[found->second].otherKey) return;
   recipients_[found->second].otherKey =
-      DeliveryReceipt{ShownName(receipt.computer), ShownName(receipt.user), true};
+      DeliveryReceipt{ShownName(receipt.computer), ShownName(receipt.user), {}, {}, true, {}};
 }
 
 std::vector<OutcomeLine> DeliveryTracker::Lines() const {
@@ -69,9 +75,17 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
                L" came from a different key than before, so it may not be them.";
   }
   OutcomeLine line = DescribeDelivered(recipient, who);
+  std::wstring unknownKeys = DescribeUnknownKeys(recipient, who);
   if (!line.text.empty()) {
+    if (!unknownKeys.empty()) line.text += L" " + unknownKeys;
     if (!otherKey.empty()) line.text += L" " + otherKey + L" It was not counted.";
     return line;
+  }
+  if (!unknownKeys.empty()) {
+    // Some computer got it, but nothing proves which: reached, not confirmed.
+    std::wstring text = L"Message to " + address + L" not verified: " + unknownKeys;
+    if (!otherKey.empty()) text += L" " + otherKey;
+    return {text, false};
   }
   if (!otherKey.empty()) {
     std::wstring text = L"Message to " + address + L" not confirmed. " + otherKey;
@@ -87,29 +101,38 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
 
 OutcomeLine DeliveryTracker::DescribeDelivered(
     const Recipient& recipient, const std::function<std::wstring(const DeliveryReceipt&)>& who) {
-  const std::wstring& address = recipient.address;
   const std::vector<DeliveryReceipt>& receipts = recipient.receipts;
-  size_t computers = recipient.computers.size();
+  size_t computers = recipient.verifiedCount;
+  if (computers == 0) return {};
+  if (computers == 1) return {L"Message delivered to " + who(receipts[0]) + L".", false, true};
+  std::wstring text = L"Message delivered to " + recipient.address + L" on " +
+                      std::to_wstring(computers) + L" computers: ";
+  for (size_t i = 0; i < receipts.size(); ++i) text += (i > 0 ? L", " : L"") + who(receipts[i]);
+  if (computers > receipts.size()) {
+    text += L" and " + std::to_wstring(computers - receipts.size()) + L" more";
+  }
+  return {text + L".", false, true};
+}
+
+std::wstring DeliveryTracker::DescribeUnknownKeys(
+    const Recipient& recipient, const std::function<std::wstring(const DeliveryReceipt&)>& who) {
+  const std::vector<DeliveryReceipt>& receipts = recipient.unknownKeys;
+  size_t computers = recipient.unknownKeyCount;
+  if (computers == 0) return {};
   if (computers == 1) {
-    return {L"Message delivered to " + who(receipts[0]) +
-                (receipts[0].isSigned ? L"." : L", but the receipt was not signed."),
-            false, true};
+    return who(receipts[0]) + L" answered with a key not known here yet (" +
+           receipts[0].fingerprint + L"), so the receipt does not prove it was them.";
   }
-  if (computers > 1) {
-    std::wstring text =
-        L"Message delivered to " + address + L" on " + std::to_wstring(computers) + L" computers: ";
-    for (size_t i = 0; i < receipts.size(); ++i) text += (i > 0 ? L", " : L"") + who(receipts[i]);
-    if (computers > receipts.size()) {
-      text += L" and " + std::to_wstring(computers - receipts.size()) + L" more";
-    }
-    text += L".";
-    if (recipient.unsignedReceipts > 0) {
-      text +=
-          L" " + std::to_wstring(recipient.unsignedReceipts) + L" of the receipts were not signed.";
-    }
-    return {text, false, true};
+  std::wstring text = std::to_wstring(computers) +
+                      L" computers answered with keys not known here yet, so their receipts do "
+                      L"not prove who they are: ";
+  for (size_t i = 0; i < receipts.size(); ++i) {
+    text += (i > 0 ? L", " : L"") + who(receipts[i]) + L" " + receipts[i].fingerprint;
   }
-  return {};
+  if (computers > receipts.size()) {
+    text += L" and " + std::to_wstring(computers - receipts.size()) + L" more";
+  }
+  return text + L".";
 }
 
 int ExitCodeOf(const std::vector<OutcomeLine>& lines) {

@@ -15,10 +15,16 @@
 
 namespace parvox {
 
+// A receipt whose signature is valid and that answers the message sent. Signed with the key known
+// for its computer and user, it proves who got the message; signed with a key not known for them
+// yet, it proves only that some computer answered in their name.
 struct DeliveryReceipt {
   std::wstring computer;
   std::wstring user;
-  bool isSigned = true;  // a version-1 receipt still counts, but its line says it was not signed
+  std::wstring sender;  // computer and user folded into one name, as the known senders are kept
+  std::string publicKey;
+  bool keyKnown = true;
+  std::wstring fingerprint;  // of publicKey, for the line of a key not known yet
 };
 
 struct OutcomeLine {
@@ -41,8 +47,9 @@ class DeliveryTracker {
   // For a mailslot outcome the send words itself (nothing written, a text it refused): the line
   // the recipient gets unless a receipt came back. An empty text logs nothing.
   void SetMailslotLine(size_t recipient, OutcomeLine line);
-  // False for an id this send did not use. A computer that answers twice counts once; names are
-  // made safe to show. Each recipient names at most kMaxNamedComputers, and counts the rest.
+  // False for an id this send did not use. The same computer, user and key answering twice
+  // counts once, so that a receipt in a borrowed name cannot hide the real one; names are made
+  // safe to show. Each recipient names at most kMaxNamedComputers, and counts the rest.
   bool AddReceipt(uint64_t messageId, DeliveryReceipt receipt);
   static constexpr size_t kMaxNamedComputers = 64;
   // A receipt with a valid signature, but by another key than the one known for its computer
@@ -55,18 +62,22 @@ class DeliveryTracker {
     std::wstring address;
     bool mailslotSent = false;
     std::wstring failureReason;
-    std::vector<DeliveryReceipt> receipts;  // the first computers that answered
-    std::unordered_set<size_t> computers;   // a key of each computer that answered
+    std::vector<DeliveryReceipt> receipts;     // the first computers that proved it
+    std::vector<DeliveryReceipt> unknownKeys;  // the first that answered by a key not known yet
+    std::unordered_set<size_t> answers;        // computer, user and key of each receipt counted
+    size_t verifiedCount = 0, unknownKeyCount = 0;
     std::optional<OutcomeLine> mailslotLine;
-    size_t unsignedReceipts = 0;
     std::optional<DeliveryReceipt> otherKey;  // the first receipt by an unexpected key
   };
   std::vector<Recipient> recipients_;
   std::unordered_map<uint64_t, size_t> byId_;
 
   static OutcomeLine Describe(const Recipient& recipient);
-  // The line of a recipient with counted receipts; empty when there are none.
+  // The line of a recipient whose receipts prove delivery; empty when there are none.
   static OutcomeLine DescribeDelivered(
+      const Recipient& recipient, const std::function<std::wstring(const DeliveryReceipt&)>& who);
+  // What the receipts by keys not known yet say; empty when there are none.
+  static std::wstring DescribeUnknownKeys(
       const Recipient& recipient, const std::function<std::wstring(const DeliveryReceipt&)>& who);
 };
 

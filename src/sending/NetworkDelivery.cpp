@@ -191,20 +191,16 @@ void NetworkSend::OnOwnSocket() {
     const IpAddress& source = datagram->source.address;
     if (!neighbourhood_.AcceptsSource(source) && !SentDirectlyTo(source)) continue;
     DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
-    if (auto* receipt = std::get_if<NetworkReceipt>(&decoded); receipt && AdmitReceipt(source)) {
+    if (auto* receipt = std::get_if<SignedReceipt>(&decoded); receipt && AdmitReceipt(source)) {
       OnReceipt(*receipt, source);
-    } else if (auto* signedReceipt = std::get_if<SignedReceipt>(&decoded);
-               signedReceipt && AdmitReceipt(source)) {
-      OnReceipt(*signedReceipt, source);
     }
   }
   if (handled == kBatch) SetEvent(endpoint_->Event());  // more may wait: come back
   if (AllAnswered()) Finish(this);
 }
 
-void NetworkSend::OnReceipt(const ArrivedReceipt& arrived, const IpAddress& source) {
-  uint64_t id = std::visit([](const auto& receipt) { return receipt.id; }, arrived);
-  auto found = byId_.find(id);
+void NetworkSend::OnReceipt(const SignedReceipt& receipt, const IpAddress& source) {
+  auto found = byId_.find(receipt.id);
   if (found == byId_.end()) return;
   Recipient& recipient = recipients_[found->second];
   const std::vector<InterfaceAddress>& interfaces = neighbourhood_.Interfaces();
@@ -214,12 +210,7 @@ void NetworkSend::OnReceipt(const ArrivedReceipt& arrived, const IpAddress& sour
                    })) {
     return;
   }
-  if (const auto* classic = std::get_if<NetworkReceipt>(&arrived)) {
-    tracker_.AddReceipt(id, {FromAnsi(classic->computer), FromAnsi(classic->user), false});
-    recipient.answered = true;
-  } else if (CountSignedReceipt(found->second, std::get<SignedReceipt>(arrived))) {
-    recipient.answered = true;
-  }
+  if (CountSignedReceipt(found->second, receipt)) recipient.answered = true;
 }
 
 bool NetworkSend::CountSignedReceipt(size_t index, const SignedReceipt& receipt) {
@@ -227,14 +218,18 @@ bool NetworkSend::CountSignedReceipt(size_t index, const SignedReceipt& receipt)
   if (receipt.messageDigest != recipients_[index].digest || checksLeft_ == 0) return false;
   --checksLeft_;
   if (!VerifySignature(receipt.publicKey, SignedPart(receipt), receipt.signature)) return false;
-  DeliveryReceipt named{FromUtf8(receipt.computer), FromUtf8(receipt.user), true};
-  std::wstring sender = SenderName(named.computer, named.user);
-  Trust trust = DecideReceiptTrust(sender, receipt.publicKey, KnownSenders()).trust;
+  DeliveryReceipt named{FromUtf8(receipt.computer), FromUtf8(receipt.user), {}, receipt.publicKey};
+  named.sender = SenderName(named.computer, named.user);
+  // Read from the store now: another Parvox of this user may have learnt the key meanwhile.
+  Trust trust =
+      DecideReceiptTrust(named.sender, receipt.publicKey, KnownSenderKeys(named.sender)).trust;
   if (trust == Trust::kChangedKey) {
     tracker_.AddOtherKeyReceipt(receipt.id, std::move(named));
     return false;
   }
-  if (trust == Trust::kFirstContact) RememberSenderKey(sender, receipt.publicKey);
+  // A receipt never teaches a key: only a message the user is shown, or the administrator, does.
+  named.keyKnown = trust == Trust::kVerified;
+  if (!named.keyKnown) named.fingerprint = KeyFingerprint(receipt.publicKey);
   tracker_.AddReceipt(receipt.id, std::move(named));
   return true;
 }
@@ -274,7 +269,7 @@ void WaitForReceipts(NetworkSend& send) {
   if (!send.StartWaiting()) Finish(&send);
 }
 
-void DeliverReceipt(const ArrivedReceipt& receipt, const IpAddress& source) {
+void DeliverReceipt(const SignedReceipt& receipt, const IpAddress& source) {
   if (!AdmitReceipt(source)) return;
   // A copy of the list: a receipt may end the send it answers.
   std::vector<NetworkSend*> sends;

@@ -46,11 +46,12 @@ class NetworkSend {
   // then ends, when StartNetworkSend made it); false when it cannot wait or has nothing to wait
   // for.
   bool StartWaiting();
-  // Notes the receipt if it answers this send and comes from where that message went (the
-  // address, or for a broadcast its subnet); the caller ends the send once AllAnswered().
-  // A signed receipt counts when it answers this very message and its key is the one known for
-  // its computer and user (or none is known yet: it is remembered).
-  void OnReceipt(const ArrivedReceipt& receipt, const IpAddress& source);
+  // Notes the receipt if it answers this very message (its digest) and comes from where that
+  // message went (the address, or for a broadcast its subnet); the caller ends the send once
+  // AllAnswered(). It proves delivery when its key is the one known for its computer and user;
+  // a key not known yet is named but proves nothing and is not remembered. Only signed receipts
+  // count: the message was signed, so whoever read it can sign.
+  void OnReceipt(const SignedReceipt& receipt, const IpAddress& source);
   // True once nothing more can arrive: the walk is over and every recipient was reached by
   // unicast only and answered.
   bool AllAnswered() const;
@@ -105,7 +106,7 @@ NetworkSend& StartNetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t po
 // once when there is nothing to wait for).
 void WaitForReceipts(NetworkSend& send);
 // A receipt that arrived on the receiver's port from `source`, for whichever send it answers.
-void DeliverReceipt(const ArrivedReceipt& receipt, const IpAddress& source);
+void DeliverReceipt(const SignedReceipt& receipt, const IpAddress& source);
 bool ReceiptsPending();
 // Whether a waiting send went straight to `source`, whose receipts are then worth decoding.
 bool ReceiptAwaitedFrom(const IpAddress& source);

@@ -181,6 +181,19 @@ IniDocument::KeyValues IniDocument::ReadSection(std::wstring_view section) const
   return entries;
 }
 
+std::vector<std::wstring> IniDocument::LinesWithoutKey(std::wstring_view section) const {
+  std::vector<std::wstring> found;
+  const SectionIndex* index = FindSection(section);
+  if (index == nullptr) return found;
+  for (size_t i = index->header + 1; i < lines_.size() && lines_[i].kind != Kind::kSection; ++i) {
+    std::wstring_view text = TrimIniName(lines_[i].text);
+    if (lines_[i].kind == Kind::kOther && !text.empty() && text[0] != L';') {
+      found.emplace_back(text);
+    }
+  }
+  return found;
+}
+
 size_t IniDocument::KeyCount(std::wstring_view section) const {
   const SectionIndex* index = FindSection(section);
   return index == nullptr ? 0 : index->keys.size();

@@ -27,6 +27,9 @@ class IniDocument {
 
   // Every readable key of the first `section`, in file order, the first of duplicates only.
   KeyValues ReadSection(std::wstring_view section) const;
+  // The lines of the first `section` that hold text but no key (no "="), comments aside: what a
+  // reader of the section skips, for saying so.
+  std::vector<std::wstring> LinesWithoutKey(std::wstring_view section) const;
   // How many different keys the first `section` holds (0 when it is missing).
   size_t KeyCount(std::wstring_view section) const;
 

@@ -9,18 +9,15 @@ namespace {
 
 TEST(SenderTrust, DecisionTable) {
   SenderKeys keys;
-  keys.Remember(SenderName(L"PCA", L"alice"), "alice-key");
-  keys.Give(SenderName(L"PCB", L"bob"), "bob-given");
-  keys.Remember(SenderName(L"pcb", L"BOB"), "bob-remembered");  // never overrides the given one
+  keys.Remember(L"pca\\alice", "alice-key");
+  keys.Give(L"pcb\\bob", "bob-given");
+  keys.Remember(L"pcb\\bob", "bob-remembered");  // never overrides the given one
   struct Case {
     const char* name;
     SignedArrival arrival;
     Trust expected;
   } cases[] = {
       {"known key", {L"pca\\alice", "alice-key", true, 0, false}, Trust::kVerified},
-      {"letter case of the sender ignored",
-       {SenderName(L"Pca", L"ALICE"), "alice-key", true, 0, false},
-       Trust::kVerified},
       {"first contact", {L"pcc\\carol", "carol-key", true, 0, false}, Trust::kFirstContact},
       {"changed key", {L"pca\\alice", "mallory-key", true, 0, false}, Trust::kChangedKey},
       {"given key matches", {L"pcb\\bob", "bob-given", true, 0, false}, Trust::kVerified},
@@ -66,12 +63,36 @@ TEST(SenderTrust, DecisionTable) {
     SCOPED_TRACE(c.key);
     EXPECT_EQ(DecideReceiptTrust(c.sender, c.key, keys).trust, c.expected);
   }
+}
 
-  // A stranger writing under ever new names fills no more than the bound.
-  for (size_t i = 0; keys.Remember(L"pcx\\" + std::to_wstring(i), "k"); ++i) ASSERT_LT(i, 20000u);
-  EXPECT_FALSE(keys.Find(L"pcx\\9998"));
-  EXPECT_TRUE(keys.Find(L"pcx\\9997"));
-  EXPECT_TRUE(keys.Remember(L"pca\\alice", "alice-new")) << "a known sender's key may change";
+TEST(SenderTrust, RememberedKeysAndWhichOneANewSenderReplaces) {
+  std::string key(65, 'k');
+  key[0] = '\x04';
+  std::wstring text = FormatRememberedKey({key, true, 0});
+  struct Case {
+    std::wstring stored;
+    std::optional<RememberedKey> expected;
+  } cases[] = {
+      {text, RememberedKey{key, true, 0}},  // as older versions wrote it: never replaced
+      {text + L" once 1733820000", RememberedKey{key, false, 1733820000}},
+      {text + L" once ", std::nullopt},
+      {text + L" once -5", std::nullopt},
+      {text + L" once 12345678901234567890", std::nullopt},
+      {text + L" twice 5", std::nullopt},
+      {L"", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.stored.size());
+    EXPECT_EQ(ParseRememberedKey(c.stored), c.expected);
+    if (c.expected) {
+      EXPECT_EQ(FormatRememberedKey(*c.expected), c.stored);
+    }
+  }
+  std::vector<std::pair<std::wstring, RememberedKey>> stored = {
+      {L"a", {key, true, 0}}, {L"b", {key, false, 300}}, {L"c", {key, false, 200}}};
+  EXPECT_EQ(SenderToReplace(stored), 2u) << "the oldest seen only once";
+  stored.erase(stored.begin() + 1, stored.end());
+  EXPECT_EQ(SenderToReplace(stored), std::nullopt) << "keys seen again are never replaced";
 }
 
 TEST(SenderTrust, EveryStateSaysWhoAndHowSure) {
@@ -80,6 +101,8 @@ TEST(SenderTrust, EveryStateSaysWhoAndHowSure) {
   v.trust = Trust::kFirstContact;
   EXPECT_NE(VerificationText(v).find(L"First message from alice on PCA"), std::wstring::npos);
   EXPECT_NE(VerificationText(v).find(L"K7QF-2M9D-XW4A-83JT"), std::wstring::npos);
+  v.keyMemory = Verification::KeyMemory::kTooManyNewSenders;
+  EXPECT_NE(VerificationText(v).find(L"not remembered yet"), std::wstring::npos);
   v.trust = Trust::kChangedKey;
   v.knownFingerprint = L"2222-3333-4444-5555";
   std::wstring warning = VerificationText(v);

@@ -7,6 +7,7 @@ user namespace have them."""
 
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -20,7 +21,7 @@ from office import BRANCH, FLOOR, PORT, Office, Seat  # noqa: E402
 from desktop import Failure, expect, screenshot, wait_equal, wait_until  # noqa: E402
 
 SKIPPED = 77
-LIST, MESSAGE, SEND, LOG_CLOSE = 1001, 1008, 1010, 2009
+LIST, MESSAGE, SEND, LOG_CLOSE, VERIFICATION = 1001, 1008, 1010, 2009, 104
 WIRE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wire.py")
 # Written from the README alone; Debian's Python has the `cryptography` package it needs.
 SIGNED_PEER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signed_peer.py")
@@ -31,13 +32,17 @@ SEATS = [Seat("PCA", "alice", FLOOR, 10), Seat("PCB", "bob", FLOOR, 11),
 # Each computer's address book: (address, type); the built-in sender is on everywhere.
 BOOKS = {"PCA": [("bob", 0), ("WORKGROUP", 1), ("pcc", 0), ("pcd", 0), (f"{FLOOR}.21", 0)],
          "PCB": [], "PCC": [("alice", 0)], "PCD": [("pca", 0)]}
+# Whose keys the administrator hands to each computer in [Known Senders]: only a key known for
+# its sender makes a receipt read "delivered". PCB knows nobody, as a newcomer would.
+INTRODUCED = {"PCA": ["PCB", "PCC", "PCD"], "PCB": [], "PCC": ["PCA", "PCB"], "PCD": ["PCA"]}
 
 
-def book(entries, *settings):
+def book(entries, *settings, known=()):
     lines = ["[Addresses]", f"Total={len(entries)}"]
     lines += [f"Address[{i:05d}]=ADDRESS={a}|DESCRIPTION=colleague|TYPE={t}"
               for i, (a, t) in enumerate(entries, 1)]
-    return "\r\n".join(lines + ["[Settings]", "Internal Send=1", *settings, ""])
+    given = ["[Known Senders]", *known] if known else []
+    return "\r\n".join(lines + ["[Settings]", "Internal Send=1", *settings, *given, ""])
 
 
 def isolate_or_skip():
@@ -60,6 +65,7 @@ def isolate_or_skip():
 class OfficeTest:
     def __init__(self, args):
         self.args = args
+        self.known = {name: [] for name in BOOKS}  # each computer's [Known Senders] lines
         self.work = tempfile.mkdtemp(prefix="parvox-lan-")
         try:
             self.office = Office(SEATS, self.work, args.parvox, args.probe, args.prefixes)
@@ -152,6 +158,28 @@ class OfficeTest:
         for name in BOOKS:
             wait_until(f"Parvox's main window on {name}", self.office[name].main, timeout=90)
 
+    def the_administrator_hands_out_the_keys(self):
+        """Each user's key, made by their Parvox, goes into the others' settings files, as the
+        README tells an administrator; a running Parvox reads the section at each decision."""
+        keys = {}
+        for seat in SEATS:
+            pc = self.office[seat.name]
+            # A script's send to this computer makes the key if this Parvox has none yet.
+            subprocess.run(pc.command("wine", pc.console, "send", "/wait:1", ".", "Hello"),
+                           env=pc.env, cwd=pc.folder, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
+            found = re.search(r"Public Key\s+REG_SZ\s+(\S+)", pc.run(
+                "reg", "query", r"HKCU\Software\Parvox", "/v", "Public Key",
+                check=False, capture=True).stdout.decode("utf-8", "replace"))
+            if found is None:
+                raise Failure(f"no public key in {seat.name}'s registry")
+            keys[seat.name] = f"{seat.name}\\{seat.user}={found.group(1)}"
+        for name, entries in BOOKS.items():
+            self.known[name] = [keys[other] for other in INTRODUCED[name]]
+            with open(os.path.join(self.office[name].folder, "Address Book.ini"), "wb") as f:
+                f.write(book(entries, known=self.known[name]).encode("cp1252"))
+            self.close_popups(name)
+
     def user_name_reaches_only_that_user(self):
         self.send("PCA", ["bob"], "For bob only")
         self.wait_log_line("PCA", "Message delivered to bob (PCB).")
@@ -201,7 +229,7 @@ class OfficeTest:
         self.quit_parvox("PCA")
         self.office["PCA"].start_parvox(book(
             BOOKS["PCA"] + [(f"{BRANCH}.10:{PEER_PORT}", 0)],
-            f"Trusted Networks={BRANCH}.0/24, {BRANCH}.7/24"))
+            f"Trusted Networks={BRANCH}.0/24, {BRANCH}.7/24", known=self.known["PCA"]))
         wait_until("Parvox's main window on PCA again", self.office["PCA"].main, timeout=90)
         self.wait_log_line("PCA", f'The trusted network "{BRANCH}.7/24" in the settings file was '
                                   "ignored")
@@ -230,7 +258,9 @@ class OfficeTest:
             if answerer.stdout.readline().strip() != "ready":
                 raise Failure("the README program on PCD did not start")
             self.send("PCA", [f"{BRANCH}.10:{PEER_PORT}"], "To the README program")
-            self.wait_log_line("PCA", f"Message delivered to {frank} (PCD).")
+            # Its key is new here: the receipt shows it reached a computer, not who read it.
+            self.wait_log_line("PCA", f"Message to {BRANCH}.10:{PEER_PORT} not verified: {frank} "
+                                      "(PCD) answered with a key not known here yet (")
             heard = answerer.communicate(timeout=30)[0].strip()
         finally:
             if answerer.poll() is None:
@@ -249,9 +279,10 @@ class OfficeTest:
         wait_equal("the computers showing the new address's message",
                    lambda: self.shown_on("To the new address"), ["PCB"])
 
-    def forged_receipts_stay_one_short_line(self):
-        """A neighbour who saw a broadcast's id answers with thousands of invented computers."""
-        forger = self.office["PCB"].exec_in_netns(sys.executable, WIRE, "receipts", "eth0",
+    def forged_receipts_plant_nothing(self):
+        """A neighbour who saw a broadcast answers it with thousands of receipts signed by its own
+        key, in invented names and in the names of colleagues PCA knows."""
+        forger = self.office["PCB"].exec_in_netns(PEER_PYTHON, WIRE, "receipts", "eth0",
                                                   str(PORT), "20000", stdout=subprocess.PIPE,
                                                   text=True)
         try:
@@ -263,10 +294,41 @@ class OfficeTest:
             line = self.wait_new_log_line("PCA", start, seen)
         finally:
             forger.wait(timeout=60)
-        named = line.count(" (")
-        if named > 64 or " more." not in line or len(line) > 4000:
-            raise Failure(f"the line names {named} computers in {len(line)} characters: "
-                          f"{line[:300]!r}")
+        named = line.count("(FORGED")
+        if (not line.startswith(start + "3 computers: ") or named > 64 or " more" not in line or
+                "came from a different key than before, so it may not be them" not in line or
+                len(line) > 8000):
+            raise Failure(f"the line names {named} forged computers in {len(line)} characters: "
+                          f"{line[:400]!r}")
+        remembered = self.office["PCA"].run("reg", "query", r"HKCU\Software\Parvox\Known Senders",
+                                            check=False, capture=True).stdout.decode("utf-8",
+                                                                                     "replace")
+        if "forged" in remembered.lower():
+            raise Failure(f"a receipt planted a key on PCA: {remembered[:400]!r}")
+
+    def a_first_contact_is_never_silent(self):
+        """A neighbour sends an unsigned message in a new colleague's name, then the same message
+        signed by its own key as that colleague on PCA: bob is shown both, the signed one as a
+        first contact with its fingerprint."""
+        self.close_popups("PCB")
+        erin, text = f"erin{os.getpid()}", "Lunch is on me"
+        shadow = self.office["PCC"].exec_in_netns(PEER_PYTHON, SIGNED_PEER, "shadow",
+                                                  f"{FLOOR}.255", str(PORT), erin, "bob", "PCA",
+                                                  text)
+        expect("the neighbour's two sends", shadow.wait(timeout=30), 0)
+
+        def labels():
+            return sorted(w.child(control_id=VERIFICATION).text
+                          for w in self.office["PCB"].probe.desktop().windows
+                          if w.cls == "ParvoxMessage" and w.child(control_id=100).text == text)
+        def both():
+            found = labels()
+            return found if len(found) == 2 else None
+        shown = wait_until("both copies on PCB", both)
+        if not shown[0].startswith(f"First message from {erin} on PCA: their key "):
+            raise Failure(f"the signed copy's pop-up on PCB: {shown!r}")
+        wait_equal("the computers showing the neighbour's message", lambda: self.shown_on(text),
+                   ["PCB"])
 
     def flood_leaves_the_others_answering(self):
         flood = self.office["PCB"].exec_in_netns(sys.executable, WIRE, "flood", f"{FLOOR}.10",
@@ -310,11 +372,13 @@ class OfficeTest:
         wait_until("PCA's log to come up", lambda: self.office["PCA"].log_window().visible)
 
     def run(self):
-        steps = [self.start_every_parvox, self.user_name_reaches_only_that_user,
+        steps = [self.start_every_parvox, self.the_administrator_hands_out_the_keys,
+                 self.user_name_reaches_only_that_user,
                  self.workgroup_reaches_the_floor_only, self.host_name_by_unicast,
                  self.sources_behind_the_router_are_ignored,
                  self.a_trusted_network_reaches_across_the_router,
-                 self.a_new_address_is_soon_known, self.forged_receipts_stay_one_short_line,
+                 self.a_new_address_is_soon_known, self.forged_receipts_plant_nothing,
+                 self.a_first_contact_is_never_silent,
                  self.flood_leaves_the_others_answering, self.a_script_sends_like_net_send,
                  self.closed_parvox_is_not_reached]
         for step in steps:

@@ -5,6 +5,9 @@ README is enough to talk to Parvox:
   signed_peer.py send ADDRESS PORT FROM TO COMPUTER TEXT
       sends one signed message from a new key and prints "receipt COMPUTER USER" once a receipt
       with a valid signature answers it (exit 0), or exits 1 after 5 s
+  signed_peer.py shadow ADDRESS PORT FROM TO COMPUTER TEXT
+      broadcasts the message unsigned (version 1), then the same From, To and Text signed by a
+      new key (version 2), and exits 0
   signed_peer.py answer PORT COMPUTER USER
       prints "ready", then waits for one signed message to PORT, checks its signature, prints
       "message FROM TO COMPUTER TEXT" and answers it with a signed receipt"""
@@ -68,11 +71,32 @@ def parse(datagram, kind, count, skip):
     return message_id, datagram[22:22 + skip], [t.decode("utf-8") for t in texts[:-1]]
 
 
-def send(address, port, sender, to, computer, text):
-    key = ec.generate_private_key(ec.SECP256R1())
-    message_id = struct.unpack("!Q", os.urandom(8))[0] | 1
+def new_key():
+    return ec.generate_private_key(ec.SECP256R1())
+
+
+def signed_message(key, message_id, sender, to, computer, text):
     body = header(MESSAGE, message_id) + public_point(key) + fields(sender, to, computer, text)
-    datagram = body + sign(key, body)
+    return body + sign(key, body)
+
+
+def shadow(address, port, sender, to, computer, text):
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+    plain = (MAGIC + bytes([1, MESSAGE]) + os.urandom(8) +
+             b"".join(t.encode("cp1252") + b"\0" for t in (sender, to, text)))
+    sock.sendto(plain, (address, port))
+    time.sleep(0.2)
+    message_id = struct.unpack("!Q", os.urandom(8))[0] | 1
+    sock.sendto(signed_message(new_key(), message_id, sender, to, computer, text),
+                (address, port))
+    return 0
+
+
+def send(address, port, sender, to, computer, text):
+    key = new_key()
+    message_id = struct.unpack("!Q", os.urandom(8))[0] | 1
+    datagram = signed_message(key, message_id, sender, to, computer, text)
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.settimeout(0.5)
     deadline = time.monotonic() + 5
@@ -91,7 +115,7 @@ def send(address, port, sender, to, computer, text):
 
 
 def answer(port, computer, user):
-    key = ec.generate_private_key(ec.SECP256R1())
+    key = new_key()
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.bind(("0.0.0.0", port))
     print("ready", flush=True)
@@ -110,4 +134,6 @@ def answer(port, computer, user):
 if __name__ == "__main__":
     if sys.argv[1] == "send":
         sys.exit(send(sys.argv[2], int(sys.argv[3]), *sys.argv[4:8]))
+    if sys.argv[1] == "shadow":
+        sys.exit(shadow(sys.argv[2], int(sys.argv[3]), *sys.argv[4:8]))
     sys.exit(answer(int(sys.argv[2]), sys.argv[3], sys.argv[4]))

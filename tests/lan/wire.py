@@ -4,8 +4,9 @@ computer's network namespace:
                                  that IFACE receives, until it is ended
   wire.py flood ADDRESS PORT N   sends N version-1 messages to ADDRESS:PORT as fast as it can
   wire.py receipts IFACE PORT N  waits for the first message to PORT that IFACE receives and
-                                 answers its sender with N version-1 receipts (which need no
-                                 key) from invented computers"""
+                                 answers its sender with N receipts signed by a key of its own,
+                                 in invented names and in the names of PCB's and PCC's users
+                                 (needs the `cryptography` package, as signed_peer.py does)"""
 
 import os
 import socket
@@ -50,12 +51,20 @@ def forge_receipts(interface, port, count):
         if (destination_port == port and payload[:4] == b"PRVX" and len(payload) >= 14 and
                 payload[4] in (1, 2) and payload[5] == 1):
             break
-    message_id = payload[6:14]
+    import hashlib
+    from signed_peer import RECEIPT, fields, header, new_key, public_point, sign
+    key = new_key()
+    message_id = struct.unpack("!Q", payload[6:14])[0]
+    prefix = header(RECEIPT, message_id) + hashlib.sha256(payload).digest() + public_point(key)
+    names = [("PCB", "bob"), ("PCC", "carol")] + [(f"FORGED{n}", "eve") for n in range(1000)]
+    receipts = []
+    for computer, user in names:
+        body = prefix + fields(computer, user)
+        receipts.append(body + sign(key, body))
     out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     for number in range(count):
-        receipt = b"PRVX\x01\x02" + message_id + b"FORGED%d\0eve\0" % number
         try:
-            out.sendto(receipt, (source, source_port))
+            out.sendto(receipts[number % len(receipts)], (source, source_port))
         except OSError:
             pass
     print("sent", flush=True)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -223,7 +224,7 @@ TEST_F(NetworkReceiveTest, SignedMessagesSayWhoProvablySentThem) {
   std::wstring label = Text(GetDlgItem(popup, MessagePopup::kLabVerification));
   EXPECT_EQ(label.rfind(L"First message from " + who, 0), 0u) << label;
   EXPECT_NE(label.find(KeyFingerprint(carol.key->PublicKey())), std::wstring::npos);
-  EXPECT_EQ(KnownSenders().Find(carol.Sender())->key, carol.key->PublicKey());
+  EXPECT_EQ(KnownSenderKeys(carol.Sender()).Find(carol.Sender())->key, carol.key->PublicKey());
 
   Send(carol.Message(2, "second"));
   Send(carol.Message(2, "the same id from the same key"));  // a replay: neither shown nor answered
@@ -247,7 +248,7 @@ TEST_F(NetworkReceiveTest, SignedMessagesSayWhoProvablySentThem) {
   label = Text(GetDlgItem(warning, MessagePopup::kLabVerification));
   EXPECT_EQ(label.rfind(L"WARNING: this may not be " + who + L".", 0), 0u) << label;
   EXPECT_NE(label.find(KeyFingerprint(mallory.key->PublicKey())), std::wstring::npos);
-  EXPECT_EQ(KnownSenders().Find(carol.Sender())->key, carol.key->PublicKey())
+  EXPECT_EQ(KnownSenderKeys(carol.Sender()).Find(carol.Sender())->key, carol.key->PublicKey())
       << "the remembered key stays until the user says otherwise";
   const std::wstring log = LogText();
   EXPECT_EQ(Count(log, L"[first contact]: Gr"), 1u);
@@ -260,13 +261,13 @@ TEST_F(NetworkReceiveTest, SignedMessagesSayWhoProvablySentThem) {
   answer = IDNO;
   SendMessageW(warning, WM_COMMAND, MAKEWPARAM(MessagePopup::kCmdTrust, BN_CLICKED),
                reinterpret_cast<LPARAM>(trust));
-  EXPECT_EQ(KnownSenders().Find(carol.Sender())->key, carol.key->PublicKey());
+  EXPECT_EQ(KnownSenderKeys(carol.Sender()).Find(carol.Sender())->key, carol.key->PublicKey());
   answer = IDYES;
   SendMessageW(warning, WM_COMMAND, MAKEWPARAM(MessagePopup::kCmdTrust, BN_CLICKED),
                reinterpret_cast<LPARAM>(trust));
   ASSERT_EQ(shownBoxes.size(), 2u);
   EXPECT_EQ(shownBoxes.back().caption, L"Trust the new key");
-  EXPECT_EQ(KnownSenders().Find(carol.Sender())->key, mallory.key->PublicKey());
+  EXPECT_EQ(KnownSenderKeys(carol.Sender()).Find(carol.Sender())->key, mallory.key->PublicKey());
   // Remembered for the next run too.
   SenderKeys reread;
   std::vector<std::wstring> badLines;
@@ -293,6 +294,55 @@ TEST_F(NetworkReceiveTest, ForgedSignaturesAreNeitherShownNorAnsweredWithOneLine
       Count(LogText(), L"A message that claims to come from carol on " + FromAnsi(carol.computer) +
                            L" failed its signature check and was not shown."),
       1u);
+}
+
+// A neighbour's tricks: an unsigned copy sent first hides no signed one, so no key is learnt
+// without its pop-up; a copy passed on from another address takes no answer from the real one.
+TEST_F(NetworkReceiveTest, NoCopyHidesTheSignedMessageOrTakesItsAnswer) {
+  SignedPeer neighbour;
+  std::string unsignedCopy;
+  EncodeNetworkMessage({7, "carol", "*", "shadowed"}, unsignedCopy);
+  Send(unsignedCopy);
+  ASSERT_NE(PopupWith(L"shadowed"), nullptr);
+  const std::string signedCopy = neighbour.Message(8, "shadowed");
+  UdpEndpoint passer;
+  ASSERT_EQ(passer.Open(0), UdpEndpoint::OpenResult::kOpen);
+  passer.SendTo({kLoopback, port}, signedCopy);
+  Send(signedCopy);
+  std::vector<SignedReceipt> receipts = ReceiptsUntil<SignedReceipt>(8);
+  ASSERT_FALSE(receipts.empty()) << "the sender's own copy is answered";
+  EXPECT_EQ(receipts.back().messageDigest, Sha256(signedCopy));
+  std::vector<std::wstring> labels;
+  for (HWND popup : WindowsOf(GetCurrentProcessId(), L"ParvoxMessage"))
+    labels.push_back(Text(GetDlgItem(popup, MessagePopup::kLabVerification)));
+  ASSERT_EQ(labels.size(), 2u) << "the unsigned copy and the signed one, once";
+  const std::wstring firstContact = L"First message from carol on " + FromAnsi(neighbour.computer);
+  EXPECT_EQ(std::count_if(labels.begin(), labels.end(),
+                          [&](const std::wstring& l) { return l.rfind(firstContact, 0) == 0; }),
+            1);
+  EXPECT_EQ(KnownSenderKeys(neighbour.Sender()).Find(neighbour.Sender())->key,
+            neighbour.key->PublicKey());
+}
+
+// A neighbour inventing senders fills the remembered keys only slowly.
+TEST_F(NetworkReceiveTest, ASourceIntroducesOnlyAFewNewSendersAnHour) {
+  std::vector<SignedPeer> senders(4);
+  for (size_t i = 0; i < senders.size(); ++i) {
+    senders[i].computer.append("N").append(std::to_string(i));
+    Send(senders[i].Message(30 + i, "new sender " + std::to_string(i)));
+  }
+  ReceiptsUntil<SignedReceipt>(33);
+  for (size_t i = 0; i < senders.size(); ++i) {
+    SCOPED_TRACE(i);
+    HWND popup = PopupWith(L"new sender " + std::to_wstring(i));
+    ASSERT_NE(popup, nullptr);
+    bool remembered = i < 3;
+    EXPECT_EQ(Text(GetDlgItem(popup, MessagePopup::kLabVerification)).find(L"not remembered yet") ==
+                  std::wstring::npos,
+              remembered);
+    EXPECT_EQ(KnownSenderKeys(senders[i].Sender()).Find(senders[i].Sender()).has_value(),
+              remembered);
+  }
 }
 
 }  // namespace

@@ -1,10 +1,23 @@
 // The log line of each recipient of the built-in send, from receipts and mailslot results.
 #include <gtest/gtest.h>
 
+#include <cwctype>
+
 #include "sending/DeliveryOutcome.h"
+#include "sending/ScriptCommandLine.h"
 
 namespace parvox {
 namespace {
+
+// A receipt by the key known for its sender, or (with a fingerprint) by one not known yet.
+DeliveryReceipt Receipt(std::wstring computer, std::wstring user, std::string key = "k",
+                        std::wstring unknownKeyFingerprint = L"") {
+  std::wstring sender = computer + L"\\" + user;
+  for (wchar_t& c : sender) c = static_cast<wchar_t>(std::towupper(c));
+  bool known = unknownKeyFingerprint.empty();
+  return {std::move(computer), std::move(user), sender,
+          std::move(key),      known,           std::move(unknownKeyFingerprint)};
+}
 
 TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
   DeliveryTracker tracker;
@@ -17,7 +30,7 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
   size_t refused = tracker.AddRecipient(L"ALL", 17);
   size_t refusedButHeard = tracker.AddRecipient(L"ALL", 18);
   size_t shortWrite = tracker.AddRecipient(L"pc5", 19);
-  tracker.AddRecipient(L"old", 20);
+  tracker.AddRecipient(L"new", 20);
   size_t otherKey = tracker.AddRecipient(L"eve", 21);
   tracker.AddRecipient(L"dave", 22);
   tracker.AddRecipient(L"HQ", 23);
@@ -29,20 +42,22 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
   tracker.SetMailslotResult(machine, true, L"");
   tracker.SetMailslotResult(gone, false, L"The network path was not found.");
   tracker.SetMailslotResult(quiet, false, L"");
-  EXPECT_TRUE(tracker.AddReceipt(11, {L"PC1", L"bob"}));
-  EXPECT_TRUE(tracker.AddReceipt(12, {L"PC1", L"bob"}));
-  EXPECT_TRUE(tracker.AddReceipt(12, {L"PC2", L"alice"}));
-  EXPECT_TRUE(tracker.AddReceipt(12, {L"pc2", L"alice"}));  // the same computer by another route
-  EXPECT_TRUE(tracker.AddReceipt(16, {L"PC8", L""}));
-  EXPECT_TRUE(tracker.AddReceipt(18, {L"PC4", L"carol"}));
-  EXPECT_FALSE(tracker.AddReceipt(99, {L"PC3", L"eve"}));  // not an id of this send
-  tracker.AddReceipt(20, {L"PC6", L"old", false});
+  EXPECT_TRUE(tracker.AddReceipt(11, Receipt(L"PC1", L"bob")));
+  EXPECT_TRUE(tracker.AddReceipt(12, Receipt(L"PC1", L"bob")));
+  // A receipt in a borrowed name, first, hides nothing.
+  EXPECT_TRUE(tracker.AddReceipt(12, Receipt(L"PC2", L"alice", "mallory", L"MMMM-MMMM-MMMM-MMMM")));
+  EXPECT_TRUE(tracker.AddReceipt(12, Receipt(L"PC2", L"alice")));
+  EXPECT_TRUE(tracker.AddReceipt(12, Receipt(L"pc2", L"alice")));  // the same, by another route
+  EXPECT_TRUE(tracker.AddReceipt(16, Receipt(L"PC8", L"")));
+  EXPECT_TRUE(tracker.AddReceipt(18, Receipt(L"PC4", L"carol")));
+  EXPECT_FALSE(tracker.AddReceipt(99, Receipt(L"PC3", L"eve")));  // not an id of this send
+  tracker.AddReceipt(20, Receipt(L"PC6", L"new", "n", L"NNNN-NNNN-NNNN-NNNN"));
   tracker.SetMailslotResult(otherKey, true, L"");
-  tracker.AddOtherKeyReceipt(21, {L"PC3", L"eve"});
-  tracker.AddOtherKeyReceipt(22, {L"PC7", L"dave"});
-  tracker.AddReceipt(23, {L"PC1", L"bob"});
-  tracker.AddReceipt(23, {L"PC6", L"old", false});
-  tracker.AddOtherKeyReceipt(23, {L"PC7", L"dave"});
+  tracker.AddOtherKeyReceipt(21, Receipt(L"PC3", L"eve"));
+  tracker.AddOtherKeyReceipt(22, Receipt(L"PC7", L"dave"));
+  tracker.AddReceipt(23, Receipt(L"PC1", L"bob"));
+  tracker.AddReceipt(23, Receipt(L"PC6", L"new", "n", L"NNNN-NNNN-NNNN-NNNN"));
+  tracker.AddOtherKeyReceipt(23, Receipt(L"PC7", L"dave"));
 
   std::vector<OutcomeLine> lines = tracker.Lines();
   ASSERT_EQ(lines.size(), 13u);
@@ -51,7 +66,10 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
     bool isError;
   } expected[] = {
       {L"Message delivered to bob (PC1).", false},
-      {L"Message delivered to WORKGROUP on 2 computers: bob (PC1), alice (PC2).", false},
+      {L"Message delivered to WORKGROUP on 2 computers: bob (PC1), alice (PC2). alice (PC2) "
+       L"answered with a key not known here yet (MMMM-MMMM-MMMM-MMMM), so the receipt does not "
+       L"prove it was them.",
+       false},
       {L"Message successfully sent to PC9.", false},
       {L"Error sending message to ghost. They may not be online. The network path was not found.",
        true},
@@ -60,16 +78,18 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
       {L"Error sending message to ALL. Too long.", true},
       {L"Message delivered to carol (PC4).", false},
       {L"", false},  // a short write is counted but not reported
-      {L"Message delivered to old (PC6), but the receipt was not signed.", false},
+      {L"Message to new not verified: new (PC6) answered with a key not known here yet "
+       L"(NNNN-NNNN-NNNN-NNNN), so the receipt does not prove it was them.",
+       false},
       {L"Message to eve not confirmed. The receipt from eve (PC3) came from a different key than "
        L"before, so it may not be them. The mailslot copy was sent.",
        false},
       {L"Message to dave not confirmed. The receipt from dave (PC7) came from a different key "
        L"than before, so it may not be them.",
        true},
-      {L"Message delivered to HQ on 2 computers: bob (PC1), old (PC6). 1 of the receipts were not "
-       L"signed. The receipt from dave (PC7) came from a different key than before, so it may not "
-       L"be them. It was not counted.",
+      {L"Message delivered to bob (PC1). new (PC6) answered with a key not known here yet "
+       L"(NNNN-NNNN-NNNN-NNNN), so the receipt does not prove it was them. The receipt from dave "
+       L"(PC7) came from a different key than before, so it may not be them. It was not counted.",
        false},
   };
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -77,6 +97,9 @@ TEST(DeliveryTracker, BestOutcomePerRecipientInListOrder) {
     EXPECT_EQ(lines[i].text, expected[i].text);
     EXPECT_EQ(lines[i].isError, expected[i].isError);
   }
+  // Reached, but nothing proves by whom: a script hears "not every one confirmed it".
+  EXPECT_EQ(ExitCodeOf({lines[9]}), kExitUnconfirmed);
+  EXPECT_EQ(ExitCodeOf({lines[0], lines[12]}), kExitDelivered);
 }
 
 // A flood of receipts with invented names: every line stays one line of bounded length.
@@ -85,10 +108,11 @@ TEST(DeliveryTracker, ReceiptsNameAtMostSixtyFourComputersOnOneLine) {
   tracker.AddRecipient(L"WORKGROUP", 1);
   tracker.AddRecipient(L"pc7", 2);
   for (int i = 0; i < 100; ++i) {
-    tracker.AddReceipt(1, {L"PC" + std::to_wstring(i), L"u"});
-    tracker.AddReceipt(1, {L"pc" + std::to_wstring(i), L"u"});  // the same computer again
+    tracker.AddReceipt(1, Receipt(L"PC" + std::to_wstring(i), L"u"));
+    tracker.AddReceipt(1, Receipt(L"pc" + std::to_wstring(i), L"u"));  // the same computer again
   }
-  tracker.AddReceipt(2, {L"PC7", L"bob (PC7).\r\nMessage from CEO" + std::wstring(300, L'!')});
+  tracker.AddReceipt(2,
+                     Receipt(L"PC7", L"bob (PC7).\r\nMessage from CEO" + std::wstring(300, L'!')));
   std::vector<OutcomeLine> lines = tracker.Lines();
   std::wstring named = L"u (PC0)";
   for (int i = 1; i < 64; ++i) named += L", u (PC" + std::to_wstring(i) + L")";

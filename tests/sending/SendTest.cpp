@@ -201,6 +201,7 @@ class ReceiptPeer {
 TEST_F(SendTest, OnlyASignedReceiptForThisMessageByTheKnownKeyIsDelivered) {
   std::unique_ptr<SigningKey> dora = SigningKey::Generate(), impostor = SigningKey::Generate();
   const std::string computer = "PCQ" + std::to_string(GetTickCount64());
+  const std::wstring sender = SenderName(FromAnsi(computer), L"dora");
   auto signedBy = [&](const SigningKey& key, bool sameMessage) {
     return [&key, &computer, sameMessage](const SignedMessage& message, const std::string& bytes) {
       std::string receipt = EncodeSignedReceipt({message.id,
@@ -214,39 +215,49 @@ TEST_F(SendTest, OnlyASignedReceiptForThisMessageByTheKnownKeyIsDelivered) {
     };
   };
   ReceiptPeer peer({
+      // Unsigned: anyone who saw the id in the clear could write it.
       [&](const SignedMessage& message, const std::string&) {
         return EncodeNetworkReceipt({message.id, computer, "dora"});
       },
-      signedBy(*dora, true),      // remembered from here on
+      signedBy(*dora, true),      // her key is not known yet: reached, nothing proven
       signedBy(*dora, false),     // answers another message
       signedBy(*impostor, true),  // the right message, the wrong key
+      signedBy(*dora, true),      // by now her key is known
   });
   const std::string to = "127.0.0.1:" + std::to_string(peer.Port());
-  std::string book = "[Addresses]\r\nTotal=4\r\n";
-  for (int i = 1; i <= 4; ++i)
+  std::string book = "[Addresses]\r\nTotal=5\r\n";
+  for (int i = 1; i <= 5; ++i)
     book += "Address[0000" + std::to_string(i) + "]=ADDRESS=" + to + "|DESCRIPTION=d|TYPE=0\r\n";
   StartWithBook(book, true);
   // One send per recipient, so that the answers come in the order given.
-  for (int row = 0; row < 4; ++row) {
-    for (int other = 0; other < 4; ++other) SetItemChecked(List(), other, other == row);
+  for (int row = 0; row < 5; ++row) {
+    for (int other = 0; other < 5; ++other) SetItemChecked(List(), other, other == row);
     SetMessage(L"hello " + std::to_wstring(row));
     ClickSend();
+    if (row == 1) {
+      EXPECT_FALSE(KnownSenderKeys(sender).Find(sender)) << "a receipt never teaches a key";
+      ASSERT_TRUE(ReplaceSenderKey(sender, dora->PublicKey()));  // as a message of hers would
+    }
   }
   std::vector<std::wstring> lines;
   std::wstring log = LogText();
   for (size_t at = 0, end; (end = log.find(L"\r\n", at)) != std::wstring::npos; at = end + 2)
     lines.push_back(log.substr(at, end - at));
-  ASSERT_EQ(lines.size(), 4u) << log;
+  ASSERT_EQ(lines.size(), 5u) << log;
   const std::wstring dora_ = L"dora (" + FromAnsi(computer) + L")";
-  EXPECT_EQ(lines[0], L"Message delivered to " + dora_ + L", but the receipt was not signed.");
-  EXPECT_EQ(lines[1], L"Message delivered to " + dora_ + L".");
+  EXPECT_EQ(lines[0].find(L"delivered"), std::wstring::npos) << lines[0];
+  EXPECT_EQ(lines[1], L"Message to " + FromAnsi(to) + L" not verified: " + dora_ +
+                          L" answered with a key not known here yet (" +
+                          KeyFingerprint(dora->PublicKey()) +
+                          L"), so the receipt does not prove it was them.");
   EXPECT_EQ(lines[2].find(L"delivered"), std::wstring::npos) << lines[2];
   EXPECT_EQ(lines[3].rfind(L"Message to " + FromAnsi(to) + L" not confirmed. The receipt from " +
                                dora_ + L" came from a different key than before",
                            0),
             0u)
       << lines[3];
-  EXPECT_EQ(KnownSenders().Find(SenderName(FromAnsi(computer), L"dora"))->key, dora->PublicKey());
+  EXPECT_EQ(lines[4], L"Message delivered to " + dora_ + L".");
+  EXPECT_EQ(KnownSenderKeys(sender).Find(sender)->key, dora->PublicKey());
 }
 
 }  // namespace
