@@ -13,7 +13,6 @@
 
 namespace parvox {
 
-inline constexpr wchar_t kKnownSendersSection[] = L"Known Senders";
 inline constexpr wchar_t kKnownSendersRegistryPath[] = L"Software\\Parvox\\Known Senders";
 
 // "PCA\alice" in the one spelling that memory, the registry and the settings file share: each

@@ -33,6 +33,8 @@ struct AppState {
 AppState& App();
 
 inline constexpr wchar_t kSettingsSection[] = L"Settings";
+// The keys an administrator hands out for other senders (see identity/KnownSenderStore.h).
+inline constexpr wchar_t kKnownSendersSection[] = L"Known Senders";
 
 enum class SettingId {
   kStartWithWindows,

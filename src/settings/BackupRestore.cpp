@@ -9,12 +9,31 @@
 #include "settings/AppState.h"
 #include "settings/FileUtilities.h"
 #include "settings/FolderBrowser.h"
+#include "settings/SettingsFile.h"
 #include "settings/SettingsHost.h"
 
 namespace parvox {
 namespace {
 
 constexpr wchar_t kBackupName[] = L"Address Book.ini";
+
+// What a restore would change in whom Parvox trusts, as a sentence for its question; empty when
+// nothing: a backup from elsewhere must not change it unseen.
+std::wstring TrustChanges(const std::wstring& backup) {
+  const IniDocument& restored = ReadIniDocument(backup);
+  const IniDocument& current = ReadIniDocument(App().settingsFilePath);
+  bool keys = restored.ReadSection(kKnownSendersSection) !=
+              current.ReadSection(kKnownSendersSection);
+  const wchar_t* networks = Setting(SettingId::kTrustedNetworks).name;
+  std::wstring restoredNetworks, currentNetworks;
+  restored.Find(kSettingsSection, networks, restoredNetworks);
+  current.Find(kSettingsSection, networks, currentNetworks);
+  bool trusted = restoredNetworks != currentNetworks;
+  if (!keys && !trusted) return std::wstring();
+  return std::wstring(L"\r\n\r\nIt also changes whom Parvox trusts: ") +
+         (keys ? L"the keys given in [Known Senders]" : L"") + (keys && trusted ? L" and " : L"") +
+         (trusted ? L"the Trusted Networks" : L"") + L".";
+}
 
 }  // namespace
 
@@ -54,7 +73,8 @@ void RestoreCommand(SettingsHost& host) {
   if (ShowMessageBox(host.Owner(),
                      L"Are you sure you want to restore this settings file? Your\r\n"
                      L"current settings and address book entries will\r\n"
-                     L"be overwritten.",
+                     L"be overwritten." +
+                         TrustChanges(backup),
                      L"Restore Settings", MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;
   }

@@ -233,8 +233,8 @@ TEST_F(BackupRestoreTest, RestoreAnsweredNoThenYes) {
   WriteSettings(kBook);
   Start();
   const std::string backup =
-      "[Settings]\r\nInternal "
-      "Send=1\r\n[Addresses]\r\nTotal=2\r\nAddress[00001]=ADDRESS=b1|DESCRIPTION=|TYPE=0\r\n"
+      "[Settings]\r\nInternal Send=1\r\nTrusted Networks=10.1.0.0/16\r\n[Addresses]\r\nTotal=2\r\n"
+      "Address[00001]=ADDRESS=b1|DESCRIPTION=|TYPE=0\r\n"
       "Address[00002]=ADDRESS=b2|DESCRIPTION=|TYPE=1\r\n";
   test::WriteBytes(chosen.File(L"Address Book.ini"), backup);
   pickedFolder = chosen.Path();
@@ -246,7 +246,8 @@ TEST_F(BackupRestoreTest, RestoreAnsweredNoThenYes) {
   EXPECT_EQ(shownBoxes[0].text,
             L"Are you sure you want to restore this settings file? Your\r\ncurrent settings and "
             L"address book "
-            L"entries will\r\nbe overwritten.");
+            L"entries will\r\nbe overwritten.\r\n\r\nIt also changes whom Parvox trusts: the "
+            L"Trusted Networks.");
   EXPECT_EQ(test::ReadBytes(SettingsFile()), kBook);
   EXPECT_EQ(window->StatusText(), L"-");
 
