@@ -143,7 +143,7 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
   std::wstring computer = FromUtf8(message.computer);
   SignedArrival arrival{SenderName(computer, incoming.from), message.publicKey,
                         VerifySignature(message.publicKey, SignedPart(message), message.signature),
-                        static_cast<int64_t>(message.sentAt - SecondsSince1970()), false};
+                        ClockSkewSeconds(message.sentAt, SecondsSince1970()), false};
   if (arrival.signatureValid) {
     arrival.idSeenFromKey =
         !signedIds_.Remember(message.id, std::hash<std::string>()(message.publicKey));
