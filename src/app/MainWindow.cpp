@@ -155,7 +155,8 @@ bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& mod
   for (const std::wstring& entry : App().badTrustedNetworks) {
     AppendLog(false, L"The trusted network \"" + entry.substr(0, 300) +
                          L"\" in the settings file was ignored: write each network in CIDR form, "
-                         L"such as 10.1.0.0/16, separated by commas.");
+                         L"such as 10.1.0.0/16 (a /8 at the widest, for IPv6 a /16), separated "
+                         L"by commas.");
   }
   inbox_ = std::make_unique<MessageInbox>(*this);
   ApplyReceiveOption();

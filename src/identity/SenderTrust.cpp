@@ -67,16 +67,28 @@ std::optional<size_t> SenderToReplace(
   return oldest;
 }
 
+int64_t ClockSkewSeconds(uint64_t sentAt, uint64_t now) {
+  constexpr uint64_t kMostAhead = static_cast<uint64_t>(INT64_MAX);
+  if (sentAt >= now) {
+    uint64_t ahead = sentAt - now;
+    return ahead > kMostAhead ? INT64_MAX : static_cast<int64_t>(ahead);
+  }
+  uint64_t behind = now - sentAt;
+  return behind > kMostAhead ? INT64_MIN : -static_cast<int64_t>(behind);
+}
+
 TrustDecision DecideTrust(const SignedArrival& arrival, const SenderKeys& keys) {
   TrustDecision decision;
   if (!arrival.signatureValid) {
     decision.trust = Trust::kBadSignature;
     return decision;
   }
-  int64_t skew = arrival.skewSeconds < 0 ? -arrival.skewSeconds : arrival.skewSeconds;
-  if (skew > kMaxClockSkewSeconds) {
+  // Unsigned: the distance from INT64_MIN has no int64_t.
+  uint64_t skew = arrival.skewSeconds < 0 ? 0 - static_cast<uint64_t>(arrival.skewSeconds)
+                                          : static_cast<uint64_t>(arrival.skewSeconds);
+  if (skew > static_cast<uint64_t>(kMaxClockSkewSeconds)) {
     decision.trust = Trust::kClockSkew;
-    decision.skewMinutes = (skew + 59) / 60;
+    decision.skewMinutes = static_cast<int64_t>(skew / 60 + (skew % 60 != 0));
     return decision;
   }
   if (arrival.idSeenFromKey) {

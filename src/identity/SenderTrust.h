@@ -65,11 +65,16 @@ enum class Trust {
 // A message's time may be this far from this computer's clock before it is taken for old.
 inline constexpr int64_t kMaxClockSkewSeconds = 600;
 
+// A datagram's time (seconds since 1970, as the wire has it: any 64-bit number) less this
+// computer's, held at the ends of int64_t rather than wrapped, so a time far away never reads as
+// near or on the wrong side.
+int64_t ClockSkewSeconds(uint64_t sentAt, uint64_t now);
+
 struct SignedArrival {
   std::wstring sender;  // SenderName
   std::string key;
   bool signatureValid = false;
-  int64_t skewSeconds = 0;  // the message's time less this computer's
+  int64_t skewSeconds = 0;  // ClockSkewSeconds; any value
   bool idSeenFromKey = false;
 };
 

@@ -4,19 +4,19 @@
 
 #include <windows.h>
 
-#include <iterator>
+#include <lmcons.h>
 
-#include "components/AnsiText.h"
+#include <iterator>
 
 namespace parvox {
 
+// Wide: through the ANSI code page, a name with characters it lacks would come out with "?" for
+// them, and two accounts could become one sender. The mailslot converts at its own boundary.
 std::wstring GetCurrentUserName() {
-  char buffer[255];
-  DWORD length = sizeof buffer;
-  if (!GetUserNameA(buffer, &length) || length == 0) return std::wstring();
-  std::wstring name;
-  FromAnsi(std::string_view(buffer, length - 1), name);  // empty when it cannot be converted
-  return name;
+  wchar_t buffer[UNLEN + 1];
+  DWORD length = static_cast<DWORD>(std::size(buffer));
+  if (!GetUserNameW(buffer, &length) || length == 0) return std::wstring();
+  return std::wstring(buffer, length - 1);
 }
 
 std::wstring GetThisComputerName() {

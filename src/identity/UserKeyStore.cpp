@@ -13,15 +13,41 @@
 namespace parvox {
 namespace {
 
-RegistryKey OpenParvoxKey() {
+// Read and write where it may; where the key is closed to writing (a policy, a locked-down
+// profile), only read, so that a key stored before still signs.
+RegistryKey OpenParvoxKey(bool& writable) {
   HKEY opened = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kParvoxRegistryPath, 0, nullptr, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &opened,
-                      nullptr) != ERROR_SUCCESS) {
+  writable =
+      RegCreateKeyExW(HKEY_CURRENT_USER, kParvoxRegistryPath, 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &opened, nullptr) == ERROR_SUCCESS;
+  if (!writable && RegOpenKeyExW(HKEY_CURRENT_USER, kParvoxRegistryPath, 0, KEY_QUERY_VALUE,
+                                 &opened) != ERROR_SUCCESS) {
     return RegistryKey();
   }
   return RegistryKey(opened);
 }
+
+// parvox.exe and parvox.com started together for the first time would each make a key, and one
+// would sign with a key the other then overwrites: the key is read and made under a lock of this
+// session, so whoever comes second reads the key the first stored.
+class KeyCreationLock {
+ public:
+  KeyCreationLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Parvox signing key")) {
+    if (!mutex_.Valid()) return;
+    // Making and storing a key takes milliseconds; a holder that hangs must not hang us too.
+    DWORD waited = WaitForSingleObject(mutex_.Get(), 10000);
+    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+  }
+  ~KeyCreationLock() {
+    if (held_) ReleaseMutex(mutex_.Get());
+  }
+  KeyCreationLock(const KeyCreationLock&) = delete;
+  KeyCreationLock& operator=(const KeyCreationLock&) = delete;
+
+ private:
+  EventHandle mutex_;
+  bool held_ = false;
+};
 
 std::string ReadBinary(HKEY key, const wchar_t* name) {
   DWORD type = 0, size = 0;
@@ -75,40 +101,55 @@ std::wstring SetAsideName(HKEY key) {
   }
 }
 
+bool StoreKey(HKEY key, const SigningKey& signingKey) {
+  std::string blob = signingKey.PrivateBlob();
+  std::string protectedBlob = CallDpapi(blob, true);
+  SecureZeroMemory(blob.data(), blob.size());
+  if (protectedBlob.empty() ||
+      !WriteValue(key, kPrivateKeyValue, REG_BINARY, protectedBlob.data(), protectedBlob.size())) {
+    return false;
+  }
+  std::string text = EncodeBase64(signingKey.PublicKey());
+  std::wstring wide(text.begin(), text.end());
+  WriteValue(key, kPublicKeyValue, REG_SZ, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  return true;
+}
+
 }  // namespace
 
 LoadedUserKey LoadOrCreateUserKey() {
+  KeyCreationLock lock;
   LoadedUserKey loaded;
-  RegistryKey key = OpenParvoxKey();
+  bool storable = false;
+  RegistryKey key = OpenParvoxKey(storable);
   std::string stored = key.Valid() ? ReadBinary(key.Get(), kPrivateKeyValue) : std::string();
   if (!stored.empty()) {
     std::string blob = CallDpapi(stored, false);
     loaded.key = SigningKey::FromPrivateBlob(blob);
     SecureZeroMemory(blob.data(), blob.size());
     if (loaded.key != nullptr) return loaded;
-    // Never overwritten: the user may yet bring it back to the computer and account it was for.
-    std::wstring aside = SetAsideName(key.Get());
-    WriteValue(key.Get(), aside, REG_BINARY, stored.data(), stored.size());
     loaded.notice =
         L"Your signing key could not be read (it was protected for another Windows "
         L"user or computer), so Parvox made a new one: people who remembered the old "
-        L"key will see a warning on your next message. The old key was kept in the "
-        L"registry as \"" +
-        aside + L"\".";
+        L"key will see a warning on your next message.";
+    // Never overwritten: the user may yet bring it back to the computer and account it was for.
+    std::wstring aside = SetAsideName(key.Get());
+    if (storable && WriteValue(key.Get(), aside, REG_BINARY, stored.data(), stored.size())) {
+      loaded.notice += L" The old key was kept in the registry as \"" + aside + L"\".";
+    } else {
+      storable = false;  // so it stays where it is
+    }
   }
   loaded.key = SigningKey::Generate();
-  if (loaded.key == nullptr || !key.Valid()) return loaded;
-  std::string blob = loaded.key->PrivateBlob();
-  std::string protectedBlob = CallDpapi(blob, true);
-  SecureZeroMemory(blob.data(), blob.size());
-  // A key that cannot be kept still signs for this run; the next run makes another.
-  if (protectedBlob.empty() || !WriteValue(key.Get(), kPrivateKeyValue, REG_BINARY,
-                                           protectedBlob.data(), protectedBlob.size())) {
-    return loaded;
+  if (loaded.key == nullptr) return loaded;
+  // Said, since every run would otherwise sign with another key without a word.
+  if (!storable || !StoreKey(key.Get(), *loaded.key)) {
+    if (!loaded.notice.empty()) loaded.notice += L" ";
+    loaded.notice +=
+        L"Your signing key could not be stored in the registry (HKEY_CURRENT_USER\\Software\\"
+        L"Parvox), so Parvox signs with a key for this run only: people who remembered your key "
+        L"will see a warning on your messages.";
   }
-  std::string text = EncodeBase64(loaded.key->PublicKey());
-  std::wstring wide(text.begin(), text.end());
-  WriteValue(key.Get(), kPublicKeyValue, REG_SZ, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
   return loaded;
 }
 

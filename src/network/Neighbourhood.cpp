@@ -24,7 +24,9 @@ bool Neighbourhood::IsNearby(const IpAddress& source) {
 }
 
 bool Neighbourhood::AcceptsSource(const IpAddress& source) {
-  return !IsUnfitSource(source, interfaces_) && IsNearby(source);
+  // A trusted network's network and broadcast addresses are no single computer either.
+  return !IsUnfitSource(source, interfaces_) && !IsUnfitSource(source, trusted_) &&
+         IsNearby(source);
 }
 
 bool Neighbourhood::IsThisComputer(const IpAddress& address) const {

@@ -20,7 +20,7 @@ class Neighbourhood {
   // makes the table be read again if it is due.
   bool IsNearby(const IpAddress& source);
   // What both UDP sockets take datagrams from: a source that is one computer (not
-  // IsUnfitSource) and nearby.
+  // IsUnfitSource for the subnets or the trusted networks) and nearby.
   bool AcceptsSource(const IpAddress& source);
   // One of this computer's own addresses, or loopback.
   bool IsThisComputer(const IpAddress& address) const;

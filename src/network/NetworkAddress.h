@@ -70,7 +70,7 @@ bool IsNearbySource(const IpAddress& source, const std::vector<InterfaceAddress>
 
 // True for a source no single computer sends from, so nothing it sends is taken or answered: the
 // unspecified address, multicast, 255.255.255.255, the network or broadcast address of one of
-// this computer's IPv4 subnets, and any IPv4-mapped IPv6 source (the IPv6 socket takes IPv6
+// the IPv4 subnets in `interfaces`, and any IPv4-mapped IPv6 source (the IPv6 socket takes IPv6
 // only, so such a source is forged).
 bool IsUnfitSource(const IpAddress& source, const std::vector<InterfaceAddress>& interfaces);
 

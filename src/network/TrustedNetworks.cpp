@@ -15,9 +15,13 @@ std::optional<InterfaceAddress> ParseNetwork(std::wstring_view entry) {
   if (slash == std::wstring_view::npos) return std::nullopt;
   std::optional<IpAddress> address = ParseIpLiteral(entry.substr(0, slash));
   if (!address) return std::nullopt;
-  unsigned maxPrefix = address->family == IpAddress::Family::kV4 ? 32 : 128;
+  bool v4 = address->family == IpAddress::Family::kV4;
+  unsigned maxPrefix = v4 ? 32 : 128;
+  // Anything wider than a /8 or an IPv6 /16 is no office's network: it would open the receiver
+  // to a good part of the Internet, so it is taken for a typing error too.
+  unsigned minPrefix = v4 ? 8 : 16;
   std::optional<uint32_t> length = StrictDecimal(entry.substr(slash + 1), 3, maxPrefix);
-  if (!length || *length == 0) return std::nullopt;
+  if (!length || *length < minPrefix) return std::nullopt;
   unsigned prefix = *length;
   // A bit set after the prefix is most likely a typing error in the network's address.
   for (unsigned bit = prefix; bit < maxPrefix; ++bit) {

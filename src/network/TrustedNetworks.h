@@ -17,8 +17,8 @@ struct TrustedNetworkList {
 };
 
 // Entries are separated by commas, semicolons or blanks. Each is an IPv4 or IPv6 network
-// address, "/" and a prefix length of at least 1, with no bits set after the prefix
-// ("10.1.0.0/16", "2001:db8:7::/48").
+// address, "/" and a prefix length of at least 8 (IPv4) or 16 (IPv6), with no bits set after the
+// prefix ("10.1.0.0/16", "2001:db8:7::/48").
 TrustedNetworkList ParseTrustedNetworks(std::wstring_view list);
 
 }  // namespace parvox

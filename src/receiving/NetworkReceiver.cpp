@@ -162,7 +162,7 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
   std::wstring computer = FromUtf8(message.computer);
   SignedArrival arrival{SenderName(computer, incoming.from), message.publicKey,
                         VerifySignature(message.publicKey, SignedPart(message), message.signature),
-                        static_cast<int64_t>(message.sentAt - SecondsSince1970()), false};
+                        ClockSkewSeconds(message.sentAt, SecondsSince1970()), false};
   // A message is answered once on each route it comes by: a neighbour who passes a copy on
   // first cannot take the answer that the sender's own copy is owed.
   bool newRoute = false;

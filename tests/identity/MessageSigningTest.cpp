@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <latch>
+#include <thread>
+#include <vector>
+
 #include "components/UniqueHandle.h"
 #include "identity/KeyText.h"
 #include "identity/MessageSigning.h"
@@ -101,6 +105,26 @@ TEST_F(UserKeyStoreTest, KeptUnderDpapiAndAnUnreadableOneIsSetAside) {
   EXPECT_EQ(asideName.rfind(L"Private Key (unreadable, set aside ", 0), 0u);
   EXPECT_EQ(Value(asideName), foreign) << "the old blob is kept, not overwritten";
   RegDeleteValueW(key.Get(), asideName.c_str());
+}
+
+// As parvox.exe and parvox.com started together for the first time: each signs with the one key
+// that is kept.
+TEST_F(UserKeyStoreTest, MadeOnceWhenProgramsStartTogether) {
+  constexpr int kPrograms = 4;
+  std::vector<std::string> keys(kPrograms);
+  std::latch start(kPrograms);
+  std::vector<std::thread> programs;
+  for (int i = 0; i < kPrograms; ++i) {
+    programs.emplace_back([&, i] {
+      start.arrive_and_wait();
+      LoadedUserKey loaded = LoadOrCreateUserKey();
+      if (loaded.key != nullptr) keys[i] = loaded.key->PublicKey();
+    });
+  }
+  for (std::thread& program : programs) program.join();
+  LoadedUserKey kept = LoadOrCreateUserKey();
+  ASSERT_NE(kept.key, nullptr);
+  for (const std::string& key : keys) EXPECT_EQ(key, kept.key->PublicKey());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // user reads for them.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "identity/SenderTrust.h"
 
 namespace parvox {
@@ -39,6 +41,10 @@ TEST(SenderTrust, DecisionTable) {
       {"an old message sent again is shown as skewed, not dropped",
        {L"pca\\alice", "alice-key", true, -86400, true},
        Trust::kClockSkew},
+      {"the earliest time there is",
+       {L"pca\\alice", "k", true, INT64_MIN, false},
+       Trust::kClockSkew},
+      {"the latest time there is", {L"pca\\alice", "k", true, INT64_MAX, false}, Trust::kClockSkew},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -47,6 +53,24 @@ TEST(SenderTrust, DecisionTable) {
   TrustDecision changed = DecideTrust({L"pcb\\bob", "other", true, 0, false}, keys);
   EXPECT_EQ(changed.known, (SenderKeys::Known{"bob-given", true}));
   EXPECT_EQ(DecideTrust({L"pca\\alice", "k", true, -601, false}, keys).skewMinutes, 11);
+  EXPECT_EQ(DecideTrust({L"pca\\alice", "k", true, INT64_MIN, false}, keys).skewMinutes,
+            153722867280912931);
+  EXPECT_EQ(DecideTrust({L"pca\\alice", "k", true, INT64_MAX, false}, keys).skewMinutes,
+            153722867280912931);
+
+  // The wire's time is any unsigned 64-bit number: far off stays far off, on its own side.
+  struct SkewCase {
+    uint64_t sentAt, now;
+    int64_t skew;
+  } skews[] = {
+      {1700000060, 1700000000, 60},        {0, 1700000000, -1700000000},
+      {UINT64_MAX, 1700000000, INT64_MAX}, {uint64_t{1} << 63, 0, INT64_MAX},
+      {0, uint64_t{1} << 63, INT64_MIN},   {0, UINT64_MAX, INT64_MIN},
+  };
+  for (const SkewCase& c : skews) {
+    SCOPED_TRACE(std::to_string(c.sentAt) + " at " + std::to_string(c.now));
+    EXPECT_EQ(ClockSkewSeconds(c.sentAt, c.now), c.skew);
+  }
 
   // A receipt's key meets the same known-key rule.
   struct ReceiptCase {

@@ -212,14 +212,15 @@ TEST(InterfaceTable, SourcesAStrangerMayUse) {
 TEST(TrustedNetworks, CidrListWithEachBadEntryNamed) {
   TrustedNetworkList list = ParseTrustedNetworks(
       L"10.1.0.0/16, 10.2.0.0/16;2001:db8:7::/48  10.3.0.1/32,,10.4.0.1/16 10.5.0.0 "
-      L"0.0.0.0/0 10.6.0.0/33 fe80::/10x pcd/24 10.7.0.0/ 10.8.0.0/016");
-  ASSERT_EQ(list.networks.size(), 5u);
+      L"0.0.0.0/0 10.6.0.0/33 fe80::/10x pcd/24 10.7.0.0/ 10.8.0.0/016 8.0.0.0/7 11.0.0.0/8 "
+      L"2000::/15 2001::/16");
+  ASSERT_EQ(list.networks.size(), 7u);
   EXPECT_EQ(FormatIpAddress(list.networks[2].address), L"2001:db8:7::");
   EXPECT_EQ(list.networks[2].prefixLength, 48);
   EXPECT_EQ(list.networks[4].prefixLength, 16);  // a leading zero is still 16
-  EXPECT_EQ(list.badEntries,
-            (std::vector<std::wstring>{L"10.4.0.1/16", L"10.5.0.0", L"0.0.0.0/0", L"10.6.0.0/33",
-                                       L"fe80::/10x", L"pcd/24", L"10.7.0.0/"}));
+  EXPECT_EQ(list.badEntries, (std::vector<std::wstring>{L"10.4.0.1/16", L"10.5.0.0", L"0.0.0.0/0",
+                                                        L"10.6.0.0/33", L"fe80::/10x", L"pcd/24",
+                                                        L"10.7.0.0/", L"8.0.0.0/7", L"2000::/15"}));
   EXPECT_TRUE(IsNearbySource(*ParseIpLiteral(L"10.2.200.9"), list.networks));
   EXPECT_FALSE(IsNearbySource(*ParseIpLiteral(L"10.9.0.1"), list.networks));
   EXPECT_TRUE(IsNearbySource(*ParseIpLiteral(L"10.3.0.1"), list.networks));

@@ -5,6 +5,8 @@
 #include "identity/LocalIdentity.h"
 #include "network/HostLookup.h"
 #include "network/LocalInterfaces.h"
+#include "network/Neighbourhood.h"
+#include "network/TrustedNetworks.h"
 #include "network/UdpEndpoint.h"
 
 namespace parvox {
@@ -91,6 +93,16 @@ TEST(LocalNetwork, InterfaceTableAndIdentityAreSensible) {
   EXPECT_FALSE(identity.computerName.empty());
   EXPECT_FALSE(identity.userName.empty());
   for (const std::wstring& alias : identity.aliases) EXPECT_FALSE(alias.empty());
+
+  // A trusted network's computers are neighbours; its network and broadcast addresses are not.
+  Neighbourhood trusting(ParseTrustedNetworks(L"10.251.0.0/16").networks);
+  for (auto [source, accepted] : {std::pair{L"10.251.3.4", true},
+                                  {L"10.251.0.0", false},
+                                  {L"10.251.255.255", false},
+                                  {L"10.252.3.4", false}}) {
+    SCOPED_TRACE(std::string(source, source + wcslen(source)));
+    EXPECT_EQ(trusting.AcceptsSource(*ParseIpLiteral(source)), accepted);
+  }
 }
 
 TEST(HostLookup, ResolvesWithoutBlockingAndCanBeAbandoned) {
