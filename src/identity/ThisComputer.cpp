@@ -2,9 +2,8 @@
 // the program runs.
 #include "identity/ThisComputer.h"
 
-#include <windows.h>
-
 #include <lmcons.h>
+#include <windows.h>
 
 #include <iterator>
 

@@ -86,6 +86,9 @@ bool DuplicateFilter::IsRepeat(const IncomingMessage& message, std::uint64_t now
     remember(keyedKeys[i]);
     if (isSigned) remember(plainKeys[i]);
   }
+  if (const auto& classic = message.classicSpelling) {
+    remember(ContentKey({classic->from, classic->to, classic->text}));
+  }
   if (order_.size() > capacity_) Forget(nowMs);
   return false;
 }

@@ -22,6 +22,12 @@ struct IncomingMessage {
   // may trust in place of a changed one.
   std::wstring senderName;
   std::string signingKey;
+  // For a signed message: From, To and Text as its mailslot copy spells them (in the ANSI code
+  // page, a character it lacks as "?"), so that the copy is known for a repeat.
+  struct Spelling {
+    std::wstring from, to, text;
+  };
+  std::optional<Spelling> classicSpelling;
 };
 
 }  // namespace parvox

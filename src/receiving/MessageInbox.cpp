@@ -34,6 +34,9 @@ MessageInbox::Admission MessageInbox::Admit(IncomingMessage& message, bool budge
   message.from = ShownName(message.from);
   message.to = ShownName(message.to);
   message.text = PlainText(message.text);
+  if (auto& classic = message.classicSpelling) {
+    *classic = {ShownName(classic->from), ShownName(classic->to), PlainText(classic->text)};
+  }
   if (repeats_.IsRepeat(message, GetTickCount64())) return Admission::kRepeat;
   return budgetSpent || SpendBudget() ? Admission::kNew : Admission::kOverBudget;
 }

@@ -196,6 +196,8 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
                            decision.skewMinutes};
   incoming.senderName = arrival.sender;
   incoming.signingKey = message.publicKey;
+  incoming.classicSpelling = {FromAnsi(ToAnsi(incoming.from)), FromAnsi(ToAnsi(incoming.to)),
+                              FromAnsi(ToAnsi(incoming.text))};
   MessageInbox::Admission admission = inbox_.Admit(incoming, true);
   if (admission == MessageInbox::Admission::kOverBudget) return;
   std::string receipt = SignedReceiptFor(message.id, bytes);

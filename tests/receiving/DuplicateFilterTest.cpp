@@ -53,6 +53,36 @@ TEST(DuplicateFilter, AnIdMakesOneMessageOfDifferentRoutes) {
   EXPECT_FALSE(filter.IsRepeat(sameIdOtherText, 8)) << "an id alone makes no repeat";
 }
 
+// A signed copy is a repeat only of one signed by the same key, so nobody can hide it; it still
+// hides the unsigned copies after it, the mailslot's in its ANSI spelling too.
+TEST(DuplicateFilter, OnlyTheSameKeyHidesASignedCopy) {
+  DuplicateFilter filter;
+  auto signedBy = [](std::string key, std::wstring text) {
+    IncomingMessage message = Message(L"\u0141ukasz", L"bob", std::move(text));
+    message.messageId = 9;
+    message.signingKey = std::move(key);
+    message.classicSpelling = {{L"?ukasz", L"bob", message.text}};
+    return message;
+  };
+  struct Step {
+    const char* name;
+    IncomingMessage message;
+    bool repeat;
+  } steps[] = {
+      {"unsigned first", Message(L"\u0141ukasz", L"bob", L"lunch"), false},
+      {"signed after it", signedBy("k", L"lunch"), false},
+      {"signed by a neighbour's key", signedBy("n", L"lunch"), false},
+      {"the same key again", signedBy("k", L"lunch"), true},
+      {"signed, then its unsigned copies", signedBy("k", L"tea"), false},
+      {"by the network", Message(L"\u0141ukasz", L"bob", L"tea"), true},
+      {"by the mailslot", Message(L"?ukasz", L"bob", L"tea"), true},
+  };
+  for (Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    EXPECT_EQ(filter.IsRepeat(step.message, 100), step.repeat);
+  }
+}
+
 TEST(DuplicateFilter, CapacityBoundsWhatIsRemembered) {
   DuplicateFilter filter(2000, 3);
   for (int i = 0; i < 4; ++i)
