@@ -1,7 +1,7 @@
 // parvox.com, the console twin of parvox.exe: a console program, so cmd, batch files and
 // PowerShell wait for it, show its output and take its exit code, and it loads none of the
 // windowing libraries, so a script's send starts fast. Typed as "parvox", the shell runs it
-// before parvox.exe. Any command line but a script's starts the window of parvox.exe beside it.
+// before parvox.exe. Only "parvox" and "parvox MINIMIZE" start the window of parvox.exe beside it.
 #include <windows.h>
 
 #include "components/ModulePath.h"
@@ -32,7 +32,7 @@ int StartWindowProgram(const std::wstring& modulePath, std::wstring_view argumen
 int wmain() {
   std::wstring_view arguments = parvox::ArgumentsOfCommandLine(GetCommandLineW());
   std::wstring modulePath = parvox::CurrentModulePath();
-  parvox::ScriptCommand script = parvox::ParseScriptCommand(arguments);
+  parvox::ScriptCommand script = parvox::ParseConsoleCommand(arguments);
   if (script.kind == parvox::ScriptCommand::Kind::kNone) {
     return StartWindowProgram(modulePath, arguments);
   }

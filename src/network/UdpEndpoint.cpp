@@ -67,7 +67,7 @@ void UdpEndpoint::Close() {
   port_ = 0;
 }
 
-UdpEndpoint::OpenResult UdpEndpoint::Open(uint16_t port) {
+UdpEndpoint::OpenResult UdpEndpoint::Open(uint16_t port, int receiveBufferBytes) {
   Close();
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return OpenResult::kFailed;
@@ -111,6 +111,11 @@ UdpEndpoint::OpenResult UdpEndpoint::Open(uint16_t port) {
   for (SOCKET socket : {v4_, v6_}) {
     if (socket == INVALID_SOCKET) continue;
     IgnoreUnreachableReports(socket);
+    // A smaller buffer than asked for (the system's limit) still works, with less room.
+    if (receiveBufferBytes > 0) {
+      setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBufferBytes),
+                 sizeof receiveBufferBytes);
+    }
     // Also makes the socket non-blocking.
     if (WSAEventSelect(socket, event_, FD_READ) != 0) {
       Close();

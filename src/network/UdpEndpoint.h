@@ -28,8 +28,8 @@ class UdpEndpoint {
   UdpEndpoint& operator=(const UdpEndpoint&) = delete;
 
   // Binds the port on every IPv4 address (and IPv6 where the system has it) with broadcasts
-  // allowed; port 0 takes any free port.
-  OpenResult Open(uint16_t port);
+  // allowed; port 0 takes any free port. `receiveBufferBytes` 0 keeps the system's buffer size.
+  OpenResult Open(uint16_t port, int receiveBufferBytes = 0);
   bool IsOpen() const { return v4_ != INVALID_SOCKET; }
   uint16_t Port() const { return port_; }
   // Signalled while a datagram waits; Receive resets it.

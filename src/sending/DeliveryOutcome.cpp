@@ -57,6 +57,11 @@ void DeliveryTracker::AddOtherKeyReceipt(uint64_t messageId, DeliveryReceipt rec
       DeliveryReceipt{ShownName(receipt.computer), ShownName(receipt.user), {}, {}, true, {}};
 }
 
+bool DeliveryTracker::Answered(size_t recipient) const {
+  return recipient < recipients_.size() &&
+         (!recipients_[recipient].computers.empty() || recipients_[recipient].otherKey);
+}
+
 std::vector<OutcomeLine> DeliveryTracker::Lines() const {
   std::vector<OutcomeLine> lines;
   lines.reserve(recipients_.size());

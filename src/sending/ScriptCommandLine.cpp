@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "components/NumericText.h"
+#include "settings/AppPaths.h"
 
 namespace parvox {
 namespace {
@@ -112,6 +113,19 @@ ScriptCommand ParseScriptCommand(std::wstring_view line) {
   }
   command.kind = ScriptCommand::Kind::kSend;
   return command;
+}
+
+ScriptCommand ParseConsoleCommand(std::wstring_view line) {
+  ScriptCommand command = ParseScriptCommand(line);
+  if (command.kind != ScriptCommand::Kind::kNone) return command;
+  size_t at = 0;
+  std::wstring first = NextWord(line, at);
+  if (NextWord(line, at).empty() && (first.empty() || CommandLineAsksToMinimise(first))) {
+    return command;
+  }
+  return Error(L"\"" + first +
+               L"\" is not a command: a send starts with \"send\", and only \"parvox\" or "
+               L"\"parvox MINIMIZE\" starts the window.");
 }
 
 std::wstring ScriptUsage() {

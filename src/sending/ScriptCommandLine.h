@@ -48,6 +48,10 @@ inline constexpr unsigned kMaxScriptWaitSeconds = 600;
 // `commandLine` is what follows the program's name. "send" (any letter case) as its first word
 // makes it a script's; so does "/?" alone.
 ScriptCommand ParseScriptCommand(std::wstring_view commandLine);
+// parvox.com's reading: it hands the window program only what the window understands (nothing,
+// or one word that asks it to start minimised); any other line that is not a script's is an
+// error, since a script that meant to send must not see the exit code of a send that confirmed.
+ScriptCommand ParseConsoleCommand(std::wstring_view commandLine);
 
 std::wstring ScriptUsage();
 

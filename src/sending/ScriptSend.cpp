@@ -3,10 +3,17 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "components/AnsiText.h"
 #include "components/ScriptConsole.h"
 #include "components/WaitSources.h"
 #include "identity/ThisComputer.h"
 #include "log/Log.h"
+#include "network/NetworkAddress.h"
 #include "sending/BuiltInSend.h"
 #include "sending/NetworkDelivery.h"
 #include "settings/AppState.h"
@@ -21,6 +28,62 @@ constexpr size_t kMaxInputBytes = 1 << 20;
 void DropFinalLineEnd(std::wstring& text) {
   if (!text.empty() && text.back() == L'\n') text.pop_back();
   if (!text.empty() && text.back() == L'\r') text.pop_back();
+}
+
+// A computer keeps the datagrams that reach it in its socket's buffer until its Parvox reads
+// them, and drops what does not fit: a walk to many recipients at one address outruns it, and a
+// dropped message is never answered. So at most kAwaitedBytes of messages sent straight to one
+// address await their receipts; the walk waits for one when that many do, and when none comes
+// within kAwayAfterMs it takes that address for away, whose messages then hold it up no more.
+constexpr size_t kAwaitedBytes = 16 * 1024;  // well within a socket buffer shared with others
+constexpr ULONGLONG kAwayAfterMs = 100;
+constexpr size_t kDatagramBytesBesidesText = 300;  // the fixed fields, the key and the names
+
+class Pacing {
+ public:
+  Pacing(NetworkSend& send, const std::wstring& text)
+      : send_(send),
+        perAddress_(std::max<size_t>(
+            1, kAwaitedBytes / (ToUtf8(text).size() + kDatagramBytesBesidesText))) {}
+
+  // Reads receipts until a message to `destination` may go out.
+  void WaitForRoom(const NetworkEndpoint& destination) {
+    auto found = awaited_.find(destination);
+    if (found == awaited_.end()) return;
+    std::vector<size_t>& awaited = found->second;
+    ULONGLONG giveUp = GetTickCount64() + kAwayAfterMs;
+    for (;;) {
+      std::erase_if(awaited,
+                    [this](size_t recipient) { return send_.Tracker().Answered(recipient); });
+      ULONGLONG now = GetTickCount64();
+      if (awaited.size() < perAddress_) return;
+      if (now >= giveUp) {
+        awaited.clear();
+        return;
+      }
+      RunWaitSources(static_cast<DWORD>(giveUp - now));
+    }
+  }
+
+  void Sent(const NetworkEndpoint& destination, size_t recipient) {
+    awaited_[destination].push_back(recipient);
+  }
+
+ private:
+  NetworkSend& send_;
+  size_t perAddress_;
+  std::map<NetworkEndpoint, std::vector<size_t>> awaited_;
+};
+
+// Where the message to `recipient` goes straight to, when its address says so without a lookup.
+std::optional<NetworkEndpoint> DirectDestination(const ScriptRecipient& recipient, uint16_t port) {
+  if (recipient.domain) return std::nullopt;
+  RecipientAddress parsed = ParseRecipientAddress(recipient.address);
+  if (parsed.kind != RecipientAddress::Kind::kLiteral &&
+      parsed.kind != RecipientAddress::Kind::kThisComputer) {
+    return std::nullopt;
+  }
+  return NetworkEndpoint{parsed.literal, parsed.port != 0 ? parsed.port : port};
 }
 
 // Runs the wait sources until every unicast recipient has answered or the time is up.
@@ -64,13 +127,19 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
     std::wstring user = GetCurrentUserName();
     DWORD waitMs = command.waitSeconds * 1000;
     NetworkSend send(nullptr, App().networkPort, App().trustedNetworks, user, text, waitMs);
+    Pacing pacing(send, text);
     ULONGLONG answered = GetTickCount64();
-    for (const ScriptRecipient& recipient : command.recipients) {
+    for (size_t index = 0; index < command.recipients.size(); ++index) {
+      const ScriptRecipient& recipient = command.recipients[index];
       if (GetTickCount64() - answered >= kKeepAnsweringEveryMs) {
         ServiceWaitSources();
         answered = GetTickCount64();
       }
+      std::optional<NetworkEndpoint> destination = DirectDestination(recipient, App().networkPort);
+      if (destination) pacing.WaitForRoom(*destination);
+      // The tracker numbers the recipients in the order they are added.
       AddBuiltInRecipient(send, user, text, recipient.address, recipient.domain, command.mailslot);
+      if (destination) pacing.Sent(*destination, index);
     }
     WaitForAnswers(send, waitMs);
     lines = send.Tracker().Lines();

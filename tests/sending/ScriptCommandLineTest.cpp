@@ -1,6 +1,8 @@
 // A script's command line, as a table of what people type after NET SEND's habits.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "sending/DeliveryOutcome.h"
 #include "sending/ScriptCommandLine.h"
 
@@ -15,10 +17,17 @@ TEST(ScriptCommandLine, Table) {
     Kind kind;
     std::vector<ScriptRecipient> recipients;
     const wchar_t* message;
+    std::optional<Kind> console = {};  // where parvox.com reads it otherwise than parvox.exe
   } cases[] = {
       {L"", Kind::kNone, {}, L""},
+      {L"  ", Kind::kNone, {}, L""},
       {L"MINIMIZE", Kind::kNone, {}, L""},
-      {L"sender bob hi", Kind::kNone, {}, L""},
+      {L" \"/minimize\" ", Kind::kNone, {}, L""},
+      {L"MINIMIZE now", Kind::kNone, {}, L"", Kind::kError},
+      {L"sender bob hi", Kind::kNone, {}, L"", Kind::kError},
+      // Not sends, though a script meant them as sends: the window must not start for them.
+      {L"/quiet send admin Backup failed", Kind::kNone, {}, L"", Kind::kError},
+      {L"\"send admin Backup failed\"", Kind::kNone, {}, L"", Kind::kError},
       {L"/?", Kind::kUsage, {}, L""},
       {L"send /?", Kind::kUsage, {}, L""},
       {L"SEND bob The server restarts in 5 minutes",
@@ -53,6 +62,9 @@ TEST(ScriptCommandLine, Table) {
     ScriptCommand command = ParseScriptCommand(c.line);
     EXPECT_EQ(command.kind, c.kind);
     EXPECT_EQ(command.error.empty(), c.kind != Kind::kError);
+    ScriptCommand console = ParseConsoleCommand(c.line);
+    EXPECT_EQ(console.kind, c.console.value_or(c.kind));
+    EXPECT_EQ(console.error.empty(), console.kind != Kind::kError);
     if (c.kind != Kind::kSend) continue;
     EXPECT_EQ(command.recipients, c.recipients);
     EXPECT_EQ(command.message, c.message);

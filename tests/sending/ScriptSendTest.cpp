@@ -3,6 +3,8 @@
 // port.
 #include <gtest/gtest.h>
 #include <windows.h>
+// Builds on windows.h.
+#include <tlhelp32.h>
 
 #include <string>
 #include <thread>
@@ -21,6 +23,7 @@ namespace {
 struct ScriptRun {
   DWORD exitCode = 0;
   std::string out, err;
+  bool startedWindow = false;  // a parvox.exe ran when it ended
 };
 
 // Reads a pipe to its end on a thread of its own, so that a full pipe never stops the child.
@@ -97,10 +100,30 @@ class ScriptSendTest : public test::MainWindowTest {
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+    // parvox.com starts the window program before it exits; that one would hold the pipes open.
+    run.startedWindow = EndWindowProgram();
     run.out = out.Take();
     run.err = err.Take();
     test::PumpMessages();
     return run;
+  }
+
+  // Whether a parvox.exe runs (in this Wine prefix, or this Windows session); it is ended.
+  static bool EndWindowProgram() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{sizeof entry};
+    bool found = false;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+      if (lstrcmpiW(entry.szExeFile, L"parvox.exe") != 0) continue;
+      found = true;
+      if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+        TerminateProcess(process, 1);
+        CloseHandle(process);
+      }
+    }
+    CloseHandle(snapshot);
+    return found;
   }
 
   test::TempFolder script;
@@ -134,12 +157,14 @@ TEST_F(ScriptSendTest, ExitCodesTellWhoGotIt) {
   EXPECT_EQ(run.out, "");
 
   for (const wchar_t* wrong :
-       {L"send", L"send bob", L"send /wait:x bob hi", L"send /loud bob hi", L"send bob,,pc7 hi"}) {
+       {L"send", L"send bob", L"send /wait:x bob hi", L"send /loud bob hi", L"send bob,,pc7 hi",
+        L"/quiet send admin Backup failed", L"\"send admin Backup failed\""}) {
     SCOPED_TRACE(wrong);
     run = Run(wrong);
     EXPECT_EQ(run.exitCode, 2u);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("parvox send [/wait:SECONDS]"), std::string::npos) << run.err;
+    EXPECT_FALSE(run.startedWindow);
   }
   run = Run(L"send /?");
   EXPECT_EQ(run.exitCode, 0u);
