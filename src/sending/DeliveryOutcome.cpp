@@ -59,7 +59,7 @@ void DeliveryTracker::AddOtherKeyReceipt(uint64_t messageId, DeliveryReceipt rec
 
 bool DeliveryTracker::Answered(size_t recipient) const {
   return recipient < recipients_.size() &&
-         (!recipients_[recipient].computers.empty() || recipients_[recipient].otherKey);
+         (!recipients_[recipient].answers.empty() || recipients_[recipient].otherKey);
 }
 
 std::vector<OutcomeLine> DeliveryTracker::Lines() const {

@@ -55,7 +55,7 @@ class DeliveryTracker {
   // A receipt with a valid signature, but by another key than the one known for its computer
   // and user: it does not count, and the line says so.
   void AddOtherKeyReceipt(uint64_t messageId, DeliveryReceipt receipt);
-  // Whether a receipt with a valid signature (or a version-1 one) came back, counted or not.
+  // Whether a receipt with a valid signature came back, counted or not.
   bool Answered(size_t recipient) const;
   std::vector<OutcomeLine> Lines() const;
 
