@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SenderKeys keys;
   for (int n = input.ConsumeIntegralInRange(0, 8); n > 0; --n) {
     bool given = input.ConsumeBool();
-    std::wstring sender = SenderName(Wide(input, 16), Wide(input, 16));
+    // Names come folded by the store; any text stands for one here.
+    std::wstring sender = Wide(input, 16) + L'\\' + Wide(input, 16);
     std::string key = input.ConsumeRandomLengthString(4);
     if (given) {
       keys.Give(sender, key);
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   std::wstring computer = Wide(input, 16), from = Wide(input, 16);
-  arrival.sender = SenderName(computer, from);
+  arrival.sender = computer + L'\\' + from;
   arrival.key = input.ConsumeRandomLengthString(4);
 
   TrustDecision decision = DecideTrust(arrival, keys);
@@ -103,11 +104,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      L"",
                      decision.known && decision.known->given,
                      decision.skewMinutes,
-                     input.ConsumeBool()};
+                     static_cast<Verification::KeyMemory>(input.ConsumeIntegralInRange(0, 3))};
   CheckWords(shown);
   // And for a state with figures no decision gives.
   shown.trust = static_cast<Trust>(input.ConsumeIntegralInRange(0, 6));
   shown.skewMinutes = input.ConsumeIntegral<int64_t>();
   CheckWords(shown);
+
+  // What the registry holds for a remembered sender reads back as it was written.
+  if (std::optional<RememberedKey> stored = ParseRememberedKey(Wide(input, 200))) {
+    CHECK(ParseRememberedKey(FormatRememberedKey(*stored)) == stored);
+  }
   return 0;
 }
