@@ -8,8 +8,10 @@
 
 #include "Benchmark.h"
 #include "app/MainWindow.h"
+#include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
 #include "components/WaitSources.h"
+#include "identity/KnownSenderStore.h"
 #include "identity/MessageSigning.h"
 #include "identity/UserKeyStore.h"
 #include "log/Log.h"
@@ -118,7 +120,9 @@ void ThousandRecipients(Table& table, const std::wstring& folder) {
   UdpEndpoint peer;
   peer.Open(0);
   std::unique_ptr<SigningKey> peerKey = SigningKey::Generate();
-  const std::string peerName = "PEER" + std::to_string(GetTickCount64());  // a key not yet known
+  // A colleague whose key is known: only such receipts read "delivered".
+  const std::string peerName = "PEER" + std::to_string(GetTickCount64());
+  ReplaceSenderKey(SenderName(FromAnsi(peerName), L"peer"), peerKey->PublicKey());
   AddWaitSource(peer.Event(), [&] { AnswerSignedMessages(peer, *peerKey, peerName); });
   const std::string address = "127.0.0.1:" + std::to_string(peer.Port());
   std::string book = "[Addresses]\r\nTotal=" + std::to_string(kRecipients) + "\r\n";

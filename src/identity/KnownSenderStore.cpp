@@ -189,9 +189,10 @@ SenderKeys KnownSenderKeys(const std::wstring& sender) {
   SenderKeys keys;
   std::optional<SenderKeys::Known> givenKey = given.Find(sender);
   // This user's own key is known for their own name here, as an administrator would give it.
+  // The name is asked once: every receipt comes here, and the system's answer is slow.
+  static const std::wstring ownName = SenderName(GetThisComputerName(), GetCurrentUserName());
   const SigningKey* own = UserSigningKey();
-  if (!givenKey && own != nullptr &&
-      sender == SenderName(GetThisComputerName(), GetCurrentUserName())) {
+  if (!givenKey && own != nullptr && sender == ownName) {
     givenKey = SenderKeys::Known{own->PublicKey(), true};
   }
   if (givenKey) keys.Give(sender, givenKey->key);
