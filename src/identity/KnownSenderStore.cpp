@@ -10,35 +10,14 @@
 #include "identity/MessageSigning.h"
 #include "identity/ThisComputer.h"
 #include "identity/UserKeyStore.h"
+#include "identity/UserLock.h"
 #include "log/Log.h"
 #include "settings/AppState.h"
 #include "settings/SettingsFile.h"
 
 namespace parvox {
-namespace {
 
-// Serialises the check and the write of a remembered key across this user's Parvox programs,
-// so that a key is written only where none is stored.
-class StoreLock {
- public:
-  StoreLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Parvox known senders")) {
-    if (mutex_.Valid()) {
-      DWORD waited = WaitForSingleObject(mutex_.Get(), 10000);
-      held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-    }
-  }
-  ~StoreLock() {
-    if (held_) ReleaseMutex(mutex_.Get());
-  }
-  StoreLock(const StoreLock&) = delete;
-  StoreLock& operator=(const StoreLock&) = delete;
-
- private:
-  MutexHandle mutex_;
-  bool held_ = false;
-};
-
-std::wstring FoldPart(std::wstring_view part) {
+std::wstring FoldedName(std::wstring_view part) {
   if (part.empty()) return std::wstring();
   std::wstring normal(part.size() * 2 + 8, L'\0');
   int length = 0;
@@ -62,6 +41,8 @@ std::wstring FoldPart(std::wstring_view part) {
   folded.resize(static_cast<size_t>(mapped));
   return folded;
 }
+
+namespace {
 
 // "KEY" or "FINGERPRINT KEY"; a fingerprint must be the key's own.
 std::optional<std::string> GivenKey(std::wstring_view value) {
@@ -89,6 +70,8 @@ RegistryKey OpenStore(REGSAM access, bool create) {
   return result == ERROR_SUCCESS ? RegistryKey(opened) : RegistryKey();
 }
 
+constexpr wchar_t kStoreLock[] = L"known senders";
+
 // A remembered key is short: anything longer is not one of ours.
 constexpr DWORD kMaxValueChars = 256;
 
@@ -111,8 +94,7 @@ bool WriteRemembered(HKEY key, const std::wstring& sender, const RememberedKey& 
                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-// Every remembered sender, names folded as they are compared now (older versions folded only
-// ASCII letters).
+// Every remembered sender, by its value's name as stored.
 std::vector<std::pair<std::wstring, RememberedKey>> ReadAllRemembered(HKEY key) {
   std::vector<std::pair<std::wstring, RememberedKey>> stored;
   for (DWORD index = 0;; ++index) {
@@ -125,9 +107,9 @@ std::vector<std::pair<std::wstring, RememberedKey>> ReadAllRemembered(HKEY key) 
     if (result != ERROR_SUCCESS || type != REG_SZ) continue;  // not one of ours: left alone
     std::wstring_view text(value, valueSize / sizeof(wchar_t));
     while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
-    std::optional<RememberedKey> remembered = ParseRememberedKey(text);
-    std::optional<std::wstring> sender = GivenSender(std::wstring_view(name, nameLength));
-    if (remembered && sender) stored.emplace_back(std::move(*sender), std::move(*remembered));
+    if (std::optional<RememberedKey> remembered = ParseRememberedKey(text)) {
+      stored.emplace_back(std::wstring(name, nameLength), std::move(*remembered));
+    }
   }
   return stored;
 }
@@ -165,16 +147,7 @@ SenderKeys GivenKeys(const std::wstring& settingsFile, std::vector<std::wstring>
 }  // namespace
 
 std::wstring SenderName(std::wstring_view computer, std::wstring_view user) {
-  return FoldPart(computer) + L'\\' + FoldPart(user);
-}
-
-SenderKeys LoadSenderKeys(const std::wstring& settingsFile, std::vector<std::wstring>& badLines) {
-  SenderKeys keys = GivenKeys(settingsFile, badLines);
-  if (RegistryKey store = OpenStore(KEY_QUERY_VALUE, false); store.Valid()) {
-    for (auto& [sender, remembered] : ReadAllRemembered(store.Get()))
-      keys.Remember(sender, std::move(remembered.key));
-  }
-  return keys;
+  return FoldedName(computer) + L'\\' + FoldedName(user);
 }
 
 SenderKeys KnownSenderKeys(const std::wstring& sender) {
@@ -189,7 +162,8 @@ SenderKeys KnownSenderKeys(const std::wstring& sender) {
   SenderKeys keys;
   std::optional<SenderKeys::Known> givenKey = given.Find(sender);
   // This user's own key is known for their own name here, as an administrator would give it.
-  // The name is asked once: every receipt comes here, and the system's answer is slow.
+  // Asked once per run, unlike the names a message carries: every receipt comes here, and the
+  // system's answer is slow.
   static const std::wstring ownName = SenderName(GetThisComputerName(), GetCurrentUserName());
   const SigningKey* own = UserSigningKey();
   if (!givenKey && own != nullptr && sender == ownName) {
@@ -213,9 +187,9 @@ SenderKeys KnownSenderKeys(const std::wstring& sender) {
 
 Verification::KeyMemory RememberFirstKey(const std::wstring& sender, const std::string& key) {
   using KeyMemory = Verification::KeyMemory;
-  StoreLock lock;
+  UserLock lock(kStoreLock);
   RegistryKey store = OpenStore(KEY_QUERY_VALUE | KEY_SET_VALUE, true);
-  if (!store.Valid()) return KeyMemory::kNotStored;
+  if (!lock.Held() || !store.Valid()) return KeyMemory::kNotStored;
   // Create only where none is stored: a key learnt meanwhile is never overwritten.
   if (ReadRemembered(store.Get(), sender)) return KeyMemory::kRemembered;
   DWORD count = 0;
@@ -227,7 +201,9 @@ Verification::KeyMemory RememberFirstKey(const std::wstring& sender, const std::
     std::vector<std::pair<std::wstring, RememberedKey>> stored = ReadAllRemembered(store.Get());
     std::optional<size_t> replaced = SenderToReplace(stored);
     if (!replaced) return KeyMemory::kStoreFull;
-    RegDeleteValueW(store.Get(), stored[*replaced].first.c_str());
+    // Written only in place of one that is gone, so that the store stays within its bound.
+    if (RegDeleteValueW(store.Get(), stored[*replaced].first.c_str()) != ERROR_SUCCESS)
+      return KeyMemory::kNotStored;
   }
   return WriteRemembered(store.Get(), sender, {key, false, SecondsSince1970()})
              ? KeyMemory::kRemembered
@@ -235,9 +211,9 @@ Verification::KeyMemory RememberFirstKey(const std::wstring& sender, const std::
 }
 
 void NoteSeenAgain(const std::wstring& sender) {
-  StoreLock lock;
+  UserLock lock(kStoreLock);
   RegistryKey store = OpenStore(KEY_QUERY_VALUE | KEY_SET_VALUE, false);
-  if (!store.Valid()) return;
+  if (!lock.Held() || !store.Valid()) return;
   std::optional<RememberedKey> remembered = ReadRemembered(store.Get(), sender);
   if (!remembered || remembered->seenAgain) return;
   remembered->seenAgain = true;
@@ -245,9 +221,9 @@ void NoteSeenAgain(const std::wstring& sender) {
 }
 
 bool ReplaceSenderKey(const std::wstring& sender, const std::string& key) {
-  StoreLock lock;
+  UserLock lock(kStoreLock);
   RegistryKey store = OpenStore(KEY_SET_VALUE, true);
-  return store.Valid() && WriteRemembered(store.Get(), sender, {key, true, 0});
+  return lock.Held() && store.Valid() && WriteRemembered(store.Get(), sender, {key, true, 0});
 }
 
 }  // namespace parvox

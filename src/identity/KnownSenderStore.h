@@ -19,10 +19,8 @@ inline constexpr wchar_t kKnownSendersRegistryPath[] = L"Software\\Parvox\\Known
 // part normalised (NFKC, so that look-alike spellings of a name are one sender) and upper-cased
 // as the registry compares value names.
 std::wstring SenderName(std::wstring_view computer, std::wstring_view user);
-
-// Reads both sources whole; each line of the section that is not a sender and a key is named in
-// `badLines` and left out.
-SenderKeys LoadSenderKeys(const std::wstring& settingsFile, std::vector<std::wstring>& badLines);
+// One such part folded alone: a user or computer name compared with what a receipt names.
+std::wstring FoldedName(std::wstring_view name);
 
 // What is known for `sender` (a SenderName) now: the key the program's settings file gives (for
 // this user's own name, their own key) and the one remembered in the registry. A bad line of the

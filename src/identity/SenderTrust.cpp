@@ -126,6 +126,7 @@ std::wstring VerificationText(const Verification& v) {
                  L". It is not remembered yet: too many new senders arrived lately. Their next "
                  L"message will be shown as a first contact again.";
         case Verification::KeyMemory::kNotStored:
+        case Verification::KeyMemory::kNotShown:
           return L"First message from " + who + L", with the key " + v.fingerprint +
                  L". It could not be stored, so their next message will be shown as a first "
                  L"contact again.";

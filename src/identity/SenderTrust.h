@@ -98,7 +98,7 @@ struct Verification {
   bool knownKeyGiven = false;
   int64_t skewMinutes = 0;
   // For a first contact: whether its key is remembered now, and why not.
-  enum class KeyMemory { kRemembered, kStoreFull, kTooManyNewSenders, kNotStored };
+  enum class KeyMemory { kRemembered, kStoreFull, kTooManyNewSenders, kNotStored, kNotShown };
   KeyMemory keyMemory = KeyMemory::kRemembered;
 };
 std::wstring VerificationText(const Verification& verification);

@@ -8,6 +8,7 @@
 #include "components/UniqueHandle.h"
 #include "identity/KeyText.h"
 #include "identity/ThisComputer.h"
+#include "identity/UserLock.h"
 #include "log/Log.h"
 
 namespace parvox {
@@ -26,28 +27,6 @@ RegistryKey OpenParvoxKey(bool& writable) {
   }
   return RegistryKey(opened);
 }
-
-// parvox.exe and parvox.com started together for the first time would each make a key, and one
-// would sign with a key the other then overwrites: the key is read and made under a lock of this
-// session, so whoever comes second reads the key the first stored.
-class KeyCreationLock {
- public:
-  KeyCreationLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Parvox signing key")) {
-    if (!mutex_.Valid()) return;
-    // Making and storing a key takes milliseconds; a holder that hangs must not hang us too.
-    DWORD waited = WaitForSingleObject(mutex_.Get(), 10000);
-    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-  }
-  ~KeyCreationLock() {
-    if (held_) ReleaseMutex(mutex_.Get());
-  }
-  KeyCreationLock(const KeyCreationLock&) = delete;
-  KeyCreationLock& operator=(const KeyCreationLock&) = delete;
-
- private:
-  EventHandle mutex_;
-  bool held_ = false;
-};
 
 std::string ReadBinary(HKEY key, const wchar_t* name) {
   DWORD type = 0, size = 0;
@@ -92,13 +71,15 @@ std::wstring SetAsideName(HKEY key) {
   swprintf(stamp, 64, L"%04u-%02u-%02u %02u.%02u.%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
            now.wMinute, now.wSecond);
   std::wstring base = std::wstring(kPrivateKeyValue) + L" (unreadable, set aside " + stamp;
-  for (int n = 1;; ++n) {
+  // Bounded: a registry that answers neither "there" nor "not there" must not hang start-up.
+  for (int n = 1; n < 1000; ++n) {
     std::wstring name = base + (n == 1 ? L")" : L", " + std::to_wstring(n) + L")");
     if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
         ERROR_FILE_NOT_FOUND) {
       return name;
     }
   }
+  return std::wstring();
 }
 
 bool StoreKey(HKEY key, const SigningKey& signingKey) {
@@ -118,7 +99,9 @@ bool StoreKey(HKEY key, const SigningKey& signingKey) {
 }  // namespace
 
 LoadedUserKey LoadOrCreateUserKey() {
-  KeyCreationLock lock;
+  // parvox.exe and parvox.com started together for the first time would each make a key, and
+  // one would sign with a key the other then overwrites: whoever comes second reads the first's.
+  UserLock lock(L"signing key");
   LoadedUserKey loaded;
   bool storable = false;
   RegistryKey key = OpenParvoxKey(storable);
@@ -134,7 +117,8 @@ LoadedUserKey LoadOrCreateUserKey() {
         L"key will see a warning on your next message.";
     // Never overwritten: the user may yet bring it back to the computer and account it was for.
     std::wstring aside = SetAsideName(key.Get());
-    if (storable && WriteValue(key.Get(), aside, REG_BINARY, stored.data(), stored.size())) {
+    if (storable && !aside.empty() &&
+        WriteValue(key.Get(), aside, REG_BINARY, stored.data(), stored.size())) {
       loaded.notice += L" The old key was kept in the registry as \"" + aside + L"\".";
     } else {
       storable = false;  // so it stays where it is

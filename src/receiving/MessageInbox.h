@@ -46,6 +46,8 @@ class MessageInbox {
   // Takes one arrival's share of the budget; false when it is used up.
   bool SpendBudget();
   void Show(const IncomingMessage& message);
+  // Whether Show would open a pop-up now, rather than only log the message.
+  bool HasRoomForPopup() { return OpenPopups() < kMaxOpenPopups; }
   // A line about arrivals (a source that sends too much, say), within the same budget.
   void Notice(const std::wstring& line);
   std::size_t OpenPopups();

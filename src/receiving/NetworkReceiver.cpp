@@ -155,8 +155,9 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
                                    std::string_view bytes) {
   IncomingMessage incoming{FromUtf8(message.from), FromUtf8(message.to), FromUtf8(message.text),
                            message.id};
-  // Keyed by the signature too: a forged copy of a message must not make the real one a repeat.
-  uint64_t contentKey = ContentKey(incoming) ^ std::hash<std::string>()(message.signature);
+  // Keyed by every byte: an altered copy, sent first from a forged source, must not make the
+  // real one a repeat.
+  uint64_t contentKey = std::hash<std::string_view>()(bytes);
   if (!PassesCheapChecks(source, incoming, contentKey) || !inbox_.SpendBudget()) return;
 
   std::wstring computer = FromUtf8(message.computer);
@@ -171,8 +172,11 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
     arrival.idSeenFromKey = !signedIds_.Remember(message.id, keyHash);
     newRoute = answeredRoutes_.Remember(message.id, keyHash ^ RouteKey(source));
   }
-  // What is stored now: another Parvox of this user may have learnt the key meanwhile.
-  TrustDecision decision = DecideTrust(arrival, KnownSenderKeys(arrival.sender));
+  // What is stored now (another Parvox of this user may have learnt the key meanwhile), read only
+  // for a message the keys decide: not for a forgery or a replay.
+  TrustDecision decision = DecideTrust(arrival, arrival.signatureValid && !arrival.idSeenFromKey
+                                                    ? KnownSenderKeys(arrival.sender)
+                                                    : SenderKeys());
   if (decision.trust == Trust::kBadSignature) {
     if (badSignatureLines_.Admit(source.address, GetTickCount64()) ==
         SourceRateLimiter::Verdict::kAccept) {
@@ -205,8 +209,11 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
   if (admission != MessageInbox::Admission::kNew) return;
   // Only a message the user is shown teaches a key, with its fingerprint in the pop-up.
   if (decision.trust == Trust::kFirstContact) {
+    // A message that only gets a log line (too many pop-ups are up) shows no fingerprint.
     incoming.verification.keyMemory =
-        RememberNewSender(source.address, arrival.sender, message.publicKey);
+        inbox_.HasRoomForPopup()
+            ? RememberNewSender(source.address, arrival.sender, message.publicKey)
+            : Verification::KeyMemory::kNotShown;
   } else if (decision.trust == Trust::kVerified && !decision.known->given) {
     NoteSeenAgain(arrival.sender);
   }

@@ -33,9 +33,7 @@ bool DeliveryTracker::AddReceipt(uint64_t messageId, DeliveryReceipt receipt) {
   constexpr size_t kMaxCountedAnswers = 65536;
   if (recipient.answers.size() >= kMaxCountedAnswers) return true;
   // Keyed on what the signature proves: the sender together with the key.
-  size_t answer = std::hash<std::wstring>()(receipt.sender) ^
-                  (std::hash<std::string>()(receipt.publicKey) * 0x9E3779B97F4A7C15ull);
-  if (!recipient.answers.insert(answer).second) return true;
+  if (!recipient.answers.emplace(receipt.sender, receipt.publicKey).second) return true;
   ++(receipt.keyKnown ? recipient.verifiedCount : recipient.unknownKeyCount);
   std::vector<DeliveryReceipt>& named =
       receipt.keyKnown ? recipient.receipts : recipient.unknownKeys;

@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "network/NetworkDatagram.h"
@@ -66,7 +67,7 @@ class DeliveryTracker {
     std::wstring failureReason;
     std::vector<DeliveryReceipt> receipts;     // the first computers that proved it
     std::vector<DeliveryReceipt> unknownKeys;  // the first that answered by a key not known yet
-    std::unordered_set<size_t> answers;        // computer, user and key of each receipt counted
+    std::set<std::pair<std::wstring, std::string>> answers;  // sender and key of each counted
     size_t verifiedCount = 0, unknownKeyCount = 0;
     std::optional<OutcomeLine> mailslotLine;
     std::optional<DeliveryReceipt> otherKey;  // the first receipt by an unexpected key

@@ -90,7 +90,6 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     return index;
   }
   byId_[id] = index;
-  ++checksLeft_;
 
   RecipientAddress parsed;
   if (domain) {
@@ -102,6 +101,11 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     if (parsed.kind == RecipientAddress::Kind::kInvalid) return index;
   }
   recipient.port = parsed.port != 0 ? parsed.port : port_;
+  if (domain) {
+    recipient.checksLeft = 1024;  // a whole workgroup may answer
+  } else {
+    recipient.name = FoldedName(parsed.to);
+  }
 
   std::string& datagram = datagrams_.back();
   EncodeError error = EncodeError::kNone;
@@ -143,6 +147,7 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     recipient.needsAnswer = endpoint_->SendTo({parsed.literal, recipient.port}, datagram) == 0;
     if (recipient.needsAnswer) {
       recipient.destinations.push_back(parsed.literal);
+      recipient.unicasts.push_back(parsed.literal);
       directGroups_.insert(SourceGroup(parsed.literal));
     }
     datagram.clear();
@@ -177,6 +182,7 @@ void NetworkSend::OnLookups() {
     if (endpoint_->SendTo({*result.address, recipient.port}, datagrams_[result.ticket]) == 0) {
       recipient.needsAnswer = true;
       recipient.destinations.push_back(*result.address);
+      recipient.unicasts.push_back(*result.address);
       directGroups_.insert(SourceGroup(*result.address));
     }
     datagrams_[result.ticket].clear();
@@ -213,13 +219,30 @@ void NetworkSend::OnReceipt(const SignedReceipt& receipt, const IpAddress& sourc
                    })) {
     return;
   }
-  if (CountSignedReceipt(found->second, receipt)) recipient.answered = true;
+  if (AnswersFor(recipient, receipt, source) && CountSignedReceipt(found->second, receipt)) {
+    recipient.answered = true;
+  }
+}
+
+bool NetworkSend::AnswersFor(const Recipient& recipient, const SignedReceipt& receipt,
+                             const IpAddress& source) const {
+  if (recipient.name.empty()) return true;
+  if (std::find(recipient.unicasts.begin(), recipient.unicasts.end(), source) !=
+      recipient.unicasts.end()) {
+    return true;
+  }
+  std::wstring computer = FoldedName(FromUtf8(receipt.computer));
+  // A host name's first label is the computer's own name on an ordinary network.
+  std::wstring_view host = std::wstring_view(recipient.name).substr(0, recipient.name.find(L'.'));
+  return FoldedName(FromUtf8(receipt.user)) == recipient.name || computer == recipient.name ||
+         computer == host;
 }
 
 bool NetworkSend::CountSignedReceipt(size_t index, const SignedReceipt& receipt) {
-  // Cheap checks first: the digest of another message, or past the send's share of checks.
-  if (receipt.messageDigest != recipients_[index].digest || checksLeft_ == 0) return false;
-  --checksLeft_;
+  Recipient& recipient = recipients_[index];
+  // Cheap checks first: the digest of another message, or past the recipient's checks.
+  if (receipt.messageDigest != recipient.digest || recipient.checksLeft == 0) return false;
+  --recipient.checksLeft;
   if (!VerifySignature(receipt.publicKey, SignedPart(receipt), receipt.signature)) return false;
   DeliveryReceipt named{FromUtf8(receipt.computer), FromUtf8(receipt.user), {}, receipt.publicKey};
   named.sender = SenderName(named.computer, named.user);

@@ -51,6 +51,8 @@ class NetworkSend {
   // AllAnswered(). It proves delivery when its key is the one known for its computer and user;
   // a key not known yet is named but proves nothing and is not remembered. Only signed receipts
   // count: the message was signed, so whoever read it can sign.
+  // A receipt for a user or computer must name them, unless it comes from the address the
+  // message went straight to: a neighbour's known key cannot stand in for someone it is not.
   void OnReceipt(const SignedReceipt& receipt, const IpAddress& source);
   // True once nothing more can arrive: the walk is over and every recipient was reached by
   // unicast only and answered.
@@ -68,8 +70,18 @@ class NetworkSend {
     bool needsAnswer = false;   // a unicast went out
     bool answered = false;
     std::vector<IpAddress> destinations;  // where its datagrams went
+    std::vector<IpAddress> unicasts;      // the ones that were its own address
     std::string digest;                   // of its message's datagram, which receipts name
+    // A user or computer name, folded; empty for a domain, which anyone in it may answer.
+    std::wstring name;
+    // Each receipt that names its message costs a signature check, and a neighbour who saw a
+    // broadcast could send any number: a recipient's own allowance, so that a flood of them
+    // spends no other recipient's.
+    size_t checksLeft = 16;
   };
+  // Whether a receipt in this computer's and user's names may answer `recipient` from `source`.
+  bool AnswersFor(const Recipient& recipient, const SignedReceipt& receipt,
+                  const IpAddress& source) const;
   bool CountSignedReceipt(size_t recipient, const SignedReceipt& receipt);
   void OnLookups();
   void OnOwnSocket();
@@ -81,10 +93,6 @@ class NetworkSend {
   uint16_t port_;
   std::string from_, text_, computer_;  // UTF-8
   const SigningKey* key_;
-  // Each receipt that names this send's message costs a signature check; a neighbour who saw a
-  // broadcast could send any number, so a send checks at most this many more than it has
-  // recipients.
-  size_t checksLeft_ = 1024;
   Neighbourhood neighbourhood_;
   std::vector<IpAddress> broadcasts_;
   std::unique_ptr<HostLookup> lookup_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "components/AnsiText.h"
@@ -49,7 +50,7 @@ class Pacing {
   // Reads receipts until a message to `destination` may go out.
   void WaitForRoom(const NetworkEndpoint& destination) {
     auto found = awaited_.find(destination);
-    if (found == awaited_.end()) return;
+    if (found == awaited_.end() || away_.count(destination) > 0) return;
     std::vector<size_t>& awaited = found->second;
     ULONGLONG giveUp = GetTickCount64() + kAwayAfterMs;
     for (;;) {
@@ -58,6 +59,7 @@ class Pacing {
       ULONGLONG now = GetTickCount64();
       if (awaited.size() < perAddress_) return;
       if (now >= giveUp) {
+        away_.insert(destination);
         awaited.clear();
         return;
       }
@@ -73,6 +75,7 @@ class Pacing {
   NetworkSend& send_;
   size_t perAddress_;
   std::map<NetworkEndpoint, std::vector<size_t>> awaited_;
+  std::set<NetworkEndpoint> away_;
 };
 
 // Where the message to `recipient` goes straight to, when its address says so without a lookup.

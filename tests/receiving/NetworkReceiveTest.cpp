@@ -267,12 +267,8 @@ TEST_F(NetworkReceiveTest, SignedMessagesSayWhoProvablySentThem) {
                reinterpret_cast<LPARAM>(trust));
   ASSERT_EQ(shownBoxes.size(), 2u);
   EXPECT_EQ(shownBoxes.back().caption, L"Trust the new key");
+  // Read from the registry, as the next run and a script's send read it.
   EXPECT_EQ(KnownSenderKeys(carol.Sender()).Find(carol.Sender())->key, mallory.key->PublicKey());
-  // Remembered for the next run too.
-  SenderKeys reread;
-  std::vector<std::wstring> badLines;
-  reread = LoadSenderKeys(L"", badLines);
-  EXPECT_EQ(reread.Find(carol.Sender())->key, mallory.key->PublicKey());
 }
 
 TEST_F(NetworkReceiveTest, ForgedSignaturesAreNeitherShownNorAnsweredWithOneLine) {

@@ -198,6 +198,40 @@ class ReceiptPeer {
   std::thread thread_;
 };
 
+// A key known for one colleague cannot answer for another: a name's receipt names them.
+TEST_F(SendTest, AReceiptForANameMustNameThem) {
+  std::unique_ptr<SigningKey> neighbour = SigningKey::Generate();
+  const std::string computer = "PCN" + std::to_string(GetTickCount64());
+  for (const wchar_t* user : {L"dora", L"eve"}) {
+    ASSERT_TRUE(ReplaceSenderKey(SenderName(FromAnsi(computer), user), neighbour->PublicKey()));
+  }
+  auto signedAs = [&](const char* user) {
+    return [&, user](const SignedMessage& message, const std::string& bytes) {
+      return SealDatagram(SignedReceipt{message.id,
+                                        SecondsSince1970(),
+                                        Sha256(bytes),
+                                        neighbour->PublicKey(),
+                                        computer,
+                                        user,
+                                        {}},
+                          *neighbour);
+    };
+  };
+  ReceiptPeer peer({signedAs("dora"), signedAs("eve")});
+  // A name, so that the message reaches the peer by the subnet's broadcast.
+  const std::string to = "Dora:" + std::to_string(peer.Port());
+  StartWithBook("[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=" + to + "|TYPE=0\r\n", true);
+  SetItemChecked(List(), 0, true);
+  for (const wchar_t* text : {L"first", L"second"}) {
+    SetMessage(text);
+    ClickSend();
+  }
+  std::wstring log = LogText();
+  EXPECT_EQ(log.find(L"Message delivered to dora (" + FromAnsi(computer) + L")."), 0u) << log;
+  EXPECT_EQ(log.find(L"eve ("), std::wstring::npos) << log;
+  EXPECT_EQ(log.find(L"delivered", 10), std::wstring::npos) << log;
+}
+
 TEST_F(SendTest, OnlyASignedReceiptForThisMessageByTheKnownKeyIsDelivered) {
   std::unique_ptr<SigningKey> dora = SigningKey::Generate(), impostor = SigningKey::Generate();
   const std::string computer = "PCQ" + std::to_string(GetTickCount64());
