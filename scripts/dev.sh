@@ -237,7 +237,7 @@ apt_install() {
 }
 
 FUZZ=$BUILD/fuzz
-FUZZ_TARGETS=(ini_document entry_record network_datagram sender_trust)
+FUZZ_TARGETS=(ini_document entry_record network_datagram sender_trust mqtt_packet)
 
 install_fuzz_tools() {
   local missing=()
