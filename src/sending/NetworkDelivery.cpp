@@ -103,7 +103,7 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
   recipient.port = parsed.port != 0 ? parsed.port : port_;
   if (domain) {
     recipient.checksLeft = 1024;  // a whole workgroup may answer
-  } else {
+  } else if (parsed.kind == RecipientAddress::Kind::kHostName) {
     recipient.name = FoldedName(parsed.to);
   }
 

@@ -72,7 +72,8 @@ class NetworkSend {
     std::vector<IpAddress> destinations;  // where its datagrams went
     std::vector<IpAddress> unicasts;      // the ones that were its own address
     std::string digest;                   // of its message's datagram, which receipts name
-    // A user or computer name, folded; empty for a domain, which anyone in it may answer.
+    // A user or computer name, folded. Empty for a domain, which anyone in it may answer, and for
+    // an address, whose computer may answer from another of its addresses.
     std::wstring name;
     // Each receipt that names its message costs a signature check, and a neighbour who saw a
     // broadcast could send any number: a recipient's own allowance, so that a flood of them

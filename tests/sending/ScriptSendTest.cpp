@@ -15,6 +15,7 @@
 #include "log/Log.h"
 #include "log/LogWindow.h"
 #include "support/MainWindowFixture.h"
+#include "support/StartProcess.h"
 #include "support/TempFolder.h"
 
 namespace parvox {
@@ -83,8 +84,7 @@ class ScriptSendTest : public test::MainWindowTest {
     std::wstring line = L"\"" + exe + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     ScriptRun run;
-    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        script.Path().c_str(), &startup, &process)) {
+    if (!test::StartProcess(exe.c_str(), line, true, script.Path().c_str(), startup, process)) {
       ADD_FAILURE() << ToAnsi(program) << " did not start: " << GetLastError();
       return run;
     }

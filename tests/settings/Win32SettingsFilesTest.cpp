@@ -8,6 +8,7 @@
 #include "components/AnsiText.h"
 #include "settings/SettingsFile.h"
 #include "settings/Win32SettingsFiles.h"
+#include "support/StartProcess.h"
 #include "support/TempFolder.h"
 
 namespace parvox {
@@ -194,8 +195,7 @@ TEST(SettingsFile, KilledWriterLeavesTheOldOrTheNewFile) {
     std::wstring commandLine = L"\"" + HelperPath() + L"\" \"" + file + L"\"";
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
+    ASSERT_TRUE(test::StartProcess(nullptr, commandLine, false, nullptr, startup, process));
     Sleep(std::uniform_int_distribution<DWORD>(50, 400)(random));
     TerminateProcess(process.hProcess, 1);
     WaitForSingleObject(process.hProcess, INFINITE);
