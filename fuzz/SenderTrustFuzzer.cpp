@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      L"",
                      decision.known && decision.known->given,
                      decision.skewMinutes,
-                     static_cast<Verification::KeyMemory>(input.ConsumeIntegralInRange(0, 3))};
+                     static_cast<Verification::KeyMemory>(input.ConsumeIntegralInRange(0, 5))};
   CheckWords(shown);
   // And for a state with figures no decision gives.
   shown.trust = static_cast<Trust>(input.ConsumeIntegralInRange(0, 6));

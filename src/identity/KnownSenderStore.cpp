@@ -191,7 +191,9 @@ Verification::KeyMemory RememberFirstKey(const std::wstring& sender, const std::
   RegistryKey store = OpenStore(KEY_QUERY_VALUE | KEY_SET_VALUE, true);
   if (!lock.Held() || !store.Valid()) return KeyMemory::kNotStored;
   // Create only where none is stored: a key learnt meanwhile is never overwritten.
-  if (ReadRemembered(store.Get(), sender)) return KeyMemory::kRemembered;
+  if (std::optional<RememberedKey> stored = ReadRemembered(store.Get(), sender)) {
+    return stored->key == key ? KeyMemory::kRemembered : KeyMemory::kAnotherKeyStored;
+  }
   DWORD count = 0;
   if (RegQueryInfoKeyW(store.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
                        nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {

@@ -125,6 +125,10 @@ std::wstring VerificationText(const Verification& v) {
           return L"First message from " + who + L", with the key " + v.fingerprint +
                  L". It is not remembered yet: too many new senders arrived lately. Their next "
                  L"message will be shown as a first contact again.";
+        case Verification::KeyMemory::kAnotherKeyStored:
+          return L"First message from " + who + L", with the key " + v.fingerprint +
+                 L". Another key was stored for them meanwhile, and it stays: a message signed "
+                 L"with this one will be flagged from now on.";
         case Verification::KeyMemory::kNotStored:
         case Verification::KeyMemory::kNotShown:
           return L"First message from " + who + L", with the key " + v.fingerprint +

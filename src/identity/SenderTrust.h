@@ -98,7 +98,14 @@ struct Verification {
   bool knownKeyGiven = false;
   int64_t skewMinutes = 0;
   // For a first contact: whether its key is remembered now, and why not.
-  enum class KeyMemory { kRemembered, kStoreFull, kTooManyNewSenders, kNotStored, kNotShown };
+  enum class KeyMemory {
+    kRemembered,
+    kStoreFull,
+    kTooManyNewSenders,
+    kNotStored,
+    kNotShown,
+    kAnotherKeyStored,  // learnt meanwhile by another Parvox of this user: that one stays
+  };
   KeyMemory keyMemory = KeyMemory::kRemembered;
 };
 std::wstring VerificationText(const Verification& verification);

@@ -82,7 +82,7 @@ TEST_F(KnownSenderStoreTest, AKeyIsWrittenOnlyWhereNoneIsStoredAndReadAtEachDeci
   std::string first = NewKey(), second = NewKey();
   EXPECT_EQ(Known(bob), std::nullopt);
   EXPECT_EQ(RememberFirstKey(bob, first), Verification::KeyMemory::kRemembered);
-  EXPECT_EQ(RememberFirstKey(bob, second), Verification::KeyMemory::kRemembered);
+  EXPECT_EQ(RememberFirstKey(bob, second), Verification::KeyMemory::kAnotherKeyStored);
   EXPECT_EQ(Known(bob), first) << "learnt meanwhile elsewhere: kept";
   std::string text = EncodeBase64(second);
   Store(bob, std::wstring(text.begin(), text.end()));  // another program's confirmed change
