@@ -213,6 +213,11 @@ Verification::KeyMemory RememberFirstKey(const std::wstring& sender, const std::
 }
 
 void NoteSeenAgain(const std::wstring& sender) {
+  // Most senders were seen again long ago: the lock only for the one write.
+  if (RegistryKey store = OpenStore(KEY_QUERY_VALUE, false); store.Valid()) {
+    std::optional<RememberedKey> remembered = ReadRemembered(store.Get(), sender);
+    if (!remembered || remembered->seenAgain) return;
+  }
   UserLock lock(kStoreLock);
   RegistryKey store = OpenStore(KEY_QUERY_VALUE | KEY_SET_VALUE, false);
   if (!lock.Held() || !store.Valid()) return;

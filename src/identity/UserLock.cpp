@@ -29,7 +29,7 @@ std::wstring UserSid() {
 }  // namespace
 
 UserLock::UserLock(const wchar_t* purpose) {
-  std::wstring sid = UserSid();
+  static const std::wstring sid = UserSid();  // the process's user does not change
   // Without a SID, this session's namespace still serialises the programs of this logon.
   std::wstring name = sid.empty() ? std::wstring(L"Local\\Parvox ") + purpose
                                   : L"Global\\Parvox " + std::wstring(purpose) + L" " + sid;
