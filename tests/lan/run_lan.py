@@ -14,6 +14,7 @@ import sys
 import tempfile
 import time
 import traceback
+import uuid
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -26,6 +27,9 @@ WIRE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wire.py")
 # Written from the README alone; Debian's Python has the `cryptography` package it needs.
 SIGNED_PEER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signed_peer.py")
 PEER_PYTHON, PEER_PORT = "/usr/bin/python3", 42166
+# Names no earlier run has used: the prefixes, and the keys remembered in them, outlive a run,
+# and process ids come round again.
+RUN = uuid.uuid4().hex[:10]
 
 SEATS = [Seat("PCA", "alice", FLOOR, 10), Seat("PCB", "bob", FLOOR, 11),
          Seat("PCC", "carol", FLOOR, 12), Seat("PCD", "dave", BRANCH, 10)]
@@ -239,8 +243,7 @@ class OfficeTest:
                    lambda: self.shown_on("Across the router"), ["PCA"])
 
         pcd = self.office["PCD"]
-        # New names each run: the prefixes, and the keys remembered in them, outlive a run.
-        erin, frank = f"erin{os.getpid()}", f"frank{os.getpid()}"
+        erin, frank = f"erin{RUN}", f"frank{RUN}"
         peer = pcd.exec_in_netns(PEER_PYTHON, SIGNED_PEER, "send", f"{FLOOR}.10", str(PORT), erin,
                                  "alice", "PCD", "Written from the README \u00e9\u4f60",
                                  stdout=subprocess.PIPE, text=True)
@@ -311,7 +314,7 @@ class OfficeTest:
         signed by its own key as that colleague on PCA: bob is shown both, the signed one as a
         first contact with its fingerprint."""
         self.close_popups("PCB")
-        erin, text = f"erin{os.getpid()}", "Lunch is on me"
+        erin, text = f"erin{RUN}s", "Lunch is on me"
         shadow = self.office["PCC"].exec_in_netns(PEER_PYTHON, SIGNED_PEER, "shadow",
                                                   f"{FLOOR}.255", str(PORT), erin, "bob", "PCA",
                                                   text)
