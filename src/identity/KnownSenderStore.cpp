@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <set>
 
 #include "components/UniqueHandle.h"
@@ -75,6 +74,13 @@ constexpr wchar_t kStoreLock[] = L"known senders";
 // A remembered key is short: anything longer is not one of ours.
 constexpr DWORD kMaxValueChars = 256;
 
+// A REG_SZ value as read, its terminating zeros (if any) dropped.
+std::optional<RememberedKey> ParseStoredValue(const wchar_t* value, DWORD bytes) {
+  std::wstring_view text(value, bytes / sizeof(wchar_t));
+  while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
+  return ParseRememberedKey(text);
+}
+
 std::optional<RememberedKey> ReadRemembered(HKEY key, const std::wstring& sender) {
   wchar_t value[kMaxValueChars];
   DWORD size = sizeof value, type = 0;
@@ -83,9 +89,7 @@ std::optional<RememberedKey> ReadRemembered(HKEY key, const std::wstring& sender
       type != REG_SZ) {
     return std::nullopt;
   }
-  std::wstring_view text(value, size / sizeof(wchar_t));
-  while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
-  return ParseRememberedKey(text);
+  return ParseStoredValue(value, size);
 }
 
 bool WriteRemembered(HKEY key, const std::wstring& sender, const RememberedKey& remembered) {
@@ -105,24 +109,17 @@ std::vector<std::pair<std::wstring, RememberedKey>> ReadAllRemembered(HKEY key) 
                                 reinterpret_cast<BYTE*>(value), &valueSize);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS || type != REG_SZ) continue;  // not one of ours: left alone
-    std::wstring_view text(value, valueSize / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
-    if (std::optional<RememberedKey> remembered = ParseRememberedKey(text)) {
+    if (std::optional<RememberedKey> remembered = ParseStoredValue(value, valueSize)) {
       stored.emplace_back(std::wstring(name, nameLength), std::move(*remembered));
     }
   }
   return stored;
 }
 
-// Logs `line` the first time it is seen in this run.
+// Logs `line` the first time it is seen in this run (on the one thread that decides).
 void LogOnce(const std::wstring& line) {
-  static std::mutex guard;
   static std::set<std::wstring> logged;
-  {
-    std::lock_guard<std::mutex> lock(guard);
-    if (logged.size() >= 1000 || !logged.insert(line).second) return;
-  }
-  AppendLog(false, line);
+  if (logged.size() < 1000 && logged.insert(line).second) AppendLog(false, line);
 }
 
 // The given keys of the settings file, read from the file as it is now.

@@ -1,6 +1,7 @@
 // The trust decision and its texts.
 #include "identity/SenderTrust.h"
 
+#include "components/NumericText.h"
 #include "identity/KeyText.h"
 #include "network/NetworkDatagram.h"
 
@@ -39,14 +40,11 @@ std::optional<RememberedKey> ParseRememberedKey(std::wstring_view text) {
   std::optional<std::string> key = PublicKeyFromText(text.substr(0, once));
   if (!key) return std::nullopt;
   if (once == std::wstring_view::npos) return RememberedKey{std::move(*key), true, 0};
-  std::wstring_view seconds = text.substr(once + kOnce.size());
-  if (seconds.empty() || seconds.size() > 19) return std::nullopt;
-  uint64_t firstSeen = 0;
-  for (wchar_t c : seconds) {
-    if (c < L'0' || c > L'9') return std::nullopt;
-    firstSeen = firstSeen * 10 + static_cast<uint64_t>(c - L'0');
-  }
-  return RememberedKey{std::move(*key), false, firstSeen};
+  // Seconds since 1970 fit 32 bits until 2106.
+  std::optional<uint32_t> firstSeen =
+      StrictDecimal(text.substr(once + kOnce.size()), 10, UINT32_MAX);
+  if (!firstSeen) return std::nullopt;
+  return RememberedKey{std::move(*key), false, *firstSeen};
 }
 
 std::wstring FormatRememberedKey(const RememberedKey& remembered) {

@@ -8,6 +8,19 @@
 #include "sending/SendText.h"
 
 namespace parvox {
+namespace {
+
+// "a, b, c and 5 more": the named receipts of `total`.
+std::wstring NamedList(const std::vector<DeliveryReceipt>& named, size_t total,
+                       const std::function<std::wstring(const DeliveryReceipt&)>& name) {
+  std::wstring text;
+  for (size_t i = 0; i < named.size(); ++i) text += (i > 0 ? L", " : L"") + name(named[i]);
+  if (total > named.size()) text += L" and " + std::to_wstring(total - named.size()) + L" more";
+  return text;
+}
+
+}  // namespace
+
 size_t DeliveryTracker::AddRecipient(std::wstring address, uint64_t messageId) {
   recipients_.push_back(Recipient{std::move(address)});
   byId_[messageId] = recipients_.size() - 1;
@@ -108,13 +121,9 @@ OutcomeLine DeliveryTracker::DescribeDelivered(
   size_t computers = recipient.verifiedCount;
   if (computers == 0) return {};
   if (computers == 1) return {L"Message delivered to " + who(receipts[0]) + L".", false, true};
-  std::wstring text = L"Message delivered to " + recipient.address + L" on " +
-                      std::to_wstring(computers) + L" computers: ";
-  for (size_t i = 0; i < receipts.size(); ++i) text += (i > 0 ? L", " : L"") + who(receipts[i]);
-  if (computers > receipts.size()) {
-    text += L" and " + std::to_wstring(computers - receipts.size()) + L" more";
-  }
-  return {text + L".", false, true};
+  return {L"Message delivered to " + recipient.address + L" on " + std::to_wstring(computers) +
+              L" computers: " + NamedList(receipts, computers, who) + L".",
+          false, true};
 }
 
 std::wstring DeliveryTracker::DescribeUnknownKeys(
@@ -126,16 +135,12 @@ std::wstring DeliveryTracker::DescribeUnknownKeys(
     return who(receipts[0]) + L" answered with a key not known here yet (" +
            receipts[0].fingerprint + L"), so the receipt does not prove it was them.";
   }
-  std::wstring text = std::to_wstring(computers) +
-                      L" computers answered with keys not known here yet, so their receipts do "
-                      L"not prove who they are: ";
-  for (size_t i = 0; i < receipts.size(); ++i) {
-    text += (i > 0 ? L", " : L"") + who(receipts[i]) + L" " + receipts[i].fingerprint;
-  }
-  if (computers > receipts.size()) {
-    text += L" and " + std::to_wstring(computers - receipts.size()) + L" more";
-  }
-  return text + L".";
+  return std::to_wstring(computers) +
+         L" computers answered with keys not known here yet, so their receipts do not prove who "
+         L"they are: " +
+         NamedList(receipts, computers,
+                   [&](const DeliveryReceipt& r) { return who(r) + L" " + r.fingerprint; }) +
+         L".";
 }
 
 int ExitCodeOf(const std::vector<OutcomeLine>& lines) {
