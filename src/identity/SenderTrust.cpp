@@ -81,10 +81,15 @@ TrustDecision DecideTrust(const SignedArrival& arrival, const SenderKeys& keys) 
     decision.trust = Trust::kBadSignature;
     return decision;
   }
+  if (arrival.expirySkewSeconds && *arrival.expirySkewSeconds < 0) {
+    decision.trust = Trust::kExpired;
+    return decision;
+  }
   // Unsigned: the distance from INT64_MIN has no int64_t.
   uint64_t skew = arrival.skewSeconds < 0 ? 0 - static_cast<uint64_t>(arrival.skewSeconds)
                                           : static_cast<uint64_t>(arrival.skewSeconds);
-  if (skew > static_cast<uint64_t>(kMaxClockSkewSeconds)) {
+  bool tooOld = arrival.skewSeconds < 0 && !arrival.expirySkewSeconds;
+  if (skew > static_cast<uint64_t>(kMaxClockSkewSeconds) && (arrival.skewSeconds > 0 || tooOld)) {
     decision.trust = Trust::kClockSkew;
     decision.skewMinutes = static_cast<int64_t>(skew / 60 + (skew % 60 != 0));
     return decision;
@@ -149,6 +154,7 @@ std::wstring VerificationText(const Verification& v) {
     case Trust::kNotVerified:
     case Trust::kBadSignature:
     case Trust::kReplay:
+    case Trust::kExpired:
       break;
   }
   return L"Not verified: this message came by a route that cannot prove who sent it.";

@@ -60,6 +60,7 @@ enum class Trust {
   kClockSkew,     // signed, but sent too long ago (or ahead) to tell from a message sent again
   kBadSignature,  // not shown, not answered
   kReplay,        // a message already seen from this key: not shown, not answered
+  kExpired,       // signed, and its expiry has passed: never shown, not answered
 };
 
 // A message's time may be this far from this computer's clock before it is taken for old.
@@ -76,6 +77,9 @@ struct SignedArrival {
   bool signatureValid = false;
   int64_t skewSeconds = 0;  // ClockSkewSeconds; any value
   bool idSeenFromKey = false;
+  // For a message with an expiry, ClockSkewSeconds of it: remembered until it passes, such a
+  // message may be any age (the relay held it), but is never shown after it.
+  std::optional<int64_t> expirySkewSeconds;
 };
 
 struct TrustDecision {

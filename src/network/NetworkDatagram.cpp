@@ -34,6 +34,21 @@ std::string_view KeptName(std::string_view name) {
   return name.substr(0, end);
 }
 
+void AppendNumber32(std::string& bytes, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(value >> shift));
+}
+
+uint32_t ReadNumber32(std::string_view bytes) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[i]);
+  return value;
+}
+
+// Version 3's expiry lies after the time sent, within the longest lifetime.
+bool IsLifetime(uint64_t sentAt, uint64_t expiresAt) {
+  return expiresAt > sentAt && expiresAt - sentAt <= kMaxMessageLifetimeSeconds;
+}
+
 bool IsPublicKey(std::string_view key) { return key.size() == kPublicKeyBytes && key[0] == '\x04'; }
 
 // Takes the next NUL-terminated field of at most `limit` bytes off the front of `rest`.
@@ -85,8 +100,17 @@ EncodeError EncodeSignedMessage(const SignedMessage& message, std::string& bytes
     if (field->find('\0') != std::string::npos) return EncodeError::kZeroByte;
     if (!IsUtf8(*field)) return EncodeError::kNotUtf8;
   }
-  bytes = Header(NetworkKind::kMessage, message.id, kSignedNetworkVersion);
+  bool expires = message.expiresAt != 0;
+  if (expires ? !IsLifetime(message.sentAt, message.expiresAt) : message.options != 0) {
+    return EncodeError::kBadLifetime;
+  }
+  bytes = Header(NetworkKind::kMessage, message.id,
+                 expires ? kExpiringNetworkVersion : kSignedNetworkVersion);
   AppendNumber(bytes, message.sentAt);
+  if (expires) {
+    AppendNumber(bytes, message.expiresAt);
+    AppendNumber32(bytes, message.options);
+  }
   bytes += message.publicKey;
   for (const std::string* field : {names[0], names[1], names[2], &message.text}) {
     bytes += *field;
@@ -123,22 +147,30 @@ std::string SignedPart(SignedReceipt receipt) {
 
 namespace {
 
-// Version 2: the fields between the key and the signature must be UTF-8 and end exactly.
-DecodedDatagram DecodeSigned(uint8_t kind, uint64_t id, std::string_view bytes) {
+// Versions 2 and 3: the fields between the key and the signature must be UTF-8 and end exactly.
+// Version 3 is a message only.
+DecodedDatagram DecodeSigned(uint8_t version, uint8_t kind, uint64_t id, std::string_view bytes) {
+  bool expires = version == kExpiringNetworkVersion;
+  if (expires && kind != static_cast<uint8_t>(NetworkKind::kMessage)) return {};
   size_t digestBytes = kind == static_cast<uint8_t>(NetworkKind::kReceipt) ? kDigestBytes : 0;
-  if (bytes.size() < kSignedHeaderBytes + digestBytes + kSignatureBytes) return {};
+  size_t lifetimeBytes = expires ? kLifetimeBytes : 0;
+  size_t keyAt = kNetworkHeaderBytes + 8 + lifetimeBytes + digestBytes;
+  if (bytes.size() < keyAt + kPublicKeyBytes + kSignatureBytes) return {};
   uint64_t sentAt = ReadNumber(bytes.substr(kNetworkHeaderBytes));
+  uint64_t expiresAt = expires ? ReadNumber(bytes.substr(kNetworkHeaderBytes + 8)) : 0;
+  uint32_t options = expires ? ReadNumber32(bytes.substr(kNetworkHeaderBytes + 16)) : 0;
   std::string_view digest = bytes.substr(kNetworkHeaderBytes + 8, digestBytes);
-  std::string_view key = bytes.substr(kNetworkHeaderBytes + 8 + digestBytes, kPublicKeyBytes);
+  std::string_view key = bytes.substr(keyAt, kPublicKeyBytes);
   std::string_view signature = bytes.substr(bytes.size() - kSignatureBytes);
-  std::string_view rest = bytes.substr(kSignedHeaderBytes + digestBytes);
+  std::string_view rest = bytes.substr(keyAt + kPublicKeyBytes);
   rest.remove_suffix(kSignatureBytes);
-  if (!IsPublicKey(key)) return {};
+  if (!IsPublicKey(key) || (expires && !IsLifetime(sentAt, expiresAt))) return {};
   auto take = [&rest](size_t limit, std::string& field) {
     return TakeField(rest, limit, field) && IsUtf8(field);
   };
   if (kind == static_cast<uint8_t>(NetworkKind::kMessage)) {
-    SignedMessage message{id, sentAt, std::string(key), {}, {}, {}, {}, std::string(signature)};
+    SignedMessage message{id, sentAt, std::string(key),       {},        {},
+                          {}, {},     std::string(signature), expiresAt, options};
     if (!take(kMaxNetworkNameBytes, message.from) || !take(kMaxNetworkNameBytes, message.to) ||
         !take(kMaxNetworkNameBytes, message.computer) ||
         !take(kMaxNetworkTextBytes, message.text) || !rest.empty() || message.to.empty() ||
@@ -167,7 +199,9 @@ DecodedDatagram DecodeNetworkDatagram(std::string_view bytes) {
   uint8_t version = static_cast<uint8_t>(bytes[4]);
   uint8_t kind = static_cast<uint8_t>(bytes[5]);
   uint64_t id = ReadNumber(bytes.substr(6));
-  if (version == kSignedNetworkVersion) return DecodeSigned(kind, id, bytes);
+  if (version == kSignedNetworkVersion || version == kExpiringNetworkVersion) {
+    return DecodeSigned(version, kind, id, bytes);
+  }
   if (version != kNetworkVersion || bytes.size() > kMaxNetworkDatagramBytes) return {};
   std::string_view rest = bytes.substr(kNetworkHeaderBytes);
 

@@ -32,9 +32,12 @@ inline constexpr wchar_t kNetworkPortKey[] = L"Network Port";
 
 inline constexpr char kNetworkMagic[4] = {'P', 'R', 'V', 'X'};
 // Version 1 is what older senders speak: unsigned, texts in the ANSI code page. Version 2 is
-// signed and UTF-8; Parvox sends only version 2 and still answers version 1.
+// signed and UTF-8. Version 3 is a version-2 message with an expiry and options, so that a message
+// held by the relay for hours can still be told from one sent again; Parvox sends its messages in
+// version 3 and its receipts in version 2, and still answers version 1.
 inline constexpr uint8_t kNetworkVersion = 1;
 inline constexpr uint8_t kSignedNetworkVersion = 2;
+inline constexpr uint8_t kExpiringNetworkVersion = 3;
 // Magic, version, kind and the message id (big-endian).
 inline constexpr size_t kNetworkHeaderBytes = 4 + 1 + 1 + 8;
 inline constexpr size_t kMaxNetworkTextBytes = 60000;
@@ -51,8 +54,14 @@ inline constexpr size_t kSignatureBytes = 64;
 inline constexpr size_t kDigestBytes = 32;
 // Header, the time it was sent and the key; the signature ends the datagram.
 inline constexpr size_t kSignedHeaderBytes = kNetworkHeaderBytes + 8 + kPublicKeyBytes;
-inline constexpr size_t kMaxSignedDatagramBytes =
-    kSignedHeaderBytes + 3 * kMaxNetworkNameBytes + kMaxNetworkTextBytes + 4 + kSignatureBytes;
+// Version 3 adds the expiry (8 bytes) and the options (4) between the time and the key.
+inline constexpr size_t kLifetimeBytes = 8 + 4;
+inline constexpr size_t kMaxSignedDatagramBytes = kSignedHeaderBytes + kLifetimeBytes +
+                                                  3 * kMaxNetworkNameBytes + kMaxNetworkTextBytes +
+                                                  4 + kSignatureBytes;
+// The longest a message may live: what the relay may hold it for, and so how long a receiver
+// must remember it to tell it from the same message sent again.
+inline constexpr uint64_t kMaxMessageLifetimeSeconds = 7 * 24 * 3600;
 
 enum class NetworkKind : uint8_t { kMessage = 1, kReceipt = 2 };
 
@@ -69,12 +78,17 @@ struct NetworkReceipt {
   bool operator==(const NetworkReceipt&) const = default;
 };
 
-// Texts are UTF-8. `sentAt` counts seconds since 1970-01-01 00:00 UTC. `signature` signs every
-// byte before it; the encoder writes whatever it holds, so an empty one gives the bytes to sign.
+// Texts are UTF-8. `sentAt` and `expiresAt` count seconds since 1970-01-01 00:00 UTC. Without an
+// expiry (0) the message is version 2 and has no options; with one it is version 3, expires after
+// it was sent and at most kMaxMessageLifetimeSeconds later. `options` are bits, all of them kept
+// and signed; a receiver acts on those it knows. `signature` signs every byte before it; the
+// encoder writes whatever it holds, so an empty one gives the bytes to sign.
 struct SignedMessage {
   uint64_t id = 0;
   uint64_t sentAt = 0;
   std::string publicKey, from, to, computer, text, signature;
+  uint64_t expiresAt = 0;
+  uint32_t options = 0;
   bool operator==(const SignedMessage&) const = default;
 };
 
@@ -86,14 +100,15 @@ struct SignedReceipt {
   bool operator==(const SignedReceipt&) const = default;
 };
 
-enum class EncodeError { kNone, kTextTooLong, kNameTooLong, kZeroByte, kNotUtf8 };
+enum class EncodeError { kNone, kTextTooLong, kNameTooLong, kZeroByte, kNotUtf8, kBadLifetime };
 
 // Header, then From NUL To NUL Text NUL. Leaves `bytes` empty unless it returns kNone.
 EncodeError EncodeNetworkMessage(const NetworkMessage& message, std::string& bytes);
 // Header, then Computer NUL User NUL. Names longer than allowed are cut, a NUL ends a name.
 std::string EncodeNetworkReceipt(const NetworkReceipt& receipt);
 
-// Header, sent-at, key, then From NUL To NUL Computer NUL Text NUL and the signature.
+// Header, sent-at, (version 3: expires-at and options,) key, then From NUL To NUL Computer NUL Text
+// NUL and the signature.
 EncodeError EncodeSignedMessage(const SignedMessage& message, std::string& bytes);
 // Header, sent-at, digest, key, then Computer NUL User NUL and the signature. Names are cut as
 // in version 1, and at a whole UTF-8 character.

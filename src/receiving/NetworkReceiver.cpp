@@ -161,15 +161,23 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
   if (!PassesCheapChecks(source, incoming, contentKey) || !inbox_.SpendBudget()) return;
 
   std::wstring computer = FromUtf8(message.computer);
+  uint64_t now = SecondsSince1970();
   SignedArrival arrival{SenderName(computer, incoming.from), message.publicKey,
                         VerifySignature(message.publicKey, SignedPart(message), message.signature),
-                        ClockSkewSeconds(message.sentAt, SecondsSince1970()), false};
+                        ClockSkewSeconds(message.sentAt, now), false};
+  if (message.expiresAt != 0) arrival.expirySkewSeconds = ClockSkewSeconds(message.expiresAt, now);
   // A message is answered once on each route it comes by: a neighbour who passes a copy on
   // first cannot take the answer that the sender's own copy is owed.
   bool newRoute = false;
   if (arrival.signatureValid) {
+    // Kept for as long as it could be taken: until it expires, or while its time passes for
+    // recent.
+    uint64_t until = message.expiresAt != 0 ? message.expiresAt
+                     : message.sentAt > UINT64_MAX - kMaxClockSkewSeconds
+                         ? UINT64_MAX
+                         : message.sentAt + kMaxClockSkewSeconds;
+    arrival.idSeenFromKey = !replays_.Remember(message.id, message.publicKey, until, now);
     uint64_t keyHash = std::hash<std::string>()(message.publicKey);
-    arrival.idSeenFromKey = !signedIds_.Remember(message.id, keyHash);
     newRoute = answeredRoutes_.Remember(message.id, keyHash ^ RouteKey(source));
   }
   // What is stored now (another Parvox of this user may have learnt the key meanwhile), read only
@@ -177,11 +185,14 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
   TrustDecision decision = DecideTrust(arrival, arrival.signatureValid && !arrival.idSeenFromKey
                                                     ? KnownSenderKeys(arrival.sender)
                                                     : SenderKeys());
-  if (decision.trust == Trust::kBadSignature) {
-    if (badSignatureLines_.Admit(source.address, GetTickCount64()) ==
+  if (decision.trust == Trust::kBadSignature || decision.trust == Trust::kExpired) {
+    if (droppedLines_.Admit(source.address, GetTickCount64()) ==
         SourceRateLimiter::Verdict::kAccept) {
-      inbox_.Notice(L"A message that claims to come from " + ShownName(incoming.from) + L" on " +
-                    ShownName(computer) + L" failed its signature check and was not shown.");
+      std::wstring who = ShownName(incoming.from) + L" on " + ShownName(computer);
+      inbox_.Notice(decision.trust == Trust::kExpired
+                        ? L"A message from " + who + L" arrived after it expired and was not shown."
+                        : L"A message that claims to come from " + who +
+                              L" failed its signature check and was not shown.");
     }
     return;
   }

@@ -19,6 +19,7 @@
 #include "network/UdpEndpoint.h"
 #include "receiving/MessageInbox.h"
 #include "receiving/NetworkAcceptance.h"
+#include "receiving/ReplayJournal.h"
 
 namespace parvox {
 
@@ -72,13 +73,13 @@ class NetworkReceiver {
   LocalIdentity identity_;
   uint64_t identityGeneration_ = 0;  // the neighbourhood's, when identity_ was read
   MessageIdMemory seen_;
-  // Ids by the key that signed them, for as long as a message's time passes for recent and
-  // longer: the budget lets at most 12,050 messages through in 20 minutes.
-  MessageIdMemory signedIds_{16384};
+  // Ids by the key that signed them, for as long as each could be taken, across restarts.
+  ReplayJournal replays_;
   MessageIdMemory answeredRoutes_{16384};  // by id, key and route
   SourceRateLimiter limiter_;
-  SourceRateLimiter badSignatureLines_{{1, 1.0 / 60}};  // one line per source per minute
-  SourceRateLimiter newSenders_{{3, 3.0 / 3600}};       // new senders a source may introduce
+  // One line per source per minute for what is dropped after its signature was checked.
+  SourceRateLimiter droppedLines_{{1, 1.0 / 60}};
+  SourceRateLimiter newSenders_{{3, 3.0 / 3600}};  // new senders a source may introduce
   static constexpr RateLimit kNewSendersOverall{30, 30.0 / 3600};
   TokenBucket newSendersOverall_{kNewSendersOverall, 0};
 };

@@ -163,6 +163,9 @@ std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes) {
       return L"The message holds a zero character, which the network cannot carry.";
     case EncodeError::kNotUtf8:
       return L"The message holds a character the network cannot carry.";
+    case EncodeError::kBadLifetime:
+      return L"A message may be kept for at most " +
+             std::to_wstring(kMaxMessageLifetimeSeconds / 60) + L" minutes.";
     case EncodeError::kNone:
       break;
   }

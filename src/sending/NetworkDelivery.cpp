@@ -109,14 +109,16 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
 
   std::string& datagram = datagrams_.back();
   EncodeError error = EncodeError::kNone;
+  uint64_t now = SecondsSince1970();
   datagram = SealDatagram(SignedMessage{id,
-                                        SecondsSince1970(),
+                                        now,
                                         key_->PublicKey(),
                                         from_,
                                         ToUtf8(parsed.to),
                                         computer_,
                                         text_,
-                                        {}},
+                                        {},
+                                        now + lifetimeSeconds_},
                           *key_, &error);
   if (error != EncodeError::kNone) {
     AppendLog(false, L"The message was not sent to " + address + L" over the network. " +

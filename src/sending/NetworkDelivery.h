@@ -18,6 +18,7 @@
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "sending/DeliveryOutcome.h"
+#include "sending/ScriptCommandLine.h"
 
 namespace parvox {
 
@@ -37,6 +38,8 @@ class NetworkSend {
   NetworkSend(const NetworkSend&) = delete;
   NetworkSend& operator=(const NetworkSend&) = delete;
 
+  // For the recipients added from now on: their message is never shown after this long.
+  void ExpireAfterMinutes(unsigned minutes) { lifetimeSeconds_ = uint64_t{minutes} * 60; }
   // Sends the recipient's datagrams and returns its index in Tracker(). A domain gets only the
   // broadcasts, with To = the domain.
   size_t AddRecipient(const std::wstring& address, bool domain);
@@ -94,6 +97,7 @@ class NetworkSend {
   uint16_t port_;
   std::string from_, text_, computer_;  // UTF-8
   const SigningKey* key_;
+  uint64_t lifetimeSeconds_ = uint64_t{kDefaultExpireMinutes} * 60;
   Neighbourhood neighbourhood_;
   std::vector<IpAddress> broadcasts_;
   std::unique_ptr<HostLookup> lookup_;

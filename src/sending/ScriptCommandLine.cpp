@@ -73,6 +73,13 @@ ScriptCommand ParseScriptCommand(std::wstring_view line) {
         return Error(L"/wait: takes a whole number of seconds from 0 to 600, not \"" +
                      word.substr(6) + L"\".");
       command.waitSeconds = *seconds;
+    } else if (StartsWithWord(word, L"/expire:")) {
+      std::optional<uint32_t> minutes =
+          StrictDecimal(std::wstring_view(word).substr(8), 5, kMaxExpireMinutes);
+      if (!minutes || *minutes == 0)
+        return Error(L"/expire: takes a whole number of minutes from 1 to " +
+                     std::to_wstring(kMaxExpireMinutes) + L", not \"" + word.substr(8) + L"\".");
+      command.expireMinutes = *minutes;
     } else if (SameWord(word, L"/nomailslot")) {
       command.mailslot = false;
     } else if (SameWord(word, L"/quiet")) {
@@ -131,7 +138,8 @@ ScriptCommand ParseConsoleCommand(std::wstring_view line) {
 std::wstring ScriptUsage() {
   return L"Sends a message to users, computers or a domain, and says who got it.\r\n"
          L"\r\n"
-         L"parvox send [/wait:SECONDS] [/nomailslot] [/quiet] NAME[,NAME...] MESSAGE\r\n"
+         L"parvox send [/wait:SECONDS] [/expire:MINUTES] [/nomailslot] [/quiet] NAME[,NAME...] "
+         L"MESSAGE\r\n"
          L"parvox send [options] /domain:NAME MESSAGE\r\n"
          L"parvox send [options] * MESSAGE\r\n"
          L"\r\n"
@@ -140,6 +148,7 @@ std::wstring ScriptUsage() {
          L"  *              everyone on this computer's subnets\r\n"
          L"  MESSAGE        the rest of the line; \"-\" reads it from standard input\r\n"
          L"  /wait:SECONDS  how long to wait for receipts, 0 to 600 (2 unless given)\r\n"
+         L"  /expire:MINUTES  never show it after this long, 1 to 10080 (1440 unless given)\r\n"
          L"  /nomailslot    do not also write the classic mailslot datagram\r\n"
          L"  /quiet         print nothing: the exit code still tells\r\n"
          L"\r\n"

@@ -1,5 +1,5 @@
 // The command line scripts send with, a drop-in for NET SEND that says who got the message:
-//   parvox send [/wait:SECONDS] [/nomailslot] [/quiet] NAME[,NAME...] MESSAGE
+//   parvox send [/wait:SECONDS] [/expire:MINUTES] [/nomailslot] [/quiet] NAME[,NAME...] MESSAGE
 //   parvox send [options] /domain:NAME MESSAGE
 //   parvox send [options] * MESSAGE
 // The message is the rest of the line as typed (without quotes around the whole of it), or
@@ -20,6 +20,12 @@ enum ScriptExitCode : int {
   kExitUnconfirmed = 3,  // every recipient got something, but not every one confirmed it
 };
 
+inline constexpr unsigned kMaxScriptWaitSeconds = 600;
+// A message is shown until it expires: a day unless the sender says otherwise, at most a week
+// (what a relay may hold it for).
+inline constexpr unsigned kDefaultExpireMinutes = 24 * 60;
+inline constexpr unsigned kMaxExpireMinutes = 7 * 24 * 60;
+
 struct ScriptRecipient {
   std::wstring address;  // as an address-book entry takes it
   bool domain = false;   // sent as an entry of the domain type
@@ -37,13 +43,12 @@ struct ScriptCommand {
   std::wstring error;
   std::vector<ScriptRecipient> recipients;
   std::wstring message;
-  bool messageFromInput = false;  // "-": the message is standard input
-  unsigned waitSeconds = 2;       // for the receipts
-  bool mailslot = true;           // also write the classic mailslot datagram
-  bool quiet = false;             // no lines on standard output
+  bool messageFromInput = false;                   // "-": the message is standard input
+  unsigned waitSeconds = 2;                        // for the receipts
+  unsigned expireMinutes = kDefaultExpireMinutes;  // after which it is never shown
+  bool mailslot = true;                            // also write the classic mailslot datagram
+  bool quiet = false;                              // no lines on standard output
 };
-
-inline constexpr unsigned kMaxScriptWaitSeconds = 600;
 
 // `commandLine` is what follows the program's name. "send" (any letter case) as its first word
 // makes it a script's; so does "/?" alone.

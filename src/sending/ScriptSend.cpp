@@ -130,6 +130,7 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
     std::wstring user = GetCurrentUserName();
     DWORD waitMs = command.waitSeconds * 1000;
     NetworkSend send(nullptr, App().networkPort, App().trustedNetworks, user, text, waitMs);
+    send.ExpireAfterMinutes(command.expireMinutes);
     Pacing pacing(send, text);
     ULONGLONG answered = GetTickCount64();
     for (size_t index = 0; index < command.recipients.size(); ++index) {

@@ -45,6 +45,24 @@ TEST(SenderTrust, DecisionTable) {
        {L"pca\\alice", "k", true, INT64_MIN, false},
        Trust::kClockSkew},
       {"the latest time there is", {L"pca\\alice", "k", true, INT64_MAX, false}, Trust::kClockSkew},
+      // With an expiry: any age until it passes, never after.
+      {"held a day, not expired",
+       {L"pca\\alice", "alice-key", true, -86400, false, 1},
+       Trust::kVerified},
+      {"expiring this second", {L"pca\\alice", "alice-key", true, -60, false, 0}, Trust::kVerified},
+      {"expired a second ago", {L"pca\\alice", "alice-key", true, -61, false, -1}, Trust::kExpired},
+      {"expired and sent again",
+       {L"pca\\alice", "alice-key", true, -61, true, -1},
+       Trust::kExpired},
+      {"held, then sent again",
+       {L"pca\\alice", "alice-key", true, -86400, true, 60},
+       Trust::kReplay},
+      {"expiring, but from the future",
+       {L"pca\\alice", "alice-key", true, 601, false, 700},
+       Trust::kClockSkew},
+      {"expired at the earliest time there is",
+       {L"pca\\alice", "k", true, INT64_MIN, false, INT64_MIN},
+       Trust::kExpired},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-"""A second implementation of Parvox's signed datagram (version 2), written from the README's
+"""A second implementation of Parvox's signed datagram (messages in version 3, receipts in
+version 2), written from the README's
 description alone with Python's `cryptography` package, so that the office test proves the
 README is enough to talk to Parvox:
   signed_peer.py send ADDRESS PORT FROM TO COMPUTER TEXT
       sends one signed message from a new key and prints "receipt COMPUTER USER" once a receipt
-      with a valid signature answers it (exit 0), or exits 1 after 5 s
+      with a valid signature answers it (exit 0), or exits 1 after 5 s; the message expires a day
+      after it was sent
   signed_peer.py shadow ADDRESS PORT FROM TO COMPUTER TEXT
       broadcasts the message unsigned (version 1), then the same From, To and Text signed by a
-      new key (version 2), and exits 0
+      new key (version 3), and exits 0
   signed_peer.py answer PORT COMPUTER USER
       prints "ready", then waits for one signed message to PORT, checks its signature, prints
       "message FROM TO COMPUTER TEXT" and answers it with a signed receipt"""
@@ -26,7 +28,9 @@ from cryptography.hazmat.primitives.asymmetric.utils import (decode_dss_signatur
                                                              encode_dss_signature)
 from cryptography.hazmat.primitives.serialization import Encoding, PublicFormat
 
-MAGIC, VERSION, MESSAGE, RECEIPT = b"PRVX", 2, 1, 2
+MAGIC, MESSAGE, RECEIPT = b"PRVX", 1, 2
+RECEIPT_VERSION, MESSAGE_VERSION = 2, 3
+LIFETIME = 24 * 3600
 
 
 def sign(key, data):
@@ -50,7 +54,12 @@ def public_point(key):
 
 
 def header(kind, message_id):
-    return MAGIC + bytes([VERSION, kind]) + struct.pack("!QQ", message_id, int(time.time()))
+    """A receipt's header (version 2), or a message's (version 3: with its expiry and options)."""
+    now = int(time.time())
+    if kind == RECEIPT:
+        return MAGIC + bytes([RECEIPT_VERSION, kind]) + struct.pack("!QQ", message_id, now)
+    return (MAGIC + bytes([MESSAGE_VERSION, kind]) +
+            struct.pack("!QQQI", message_id, now, now + LIFETIME, 0))
 
 
 def fields(*texts):
@@ -58,8 +67,10 @@ def fields(*texts):
 
 
 def parse(datagram, kind, count, skip):
-    """The id, the key and the texts of a well-formed datagram of `kind`, or None."""
-    if len(datagram) < 22 + skip + 65 + 64 or datagram[:6] != MAGIC + bytes([VERSION, kind]):
+    """The id, the key and the texts of a well-formed datagram of `kind`, or None. `skip` is
+    what lies between the time sent and the key."""
+    version = RECEIPT_VERSION if kind == RECEIPT else MESSAGE_VERSION
+    if len(datagram) < 22 + skip + 65 + 64 or datagram[:6] != MAGIC + bytes([version, kind]):
         return None
     message_id = struct.unpack("!Q", datagram[6:14])[0]
     point = datagram[22 + skip:22 + skip + 65]
@@ -121,7 +132,7 @@ def answer(port, computer, user):
     print("ready", flush=True)
     while True:
         datagram, source = sock.recvfrom(65535)
-        message = parse(datagram, MESSAGE, 4, 0)
+        message = parse(datagram, MESSAGE, 4, 12)
         if message is None:
             continue
         print("message", *message[2], flush=True)

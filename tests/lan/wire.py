@@ -47,9 +47,9 @@ def udp_packets(sock):
 def forge_receipts(interface, port, count):
     sock = listen(interface)
     for source, source_port, _, destination_port, payload in udp_packets(sock):
-        # A message of either version: the id sits in the same place.
+        # A message of any version: the id sits in the same place.
         if (destination_port == port and payload[:4] == b"PRVX" and len(payload) >= 14 and
-                payload[4] in (1, 2) and payload[5] == 1):
+                payload[4] in (1, 2, 3) and payload[5] == 1):
             break
     import hashlib
     from signed_peer import RECEIPT, fields, header, new_key, public_point, sign

@@ -122,14 +122,26 @@ TEST(SignedDatagram, BytesAndRoundTrips) {
   EXPECT_EQ(SignedPart(kSigned), bytes.substr(0, bytes.size() - kSignatureBytes));
   EXPECT_EQ(std::get<SignedMessage>(DecodeNetworkDatagram(bytes)), kSigned);
 
+  // With an expiry: version 3, the expiry and the options before the key.
+  SignedMessage expiring = kSigned;
+  expiring.expiresAt = 0x65000000 + kMaxMessageLifetimeSeconds;
+  expiring.options = 0x80000001;
+  ASSERT_EQ(EncodeSignedMessage(expiring, bytes), EncodeError::kNone);
+  EXPECT_EQ(bytes, "PRVX\x03\x01\x01\x02\x03\x04\x05\x06\x07\x08\0\0\0\0\x65\0\0\0"
+                   "\0\0\0\0\x65\x09\x3a\x80\x80\0\0\x01"s +
+                       kKey + "\xC3\xA5l\0bob\0PCA\0\xE2\x82\xAC\0"s + kSignature);
+  EXPECT_EQ(std::get<SignedMessage>(DecodeNetworkDatagram(bytes)), expiring);
+
   SignedMessage longest{~0ull,
-                        ~0ull,
+                        ~0ull - kMaxMessageLifetimeSeconds,
                         kKey,
                         std::string(kMaxNetworkNameBytes, 'f'),
                         std::string(kMaxNetworkNameBytes, 't'),
                         std::string(kMaxNetworkNameBytes, 'c'),
                         std::string(kMaxNetworkTextBytes, 'x'),
-                        kSignature};
+                        kSignature,
+                        ~0ull,
+                        ~0u};
   ASSERT_EQ(EncodeSignedMessage(longest, bytes), EncodeError::kNone);
   EXPECT_EQ(bytes.size(), kMaxSignedDatagramBytes);
   EXPECT_LE(bytes.size(), 65507u);
@@ -158,6 +170,12 @@ TEST(SignedDatagram, StrictAboutEveryField) {
     return bytes.empty() ? bytes : bytes + kSignature;
   };
   // Built by hand, since the encoder refuses them.
+  // A version-3 message expiring at `expiresAt`, built by hand.
+  auto expiring = [&](uint64_t expiresAt) {
+    std::string bytes = "PRVX\x03" + good.substr(5, kNetworkHeaderBytes + 8 - 5);
+    for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(char(expiresAt >> shift));
+    return bytes + std::string(4, '\0') + good.substr(kNetworkHeaderBytes + 8);
+  };
   auto raw = [&](std::string_view fields) {
     return good.substr(0, kSignedHeaderBytes) + std::string(fields) + kSignature;
   };
@@ -182,7 +200,13 @@ TEST(SignedDatagram, StrictAboutEveryField) {
       {"receipt without user", goodReceipt.substr(0, goodReceipt.size() - 68) + kSignature},
       {"receipt without computer",
        goodReceipt.substr(0, kSignedHeaderBytes + kDigestBytes) + "\0bob\0"s + kSignature},
-      {"version 3", "PRVX\x03" + good.substr(5)},
+      {"version 4", "PRVX\x04" + good.substr(5)},
+      {"version 2 read as 3", "PRVX\x03" + good.substr(5)},
+      {"version 3 receipt",
+       "PRVX\x03" + goodReceipt.substr(5, 16) + std::string(12, '\x01') + goodReceipt.substr(22)},
+      {"expires when sent", expiring(0x65000000)},
+      {"expires before it was sent", expiring(0x64FFFFFF)},
+      {"lives longer than allowed", expiring(0x65000000 + kMaxMessageLifetimeSeconds + 1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -199,6 +223,9 @@ TEST(SignedDatagram, StrictAboutEveryField) {
   SignedMessage notUtf8 = kSigned;
   notUtf8.text = "\xFF";
   EXPECT_EQ(EncodeSignedMessage(notUtf8, bytes), EncodeError::kNotUtf8);
+  SignedMessage optionsWithoutExpiry = kSigned;
+  optionsWithoutExpiry.options = 1;
+  EXPECT_EQ(EncodeSignedMessage(optionsWithoutExpiry, bytes), EncodeError::kBadLifetime);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "receiving/NetworkAcceptance.h"
+#include "receiving/ReplayMemory.h"
 
 namespace parvox {
 namespace {
@@ -53,6 +54,27 @@ TEST(MessageIdMemory, EachMessageOnceWithinBoundedMemory) {
   EXPECT_TRUE(memory.Remember(3, 10));  // (1, 10) is forgotten now
   EXPECT_TRUE(memory.Remember(1, 10));
   EXPECT_FALSE(memory.Remember(3, 10));
+}
+
+TEST(ReplayMemory, KeepsEachMessageWhileItCouldBeAcceptedAndAcrossARestart) {
+  ReplayMemory memory(3);
+  EXPECT_TRUE(memory.Remember(1, 7, 1000, 0));
+  EXPECT_FALSE(memory.Remember(1, 7, 1000, 999)) << "a day late, still a repeat";
+  EXPECT_TRUE(memory.Remember(1, 8, 1000, 0)) << "another key's id";
+  EXPECT_TRUE(memory.Remember(2, 7, 50, 0));
+  EXPECT_TRUE(memory.Remember(3, 7, 2000, 0));  // full: (2, 7) would be forgotten first
+  EXPECT_TRUE(memory.Remember(2, 7, 50, 0));
+  EXPECT_FALSE(memory.Remember(1, 7, 1000, 0));
+  EXPECT_TRUE(memory.Remember(1, 7, 1500, 1001)) << "its time passed";
+
+  // What a restart reads back: the records still current, a write cut short ignored.
+  ReplayMemory restarted(8);
+  restarted.Load(memory.Records() + ReplayMemory::Record(9, 9, 5).substr(0, 20), 1001);
+  EXPECT_EQ(restarted.Size(), 2u);
+  EXPECT_FALSE(restarted.Remember(3, 7, 2000, 1001));
+  EXPECT_FALSE(restarted.Remember(1, 7, 1500, 1001));
+  EXPECT_EQ(memory.Records().substr(0, ReplayMemory::kRecordBytes),
+            std::string("\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\x07\0\0\0\0\0\0\x05\xdc", 24));
 }
 
 }  // namespace

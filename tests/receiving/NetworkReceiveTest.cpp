@@ -197,9 +197,19 @@ TEST_F(NetworkReceiveTest, AFloodFromOneSourceIsLimitedWithOneLine) {
 struct SignedPeer {
   std::unique_ptr<SigningKey> key = SigningKey::Generate();
   std::string computer = "PCZ" + std::to_string(GetTickCount64());
-  std::string Message(uint64_t id, const std::string& text, int64_t skewSeconds = 0) const {
-    std::string bytes = SignedPart(SignedMessage{
-        id, SecondsSince1970() + skewSeconds, key->PublicKey(), "carol", "*", computer, text, {}});
+  // Without `expiresIn`, in version 2, which does not expire.
+  std::string Message(uint64_t id, const std::string& text, int64_t skewSeconds = 0,
+                      int64_t expiresIn = 0) const {
+    uint64_t now = SecondsSince1970();
+    std::string bytes = SignedPart(SignedMessage{id,
+                                                 now + skewSeconds,
+                                                 key->PublicKey(),
+                                                 "carol",
+                                                 "*",
+                                                 computer,
+                                                 text,
+                                                 {},
+                                                 expiresIn != 0 ? now + expiresIn : 0});
     return bytes + key->Sign(bytes);
   }
   std::wstring Sender() const { return SenderName(FromAnsi(computer), L"carol"); }
@@ -269,6 +279,32 @@ TEST_F(NetworkReceiveTest, SignedMessagesSayWhoProvablySentThem) {
   EXPECT_EQ(shownBoxes.back().caption, L"Trust the new key");
   // Read from the registry, as the next run and a script's send read it.
   EXPECT_EQ(KnownSenderKeys(carol.Sender()).Find(carol.Sender())->key, mallory.key->PublicKey());
+}
+
+// A message with an expiry (what the relay holds) may be any age until then, and is never shown
+// after it; what was taken stays taken after a restart.
+TEST_F(NetworkReceiveTest, ExpiringMessagesShowUntilTheyExpireAndOnlyOnce) {
+  SignedPeer carol;
+  const std::string heldADay = carol.Message(1, "held a day", -86400, 3600);
+  Send(heldADay);
+  Send(carol.Message(2, "expired a minute ago", -3600, -60));
+  Send(carol.Message(3, "the last one", 0, 60));
+  EXPECT_EQ(ReceiptsUntil<SignedReceipt>(3).size(), 2u);
+  EXPECT_NE(Text(GetDlgItem(PopupWith(L"held a day"), MessagePopup::kLabVerification))
+                .rfind(L"First message from carol", 0),
+            std::wstring::npos);
+  EXPECT_EQ(Count(LogText(), L"A message from carol on " + FromAnsi(carol.computer) +
+                                 L" arrived after it expired and was not shown."),
+            1u);
+  EXPECT_EQ(Count(LogText(), L"expired a minute ago"), 0u);
+
+  Close();
+  Start();
+  Send(heldADay);
+  Send(carol.Message(4, "after the restart", 0, 60));
+  ReceiptsUntil<SignedReceipt>(4);
+  ASSERT_NE(PopupWith(L"after the restart"), nullptr);
+  EXPECT_EQ(Popups(), 1u) << "the message held a day was taken before the restart";
 }
 
 TEST_F(NetworkReceiveTest, ForgedSignaturesAreNeitherShownNorAnsweredWithOneLine) {

@@ -53,6 +53,8 @@ TEST(ScriptCommandLine, Table) {
       {L"send /wait:601 bob hi", Kind::kError, {}, L""},
       {L"send /wait:-1 bob hi", Kind::kError, {}, L""},
       {L"send /wait: bob hi", Kind::kError, {}, L""},
+      {L"send /expire:0 bob hi", Kind::kError, {}, L""},
+      {L"send /expire:10081 bob hi", Kind::kError, {}, L""},
       {L"send /users hi", Kind::kError, {}, L""},
       {L"send /domain: hi", Kind::kError, {}, L""},
       {L"send bob, hi", Kind::kError, {}, L""},
@@ -74,6 +76,8 @@ TEST(ScriptCommandLine, Table) {
   EXPECT_EQ(options.waitSeconds, 0u);
   EXPECT_EQ(ParseScriptCommand(L"send bob hi").waitSeconds, 2u);
   EXPECT_EQ(ParseScriptCommand(L"send /wait:600 bob hi").waitSeconds, 600u);
+  EXPECT_EQ(ParseScriptCommand(L"send bob hi").expireMinutes, 1440u);
+  EXPECT_EQ(ParseScriptCommand(L"send /EXPIRE:10080 bob hi").expireMinutes, 10080u);
 }
 
 TEST(ScriptCommandLine, ArgumentsFollowTheProgramName) {
