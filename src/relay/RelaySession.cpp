@@ -68,7 +68,7 @@ const char* ReasonName(uint8_t code) {
 
 MqttPublish PublishPacket(const RelayPublish& publish, uint16_t packetId, bool dup,
                           uint32_t expirySeconds) {
-  MqttPublish packet{dup, /*retain*/ false, /*qos*/ 1, publish.topic, packetId};
+  MqttPublish packet{.dup = dup, .qos = 1, .topic = publish.topic, .packetId = packetId};
   packet.messageExpiryInterval = expirySeconds;
   packet.responseTopic = publish.responseTopic;
   packet.correlationData = publish.correlationData;
@@ -355,11 +355,13 @@ void RelaySession::Acknowledge(uint64_t receipt, uint64_t nowMs) {
   // message since: acknowledging that one would lose it if Parvox stopped before showing it.
   if (!Connected() || receipt >> 16 != connection_) return;
   auto packetId = static_cast<uint16_t>(receipt & 0xFFFF);
-  if (unacknowledged_.erase(packetId) != 0) Send(EncodeMqttPacket(MqttPuback{packetId}), nowMs);
+  if (unacknowledged_.erase(packetId) != 0) {
+    Send(EncodeMqttPacket(MqttPuback{.packetId = packetId}), nowMs);
+  }
 }
 
 void RelaySession::Close(uint8_t reasonCode, std::string reason, uint64_t nowMs) {
-  Send(EncodeMqttPacket(MqttDisconnect{reasonCode}), nowMs);
+  Send(EncodeMqttPacket(MqttDisconnect{.reasonCode = reasonCode}), nowMs);
   state_ = State::kClosed;
   events_.push_back(RelayClosed{std::move(reason), {}});
 }
