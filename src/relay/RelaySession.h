@@ -122,9 +122,8 @@ class RelaySession {
     uint64_t token = 0;
     RelayPublish publish;
     uint64_t queuedMs = 0;
-    uint16_t packetId = 0;      // 0 until first sent, and again after a session was lost
-    bool sentBefore = false;    // on an earlier connection of the same session: DUP
-    bool inFlightHere = false;  // sent on this connection, not yet acknowledged
+    uint16_t packetId = 0;    // 0 until first sent, and again after a session was lost
+    bool sentBefore = false;  // on an earlier connection of the same session: DUP
   };
 
   bool Connected() const { return state_ == State::kSubscribing || state_ == State::kUp; }
