@@ -237,7 +237,7 @@ apt_install() {
 }
 
 FUZZ=$BUILD/fuzz
-FUZZ_TARGETS=(ini_document entry_record network_datagram sender_trust mqtt_packet)
+FUZZ_TARGETS=(ini_document entry_record network_datagram sender_trust mqtt_packet relay_session)
 
 install_fuzz_tools() {
   local missing=()
