@@ -3,14 +3,17 @@
 // so that the verdict and its reason are the same whatever SChannel would decide on its own.
 #include "relay/BrokerConnection.h"
 
+#include <wincrypt.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <wincrypt.h>
-// SCH_CREDENTIALS, the only way to TLS 1.3 on Windows 11, hides behind this in the headers.
+// SCH_CREDENTIALS, the only way to TLS 1.3 on Windows 11, hides behind this and needs
+// UNICODE_STRING first.
+// clang-format off
 #define SCHANNEL_USE_BLACKLISTS
 #include <subauth.h>
 #include <schannel.h>
+// clang-format on
 #define SECURITY_WIN32
 #include <security.h>
 
@@ -126,24 +129,22 @@ std::wstring CheckCertificate(PCCERT_CONTEXT certificate, const std::wstring& ho
   policyPara.pvExtraPolicyPara = &sslPara;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
-  BOOL checked = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policyPara,
-                                                  &status);
+  BOOL checked =
+      CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policyPara, &status);
   DWORD lastError = GetLastError();
   DWORD chainErrors = chain->TrustStatus.dwErrorStatus;
   CertFreeCertificateChain(chain);
   if (!checked) {
-    return WithCode(L"the broker's certificate could not be checked",
-                    static_cast<long>(lastError));
+    return WithCode(L"the broker's certificate could not be checked", static_cast<long>(lastError));
   }
   if (status.dwError != 0) return CertificateFailure(status.dwError, certificate);
   // Wine's SSL policy passes a chain whose issuer was not found at all (Windows reports
   // CERT_E_CHAINING), so the chain's own verdict must agree as well.
   if ((chainErrors & ~CERT_TRUST_IS_NOT_TIME_NESTED) == 0) return std::wstring();
-  DWORD error = (chainErrors & CERT_TRUST_IS_NOT_TIME_VALID) ? CERT_E_EXPIRED
-                : (chainErrors & CERT_TRUST_IS_REVOKED)      ? CERT_E_REVOKED
-                : (chainErrors & CERT_TRUST_IS_NOT_VALID_FOR_USAGE)
-                    ? CERT_E_WRONG_USAGE
-                    : CERT_E_UNTRUSTEDROOT;
+  DWORD error = (chainErrors & CERT_TRUST_IS_NOT_TIME_VALID)        ? CERT_E_EXPIRED
+                : (chainErrors & CERT_TRUST_IS_REVOKED)             ? CERT_E_REVOKED
+                : (chainErrors & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) ? CERT_E_WRONG_USAGE
+                                                                    : CERT_E_UNTRUSTEDROOT;
   return CertificateFailure(error, certificate);
 }
 
@@ -161,9 +162,9 @@ SECURITY_STATUS AcquireCredentials(CredHandle& credentials) {
   current.dwFlags = kFlags;
   current.cTlsParameters = 1;
   current.pTlsParameters = &parameters;
-  SECURITY_STATUS status = AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr,
-                                                     &current, nullptr, nullptr, &credentials,
-                                                     nullptr);
+  SECURITY_STATUS status =
+      AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &current, nullptr,
+                                nullptr, &credentials, nullptr);
   if (status == SEC_E_OK) return status;
   SCHANNEL_CRED older{};
   older.dwVersion = SCHANNEL_CRED_VERSION;
@@ -202,8 +203,8 @@ struct BrokerConnection::Impl {
   bool renegotiating = false;
   SecPkgContext_StreamSizes sizes{};
 
-  std::string unsent;    // written, not yet encrypted (or, without TLS, not yet on the wire)
-  std::string wire;      // for the socket, from wireSent on
+  std::string unsent;  // written, not yet encrypted (or, without TLS, not yet on the wire)
+  std::string wire;    // for the socket, from wireSent on
   size_t wireSent = 0;
   std::string fromWire;  // TLS records not yet decrypted
   std::string received;  // for TakeReceived
@@ -286,7 +287,8 @@ struct BrokerConnection::Impl {
 
   void StopDeadlineTimer() {
     // Waits for a callback under way, which only sets the event.
-    if (deadlineTimer != nullptr) DeleteTimerQueueTimer(nullptr, deadlineTimer, INVALID_HANDLE_VALUE);
+    if (deadlineTimer != nullptr)
+      DeleteTimerQueueTimer(nullptr, deadlineTimer, INVALID_HANDLE_VALUE);
     deadlineTimer = nullptr;
   }
 
@@ -342,8 +344,8 @@ struct BrokerConnection::Impl {
         continue;
       }
       // Also makes the socket non-blocking.
-      if (WSAEventSelect(candidate, shared->event.Get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) !=
-          0) {
+      if (WSAEventSelect(candidate, shared->event.Get(),
+                         FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
         lastConnectError = WSAGetLastError();
         closesocket(candidate);
         continue;
@@ -496,7 +498,8 @@ struct BrokerConnection::Impl {
     if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
       if (out.pvBuffer != nullptr) FreeContextBuffer(out.pvBuffer);
       Fail(status == SEC_I_INCOMPLETE_CREDENTIALS
-               ? std::wstring(L"the broker asks for a client certificate, which Parvox does not have")
+               ? std::wstring(
+                     L"the broker asks for a client certificate, which Parvox does not have")
            : status == SEC_E_ALGORITHM_MISMATCH
                ? std::wstring(L"the broker offers no TLS version or cipher this computer accepts")
                : WithCode(L"the TLS handshake with the broker failed", status));

@@ -1,10 +1,11 @@
 // The broker connection against a real mosquitto that the broker fixture starts on loopback
 // (broker_fixture.sh): MQTT sessions in plain TCP and TLS, and each way a broker is refused.
 #include <gtest/gtest.h>
-
+// wincrypt.h builds on what winsock2.h brings in.
+// clang-format off
 #include <winsock2.h>
-
 #include <wincrypt.h>
+// clang-format on
 
 #include <fstream>
 #include <map>
@@ -79,8 +80,8 @@ class BrokerConnectionTest : public ::testing::Test {
                                      CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr));
     std::string der(size, '\0');
     ASSERT_TRUE(CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
-                                     CRYPT_STRING_BASE64HEADER,
-                                     reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr));
+                                     CRYPT_STRING_BASE64HEADER, reinterpret_cast<BYTE*>(der.data()),
+                                     &size, nullptr, nullptr));
     trustedCa_ = CertCreateCertificateContext(X509_ASN_ENCODING,
                                               reinterpret_cast<const BYTE*>(der.data()), size);
     ASSERT_NE(trustedCa_, nullptr);
@@ -94,8 +95,8 @@ class BrokerConnectionTest : public ::testing::Test {
   static void TearDownTestSuite() {
     if (trustedCa_ == nullptr) return;
     HCERTSTORE root = OpenRootStore();
-    if (PCCERT_CONTEXT added = CertFindCertificateInStore(root, X509_ASN_ENCODING, 0,
-                                                          CERT_FIND_EXISTING, trustedCa_, nullptr)) {
+    if (PCCERT_CONTEXT added = CertFindCertificateInStore(
+            root, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, trustedCa_, nullptr)) {
       CertDeleteCertificateFromStore(added);
       CertControlStore(root, 0, CERT_STORE_CTRL_COMMIT, nullptr);
     }
@@ -194,7 +195,8 @@ TEST_F(BrokerConnectionTest, ARefusedBrokerEndsTheConnectionWithOneReason) {
     bool tls;
     const wchar_t* reason;
   } cases[] = {
-      {L"localhost", "untrusted", true, L"the broker's certificate is not trusted by this computer"},
+      {L"localhost", "untrusted", true,
+       L"the broker's certificate is not trusted by this computer"},
       {L"localhost", "elsewhere", true, L"the broker's certificate is for another name"},
       {L"localhost", "expired", true, L"the broker's certificate has expired"},
       {L"localhost", "old", true,
