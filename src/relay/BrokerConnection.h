@@ -29,6 +29,7 @@ class BrokerConnection {
   // certificate store and be for `host`.
   BrokerConnection(std::wstring host, uint16_t port, bool tls);
   // Closes (with a TLS close_notify when it can go out at once) without waiting for anything.
+  // Remove Event() from the wait sources first.
   ~BrokerConnection();
   BrokerConnection(const BrokerConnection&) = delete;
   BrokerConnection& operator=(const BrokerConnection&) = delete;
@@ -41,8 +42,8 @@ class BrokerConnection {
   void Service(uint64_t nowMs);
 
   State GetState() const;
-  // Why the connection closed, in a sentence the log can show; empty while it has not closed,
-  // or when it was closed here.
+  // Why the connection closed, in a sentence the log can show ("the broker refused the
+  // connection"); empty until then.
   const std::wstring& FailureReason() const;
 
   // Queues bytes for the broker, sent once the connection is open; false when closed or when
