@@ -44,12 +44,28 @@ install_missing() {
   /usr/bin/python3 -c 'import cryptography' 2>/dev/null || missing+=(python3-cryptography)
   command -v ip >/dev/null || missing+=(iproute2)
   [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+  # The broker connection's tests run a real broker with a test CA made at test time.
+  command -v mosquitto >/dev/null || missing+=(mosquitto)
+  command -v openssl >/dev/null || missing+=(openssl)
   if [ ${#missing[@]} -gt 0 ]; then
     log "installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # The mosquitto package starts a system broker where it can. The tests start their own, in
+    # their own network, so that one would only hold port 1883 (and fail the install where the
+    # port is taken): Debian's policy-rc.d, made for just this, keeps it from starting. An
+    # existing policy stays as it is.
+    local policy=/usr/sbin/policy-rc.d madePolicy="" status=0
+    if [[ " ${missing[*]} " == *" mosquitto "* ]] && [ ! -e "$policy" ]; then
+      printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+      $sudo chmod +x "$policy"
+      madePolicy=1
+    fi
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null || status=$?
+    [ -z "$madePolicy" ] || $sudo rm -f "$policy"
+    [ "$status" -eq 0 ] || exit "$status"
   fi
 }
 

@@ -6,8 +6,8 @@
 cmake_minimum_required(VERSION 3.20)
 
 set(system_dlls
-  advapi32 bcrypt comctl32 crypt32 comdlg32 gdi32 iphlpapi kernel32 msvcrt netapi32 ole32 oleaut32 shell32 shlwapi
-  ucrtbase user32 uxtheme version ws2_32)
+  advapi32 bcrypt comctl32 crypt32 comdlg32 gdi32 iphlpapi kernel32 msvcrt netapi32 ole32 oleaut32 secur32 shell32
+  shlwapi ucrtbase user32 uxtheme version ws2_32)
 
 execute_process(COMMAND "${OBJDUMP}" -p "${EXECUTABLE}"
                 OUTPUT_VARIABLE dump ERROR_VARIABLE errors RESULT_VARIABLE result)
