@@ -8,8 +8,12 @@
 #include "addressbook/AddressList.h"
 #include "components/ListViewChecks.h"
 #include "components/Version.h"
+#include "identity/LocalIdentity.h"
+#include "identity/ThisComputer.h"
 #include "log/Log.h"
 #include "log/LogWindow.h"
+#include "relay/RelaySetup.h"
+#include "relay/RelayTopics.h"
 #include "resource.h"
 #include "sending/NetworkDelivery.h"
 #include "settings/AppPaths.h"
@@ -159,6 +163,7 @@ bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& mod
                          L"by commas.");
   }
   inbox_ = std::make_unique<MessageInbox>(*this);
+  OpenRelayIfSet();
   ApplyReceiveOption();
   ShowWindow(Handle(), startHidden ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
   if (!startHidden) SetFocus(Control(kIdTxtMsg));
@@ -178,9 +183,30 @@ void MainWindow::ApplyReceiveOption() {
   if (networkReceiver_ == nullptr) {
     networkReceiver_ =
         std::make_unique<NetworkReceiver>(*inbox_, DeliverReceipt, ReceiptAwaitedFrom);
-    if (!networkReceiver_->Start(App().networkPort, App().trustedNetworks))
+    // Without the port (another user's Parvox holds it on a terminal server), the relay still
+    // brings this user's messages.
+    if (!networkReceiver_->Start(App().networkPort, App().trustedNetworks) && relay_ == nullptr)
       networkReceiver_.reset();
+    else
+      networkReceiver_->UseRelay(relay_.get());
   }
+}
+
+void MainWindow::OpenRelayIfSet() {
+  std::optional<RelayServer> server = ConfiguredRelayServer();
+  if (!server) return;
+  relay_ =
+      OpenRelay(*server,
+                TopicFiltersFor(RelayName(GetCurrentUserName()), RelayName(GetThisComputerName()),
+                                RelayName(JoinedDomainOrWorkgroup())),
+                [this](RelayMessage message) {
+                  // Not receiving: taken and dropped, as a datagram on a closed port.
+                  if (networkReceiver_ != nullptr) {
+                    networkReceiver_->OnRelayed(std::move(message));
+                  } else if (relay_ != nullptr) {
+                    relay_->Acknowledge(message.receipt);
+                  }
+                });
 }
 
 void MainWindow::ReplyTo(const std::wstring& address) {

@@ -22,6 +22,7 @@
 #include "receiving/MessageInbox.h"
 #include "receiving/MessengerSlotReceiver.h"
 #include "receiving/NetworkReceiver.h"
+#include "relay/RelayClient.h"
 #include "sending/SendCommand.h"
 #include "settings/SettingsHost.h"
 
@@ -73,6 +74,7 @@ class MainWindow : public Form,
   std::shared_ptr<UdpEndpoint> NetworkEndpoint() const override {
     return networkReceiver_ != nullptr ? networkReceiver_->Endpoint() : nullptr;
   }
+  RelayClient* Relay() const override { return relay_.get(); }
   // A pop-up's Reply: done once the pop-up has gone (see OnReply).
   void ReplyTo(const std::wstring& address) override;
 
@@ -100,6 +102,8 @@ class MainWindow : public Form,
   // Shows the window with exactly the entries of the address ticked and the message box
   // focused; with no such entry, offers to add one.
   void OnReply();
+  // Connects the relay of the settings file, if any, for the window's whole run.
+  void OpenRelayIfSet();
 
   bool fillingHelpText_ = false;
   ImageListHandle images_;
@@ -112,6 +116,8 @@ class MainWindow : public Form,
   IconHandle trayIcon_;
   bool skipNextResizeRule_ = false;
   UINT taskbarCreatedMessage_ = 0;
+  // Before the receivers it hands messages to, so that they go first.
+  std::unique_ptr<RelayClient> relay_;
   std::unique_ptr<MessageInbox> inbox_;
   std::unique_ptr<MessengerSlotReceiver> slotReceiver_;  // after the inbox it feeds
   std::unique_ptr<NetworkReceiver> networkReceiver_;     // likewise

@@ -18,6 +18,8 @@ std::wstring ComputerName(COMPUTER_NAME_FORMAT format) {
   return std::wstring(buffer, length);
 }
 
+}  // namespace
+
 std::wstring JoinedDomainOrWorkgroup() {
   wchar_t* name = nullptr;
   NETSETUP_JOIN_STATUS status = NetSetupUnknownStatus;
@@ -28,8 +30,6 @@ std::wstring JoinedDomainOrWorkgroup() {
   NetApiBufferFree(name);
   return joined;
 }
-
-}  // namespace
 
 LocalIdentity ReadLocalIdentity(const std::vector<InterfaceAddress>& interfaces) {
   LocalIdentity identity;

@@ -16,6 +16,9 @@ struct LocalIdentity {
   std::vector<std::wstring> aliases;
 };
 
+// The domain or workgroup this computer joined; empty when it joined neither.
+std::wstring JoinedDomainOrWorkgroup();
+
 // Reads the names from the system; `interfaces` supplies the addresses.
 LocalIdentity ReadLocalIdentity(const std::vector<InterfaceAddress>& interfaces);
 

@@ -9,6 +9,7 @@
 #include "identity/KeyText.h"
 #include "identity/ThisComputer.h"
 #include "identity/UserLock.h"
+#include "identity/UserSecret.h"
 #include "log/Log.h"
 
 namespace parvox {
@@ -48,21 +49,6 @@ bool WriteValue(HKEY key, const std::wstring& name, DWORD type, const void* data
                         static_cast<DWORD>(size)) == ERROR_SUCCESS;
 }
 
-std::string CallDpapi(std::string_view in, bool protect) {
-  DATA_BLOB input{static_cast<DWORD>(in.size()),
-                  reinterpret_cast<BYTE*>(const_cast<char*>(in.data()))};
-  DATA_BLOB output{};
-  BOOL done = protect ? CryptProtectData(&input, L"Parvox signing key", nullptr, nullptr, nullptr,
-                                         CRYPTPROTECT_UI_FORBIDDEN, &output)
-                      : CryptUnprotectData(&input, nullptr, nullptr, nullptr, nullptr,
-                                           CRYPTPROTECT_UI_FORBIDDEN, &output);
-  if (!done) return {};
-  std::string result(reinterpret_cast<const char*>(output.pbData), output.cbData);
-  SecureZeroMemory(output.pbData, output.cbData);
-  LocalFree(output.pbData);
-  return result;
-}
-
 // A value name no other kept key has, with the time it was set aside.
 std::wstring SetAsideName(HKEY key) {
   SYSTEMTIME now;
@@ -84,7 +70,7 @@ std::wstring SetAsideName(HKEY key) {
 
 bool StoreKey(HKEY key, const SigningKey& signingKey) {
   std::string blob = signingKey.PrivateBlob();
-  std::string protectedBlob = CallDpapi(blob, true);
+  std::string protectedBlob = ProtectForThisUser(blob, L"Parvox signing key");
   SecureZeroMemory(blob.data(), blob.size());
   if (protectedBlob.empty() ||
       !WriteValue(key, kPrivateKeyValue, REG_BINARY, protectedBlob.data(), protectedBlob.size())) {
@@ -107,7 +93,7 @@ LoadedUserKey LoadOrCreateUserKey() {
   RegistryKey key = OpenParvoxKey(storable);
   std::string stored = key.Valid() ? ReadBinary(key.Get(), kPrivateKeyValue) : std::string();
   if (!stored.empty()) {
-    std::string blob = CallDpapi(stored, false);
+    std::string blob = UnprotectForThisUser(stored);
     loaded.key = SigningKey::FromPrivateBlob(blob);
     SecureZeroMemory(blob.data(), blob.size());
     if (loaded.key != nullptr) return loaded;

@@ -21,9 +21,13 @@ TokenBucket::Verdict TokenBucket::Take(const RateLimit& limit, uint64_t nowMs) {
   return Verdict::kRefuseWithNotice;
 }
 
-bool TokenBucket::FullBy(const RateLimit& limit, uint64_t nowMs) const {
+double TokenBucket::TokensBy(const RateLimit& limit, uint64_t nowMs) const {
   double idleSeconds = nowMs > lastMs_ ? static_cast<double>(nowMs - lastMs_) / 1000.0 : 0;
-  return tokens_ + idleSeconds * limit.perSecond >= limit.burst;
+  return tokens_ + idleSeconds * limit.perSecond;
+}
+
+bool TokenBucket::FullBy(const RateLimit& limit, uint64_t nowMs) const {
+  return TokensBy(limit, nowMs) >= limit.burst;
 }
 
 SourceRateLimiter::Verdict SourceRateLimiter::Admit(const IpAddress& source, uint64_t nowMs) {

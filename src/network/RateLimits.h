@@ -27,8 +27,14 @@ class TokenBucket {
   Verdict Take(const RateLimit& limit, uint64_t nowMs);
   // True when the bucket would be full by `nowMs`: forgetting it then loses nothing.
   bool FullBy(const RateLimit& limit, uint64_t nowMs) const;
+  // True when Take would accept at `nowMs`: for a queue that waits for its turn instead.
+  bool HasToken(const RateLimit& limit, uint64_t nowMs) const {
+    return TokensBy(limit, nowMs) >= 1;
+  }
 
  private:
+  double TokensBy(const RateLimit& limit, uint64_t nowMs) const;
+
   double tokens_;
   uint64_t lastMs_;
   bool noticed_ = false;

@@ -28,6 +28,9 @@ struct IncomingMessage {
     std::wstring from, to, text;
   };
   std::optional<Spelling> classicSpelling;
+  // A sentence about how it came, for a message the relay held ("Sent at 09:14, held by the
+  // relay for 2 hours."); empty for most.
+  std::wstring arrivalNote;
 };
 
 }  // namespace parvox

@@ -46,7 +46,8 @@ void MessageInbox::Show(const IncomingMessage& message) {
   GetLocalTime(&now);
   std::wstring header = ReceivedHeader(message.from, message.to, DateText(now), TimeText(now));
   AppendLog(false,
-            ReceivedLogLine(header + L" [" + VerificationWord(message.verification.trust) + L"]",
+            ReceivedLogLine(header + L" [" + VerificationWord(message.verification.trust) + L"]" +
+                                (message.arrivalNote.empty() ? L"" : L" " + message.arrivalNote),
                             message.text));
 
   if (OpenPopups() >= kMaxOpenPopups) {

@@ -45,6 +45,8 @@ class MessageInbox {
   Admission Admit(IncomingMessage& message, bool budgetSpent = false);
   // Takes one arrival's share of the budget; false when it is used up.
   bool SpendBudget();
+  // Whether SpendBudget would succeed now.
+  bool HasBudget() const { return budget_.HasToken(kBudget, GetTickCount64()); }
   void Show(const IncomingMessage& message);
   // Whether Show would open a pop-up now, rather than only log the message.
   bool HasRoomForPopup() { return OpenPopups() < kMaxOpenPopups; }

@@ -43,6 +43,7 @@ bool MessagePopup::Open(const IncomingMessage& message, const std::wstring& head
   bool changedKey = message.verification.trust == Trust::kChangedKey;
   std::wstring caption = (changedKey ? L"WARNING: " : L"") + (L"Message from " + message.from);
   std::wstring verification = VerificationText(message.verification);
+  if (!message.arrivalNote.empty()) verification += L" " + message.arrivalNote;
   // The texts are in the table, so their labels are made as tall as they need.
   auto layout = kPopupLayout;
   for (ControlSpec& control : layout) {

@@ -1,16 +1,20 @@
 // The window thread's side of the UDP port: what arrives is sorted, answered and shown.
 #include "receiving/NetworkReceiver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
 #include "components/AnsiText.h"
+#include "components/LocalTime.h"
 #include "components/VisibleText.h"
 #include "components/WaitSources.h"
 #include "identity/KnownSenderStore.h"
 #include "identity/MessageSigning.h"
 #include "identity/UserKeyStore.h"
 #include "log/Log.h"
+#include "receiving/ReceivedText.h"
+#include "relay/RelayTopics.h"
 
 namespace parvox {
 namespace {
@@ -20,18 +24,24 @@ namespace {
 constexpr int kBatch = 64;
 constexpr auto kTurn = std::chrono::milliseconds(4);
 
+// A receipt through the relay waits at the broker for its sender at most this long.
+constexpr uint32_t kRelayReceiptLifetimeSeconds = 24 * 3600;
+
 }  // namespace
 
 bool NetworkReceiver::Start(uint16_t port, const std::vector<InterfaceAddress>& trustedNetworks) {
+  receiving_ = true;
+  if (neighbourhood_ == nullptr) {
+    neighbourhood_ = std::make_unique<Neighbourhood>(trustedNetworks);
+    identity_ = ReadLocalIdentity(neighbourhood_->Interfaces());
+    identityGeneration_ = neighbourhood_->Generation();
+  }
   if (Running()) return true;
   auto endpoint = std::make_shared<UdpEndpoint>();
   UdpEndpoint::OpenResult opened = endpoint->Open(port);
   if (opened == UdpEndpoint::OpenResult::kOpen &&
       AddWaitSource(endpoint->Event(), [this] { OnArrived(); })) {
     endpoint_ = std::move(endpoint);
-    neighbourhood_ = std::make_unique<Neighbourhood>(trustedNetworks);
-    identity_ = ReadLocalIdentity(neighbourhood_->Interfaces());
-    identityGeneration_ = neighbourhood_->Generation();
     return true;
   }
   const std::wstring number = std::to_wstring(port);
@@ -47,6 +57,9 @@ bool NetworkReceiver::Start(uint16_t port, const std::vector<InterfaceAddress>& 
 }
 
 void NetworkReceiver::Stop() {
+  receiving_ = false;
+  if (relayTimer_.Valid()) RemoveWaitSource(relayTimer_.Get());
+  relayTimer_.Reset();
   if (!Running()) return;
   RemoveWaitSource(endpoint_->Event());
   endpoint_.reset();
@@ -82,7 +95,73 @@ void NetworkReceiver::Handle(const ReceivedDatagram& datagram) {
   } else if (const auto* message = std::get_if<NetworkMessage>(&decoded)) {
     AcceptClassic(datagram.source, *message);
   } else if (const auto* signedMessage = std::get_if<SignedMessage>(&decoded)) {
-    AcceptSigned(datagram.source, *signedMessage, datagram.bytes);
+    AcceptSigned({datagram.source}, *signedMessage, datagram.bytes);
+  }
+}
+
+void NetworkReceiver::UseRelay(RelayClient* relay) {
+  relay_ = relay;
+  if (relay_ != nullptr && !relayTimer_.Valid()) {
+    relayTimer_.Reset(CreateWaitableTimerW(nullptr, FALSE, nullptr));
+    if (relayTimer_.Valid() && !AddWaitSource(relayTimer_.Get(), [this] { DrainRelayed(); })) {
+      relayTimer_.Reset();
+    }
+  }
+}
+
+void NetworkReceiver::OnRelayed(RelayMessage message) {
+  relayed_.push_back(std::move(message));
+  DrainRelayed();
+}
+
+void NetworkReceiver::DrainRelayed() {
+  while (!relayed_.empty()) {
+    uint64_t now = GetTickCount64();
+    // At one source's pace and within the shared budget, waiting rather than dropping: the
+    // broker holds the rest meanwhile.
+    if (receiving_ && relayTimer_.Valid() &&
+        (!inbox_.HasBudget() || !relayPace_.HasToken(kRelayPace, now))) {
+      LARGE_INTEGER due;
+      due.QuadPart = -100 * 10000;  // 100 ms, relative
+      SetWaitableTimer(relayTimer_.Get(), &due, 0, nullptr, nullptr, FALSE);
+      return;
+    }
+    relayPace_.Take(kRelayPace, now);
+    RelayMessage message = std::move(relayed_.front());
+    relayed_.pop_front();
+    // Not receiving: taken and dropped, as a datagram on a closed port would be.
+    if (receiving_) HandleRelayed(message);
+    if (relay_ != nullptr) relay_->Acknowledge(message.receipt);
+  }
+}
+
+void NetworkReceiver::HandleRelayed(const RelayMessage& message) {
+  if (neighbourhood_ == nullptr) return;
+  // The relay carries signed datagrams only: an unsigned one proves nothing and is ignored.
+  DecodedDatagram decoded = DecodeNetworkDatagram(message.payload);
+  if (const auto* receipt = std::get_if<SignedReceipt>(&decoded)) {
+    if (onReceipt_) onReceipt_(*receipt, RelaySourceAddress());
+  } else if (const auto* signedMessage = std::get_if<SignedMessage>(&decoded)) {
+    // Receipts go to the sender's own topic and nowhere else, so that no one can have every
+    // receiver publish to a topic of their choosing.
+    RelayMessage answerable = message;
+    if (answerable.responseTopic !=
+        RelayTopic(RelayTopicKind::kUser, ToUtf8(FoldedName(FromUtf8(signedMessage->from))))) {
+      answerable.responseTopic.reset();
+    }
+    AcceptSigned({{RelaySourceAddress(), 0}, &answerable}, *signedMessage, message.payload);
+  }
+}
+
+void NetworkReceiver::Answer(const Route& route, const std::string& receipt) {
+  if (receipt.empty()) return;
+  if (route.relayed == nullptr) {
+    if (endpoint_) endpoint_->SendTo(route.source, receipt);
+    return;
+  }
+  if (relay_ != nullptr && route.relayed->responseTopic) {
+    relay_->Publish({*route.relayed->responseTopic, receipt, kRelayReceiptLifetimeSeconds,
+                     std::nullopt, route.relayed->correlationData});
   }
 }
 
@@ -102,10 +181,12 @@ bool NetworkReceiver::IsAddressedHere(const std::wstring& to, const IpAddress& s
   return IsAddressedToThisComputer(to, identity_, neighbourhood_->IsThisComputer(source));
 }
 
-bool NetworkReceiver::PassesCheapChecks(const NetworkEndpoint& source,
-                                        const IncomingMessage& message, uint64_t contentKey) {
+bool NetworkReceiver::PassesCheapChecks(const Route& route, const IncomingMessage& message,
+                                        uint64_t contentKey) {
+  const NetworkEndpoint& source = route.source;
   if (!IsAddressedHere(message.to, source.address)) return false;
-  switch (limiter_.Admit(source.address, GetTickCount64())) {
+  switch (route.relayed != nullptr ? SourceRateLimiter::Verdict::kAccept
+                                   : limiter_.Admit(source.address, GetTickCount64())) {
     case SourceRateLimiter::Verdict::kAccept:
       break;
     case SourceRateLimiter::Verdict::kRefuseWithNotice:
@@ -125,13 +206,15 @@ uint64_t NetworkReceiver::RouteKey(const NetworkEndpoint& source) {
   return route * 0x9E3779B97F4A7C15ull;
 }
 
-Verification::KeyMemory NetworkReceiver::RememberNewSender(const IpAddress& source,
+Verification::KeyMemory NetworkReceiver::RememberNewSender(const Route& route,
                                                            const std::wstring& sender,
                                                            const std::string& key) {
   // A neighbour could otherwise fill the store with invented senders: a few new ones per source
-  // an hour, and a few dozen from all sources together.
+  // an hour, and a few dozen from all sources together (the relay, whose every user the broker
+  // authenticated, has only the overall limit).
   uint64_t now = GetTickCount64();
-  if (newSenders_.Admit(source, now) != SourceRateLimiter::Verdict::kAccept ||
+  if ((route.relayed == nullptr &&
+       newSenders_.Admit(route.source.address, now) != SourceRateLimiter::Verdict::kAccept) ||
       newSendersOverall_.Take(kNewSendersOverall, now) != TokenBucket::Verdict::kAccept) {
     return Verification::KeyMemory::kTooManyNewSenders;
   }
@@ -141,7 +224,7 @@ Verification::KeyMemory NetworkReceiver::RememberNewSender(const IpAddress& sour
 void NetworkReceiver::AcceptClassic(const NetworkEndpoint& source, const NetworkMessage& message) {
   IncomingMessage incoming{FromAnsi(message.from), FromAnsi(message.to), FromAnsi(message.text),
                            message.id};
-  if (!PassesCheapChecks(source, incoming, ContentKey(incoming))) return;
+  if (!PassesCheapChecks({source}, incoming, ContentKey(incoming))) return;
   // A message over the shared budget is not shown, so its sender must not hear it arrived.
   MessageInbox::Admission admission = inbox_.Admit(incoming);
   if (admission == MessageInbox::Admission::kOverBudget) return;
@@ -151,14 +234,15 @@ void NetworkReceiver::AcceptClassic(const NetworkEndpoint& source, const Network
   if (admission == MessageInbox::Admission::kNew) inbox_.Show(incoming);
 }
 
-void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMessage& message,
+void NetworkReceiver::AcceptSigned(const Route& route, const SignedMessage& message,
                                    std::string_view bytes) {
+  const NetworkEndpoint& source = route.source;
   IncomingMessage incoming{FromUtf8(message.from), FromUtf8(message.to), FromUtf8(message.text),
                            message.id};
   // Keyed by every byte: an altered copy, sent first from a forged source, must not make the
   // real one a repeat.
   uint64_t contentKey = std::hash<std::string_view>()(bytes);
-  if (!PassesCheapChecks(source, incoming, contentKey) || !inbox_.SpendBudget()) return;
+  if (!PassesCheapChecks(route, incoming, contentKey) || !inbox_.SpendBudget()) return;
 
   std::wstring computer = FromUtf8(message.computer);
   uint64_t now = SecondsSince1970();
@@ -198,8 +282,7 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
   }
   // Shown already: answered on a route it has not come by before, never shown again.
   if (decision.trust == Trust::kReplay) {
-    std::string receipt = newRoute ? SignedReceiptFor(message.id, bytes) : std::string();
-    if (!receipt.empty()) endpoint_->SendTo(source, receipt);
+    if (newRoute) Answer(route, SignedReceiptFor(message.id, bytes));
     return;
   }
   incoming.verification = {decision.trust,
@@ -211,20 +294,22 @@ void NetworkReceiver::AcceptSigned(const NetworkEndpoint& source, const SignedMe
                            decision.skewMinutes};
   incoming.senderName = arrival.sender;
   incoming.signingKey = message.publicKey;
+  if (route.relayed != nullptr) {
+    incoming.arrivalNote =
+        HeldByRelayNote(LocalTimeText(message.sentAt), -std::min<int64_t>(arrival.skewSeconds, 0));
+  }
   incoming.classicSpelling = {FromAnsi(ToAnsi(incoming.from)), FromAnsi(ToAnsi(incoming.to)),
                               FromAnsi(ToAnsi(incoming.text))};
   MessageInbox::Admission admission = inbox_.Admit(incoming, true);
   if (admission == MessageInbox::Admission::kOverBudget) return;
-  std::string receipt = SignedReceiptFor(message.id, bytes);
-  if (!receipt.empty()) endpoint_->SendTo(source, receipt);
+  Answer(route, SignedReceiptFor(message.id, bytes));
   if (admission != MessageInbox::Admission::kNew) return;
   // Only a message the user is shown teaches a key, with its fingerprint in the pop-up.
   if (decision.trust == Trust::kFirstContact) {
     // A message that only gets a log line (too many pop-ups are up) shows no fingerprint.
     incoming.verification.keyMemory =
-        inbox_.HasRoomForPopup()
-            ? RememberNewSender(source.address, arrival.sender, message.publicKey)
-            : Verification::KeyMemory::kNotShown;
+        inbox_.HasRoomForPopup() ? RememberNewSender(route, arrival.sender, message.publicKey)
+                                 : Verification::KeyMemory::kNotShown;
   } else if (decision.trust == Trust::kVerified && !decision.known->given) {
     NoteSeenAgain(arrival.sender);
   }

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "components/UniqueHandle.h"
 #include "identity/LocalIdentity.h"
 #include "network/Neighbourhood.h"
 #include "network/NetworkDatagram.h"
@@ -20,6 +22,7 @@
 #include "receiving/MessageInbox.h"
 #include "receiving/NetworkAcceptance.h"
 #include "receiving/ReplayJournal.h"
+#include "relay/RelayClient.h"
 
 namespace parvox {
 
@@ -40,7 +43,8 @@ class NetworkReceiver {
   NetworkReceiver& operator=(const NetworkReceiver&) = delete;
 
   // Opens the port and starts receiving from this computer's subnets and `trustedNetworks`.
-  // False, with one line in the log, when it cannot.
+  // False, with one line in the log, when it cannot: what comes through the relay is taken all
+  // the same (on a terminal server only one user's Parvox holds the port).
   bool Start(uint16_t port, const std::vector<InterfaceAddress>& trustedNetworks);
   void Stop();
   bool Running() const { return endpoint_ != nullptr; }
@@ -48,24 +52,39 @@ class NetworkReceiver {
   // waiting for receipts may outlive the receiver.
   std::shared_ptr<UdpEndpoint> Endpoint() const { return endpoint_; }
 
+  // What arrives through `relay` (messages and receipts) is taken like a datagram on the port,
+  // at the pace of one source, and acknowledged to the broker only once it was shown or logged:
+  // a queue that waited for this computer drains instead of being dropped as a flood.
+  void UseRelay(RelayClient* relay);
+  void OnRelayed(RelayMessage message);
+
  private:
   void OnArrived();
   void Handle(const ReceivedDatagram& datagram);
+  // Where a message came from and how it is answered: a UDP source, or the relay (whose source
+  // is a stand-in address that counts as one source).
+  struct Route {
+    NetworkEndpoint source;
+    const RelayMessage* relayed = nullptr;
+  };
+  void Answer(const Route& route, const std::string& receipt);
+  void DrainRelayed();
+  void HandleRelayed(const RelayMessage& message);
   void AcceptClassic(const NetworkEndpoint& source, const NetworkMessage& message);
-  void AcceptSigned(const NetworkEndpoint& source, const SignedMessage& message,
-                    std::string_view bytes);
-  // Addressed here, within its source's rate and not seen before (by id and content).
-  bool PassesCheapChecks(const NetworkEndpoint& source, const IncomingMessage& message,
-                         uint64_t contentKey);
+  void AcceptSigned(const Route& route, const SignedMessage& message, std::string_view bytes);
+  // Addressed here, within its source's rate (the relay's was taken before) and not seen before
+  // (by id and content).
+  bool PassesCheapChecks(const Route& route, const IncomingMessage& message, uint64_t contentKey);
   static uint64_t RouteKey(const NetworkEndpoint& source);
   // Remembers the key of a first contact being shown, within the limits on new senders.
-  Verification::KeyMemory RememberNewSender(const IpAddress& source, const std::wstring& sender,
+  Verification::KeyMemory RememberNewSender(const Route& route, const std::wstring& sender,
                                             const std::string& key);
   std::string SignedReceiptFor(uint64_t id, std::string_view messageBytes) const;
   bool IsAddressedHere(const std::wstring& to, const IpAddress& source);
   void FollowInterfaces();
 
   MessageInbox& inbox_;
+  bool receiving_ = false;
   ReceiptHandler onReceipt_;
   ReceiptSourceCheck awaitsReceiptFrom_;
   std::shared_ptr<UdpEndpoint> endpoint_;
@@ -82,6 +101,14 @@ class NetworkReceiver {
   SourceRateLimiter newSenders_{{3, 3.0 / 3600}};  // new senders a source may introduce
   static constexpr RateLimit kNewSendersOverall{30, 30.0 / 3600};
   TokenBucket newSendersOverall_{kNewSendersOverall, 0};
+
+  RelayClient* relay_ = nullptr;
+  // Held unacknowledged until the pace allows; the broker sends no more than the session's
+  // receive maximum at a time, so this stays that short.
+  std::deque<RelayMessage> relayed_;
+  static constexpr RateLimit kRelayPace{};  // as any one source
+  TokenBucket relayPace_{kRelayPace, 0};
+  EventHandle relayTimer_;
 };
 
 }  // namespace parvox

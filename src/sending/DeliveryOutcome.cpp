@@ -68,6 +68,16 @@ void DeliveryTracker::AddOtherKeyReceipt(uint64_t messageId, DeliveryReceipt rec
       DeliveryReceipt{ShownName(receipt.computer), ShownName(receipt.user), {}, {}, true, {}};
 }
 
+void DeliveryTracker::SetQueuedAtRelay(size_t recipient, std::wstring until) {
+  if (recipient >= recipients_.size()) return;
+  recipients_[recipient].queuedUntil = std::move(until);
+  recipients_[recipient].heldUntil.reset();
+}
+
+void DeliveryTracker::SetHeldForRelay(size_t recipient, std::wstring until) {
+  if (recipient < recipients_.size()) recipients_[recipient].heldUntil = std::move(until);
+}
+
 bool DeliveryTracker::Answered(size_t recipient) const {
   return recipient < recipients_.size() &&
          (!recipients_[recipient].answers.empty() || recipients_[recipient].otherKey);
@@ -108,6 +118,18 @@ OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
     if (recipient.mailslotSent) text += L" The mailslot copy was sent.";
     return {text, !recipient.mailslotSent};
   }
+  if (recipient.queuedUntil) {
+    return {
+        L"Message queued at the relay for " + address + L" until " + *recipient.queuedUntil + L".",
+        false, false, true};
+  }
+  if (recipient.heldUntil) {
+    return {L"Message to " + address +
+                L" held for the relay, which cannot be reached now: it goes out when the relay "
+                L"is back, until " +
+                *recipient.heldUntil + L".",
+            false, false, true};
+  }
   if (recipient.mailslotLine) return *recipient.mailslotLine;
   if (recipient.mailslotSent) return {L"Message successfully sent to " + address + L".", false};
   std::wstring text = SendErrorLine(address, L"They may not be online.");
@@ -144,12 +166,14 @@ std::wstring DeliveryTracker::DescribeUnknownKeys(
 }
 
 int ExitCodeOf(const std::vector<OutcomeLine>& lines) {
-  bool allDelivered = true;
+  bool allDelivered = true, allDeliveredOrQueued = true;
   for (const OutcomeLine& line : lines) {
     if (line.isError) return kExitNotReached;
     allDelivered = allDelivered && line.delivered;
+    allDeliveredOrQueued = allDeliveredOrQueued && (line.delivered || line.queued);
   }
-  return allDelivered ? kExitDelivered : kExitUnconfirmed;
+  if (allDelivered) return kExitDelivered;
+  return allDeliveredOrQueued ? kExitQueued : kExitUnconfirmed;
 }
 
 std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes) {

@@ -32,6 +32,7 @@ struct OutcomeLine {
   std::wstring text;
   bool isError = false;    // the recipient got nothing at all: the log window comes up
   bool delivered = false;  // a receipt that counts came back
+  bool queued = false;     // not confirmed yet, but the relay holds it for the recipient
 };
 
 // A script's exit code for a send's lines (see ScriptExitCode).
@@ -56,6 +57,12 @@ class DeliveryTracker {
   // A receipt with a valid signature, but by another key than the one known for its computer
   // and user: it does not count, and the line says so.
   void AddOtherKeyReceipt(uint64_t messageId, DeliveryReceipt receipt);
+  // The relay took the message for the recipient, who has not answered (yet): it keeps it for
+  // them until `until` (a time of day, as the line shows it).
+  void SetQueuedAtRelay(size_t recipient, std::wstring until);
+  // The relay cannot be reached now: the window holds the message for it until `until`.
+  void SetHeldForRelay(size_t recipient, std::wstring until);
+  const std::wstring& Address(size_t recipient) const { return recipients_[recipient].address; }
   // Whether a receipt with a valid signature came back, counted or not.
   bool Answered(size_t recipient) const;
   std::vector<OutcomeLine> Lines() const;
@@ -71,6 +78,8 @@ class DeliveryTracker {
     size_t verifiedCount = 0, unknownKeyCount = 0;
     std::optional<OutcomeLine> mailslotLine;
     std::optional<DeliveryReceipt> otherKey;  // the first receipt by an unexpected key
+    std::optional<std::wstring> queuedUntil;  // at the relay
+    std::optional<std::wstring> heldUntil;    // here, for the relay
   };
   std::vector<Recipient> recipients_;
   std::unordered_map<uint64_t, size_t> byId_;

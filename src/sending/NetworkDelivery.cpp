@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "components/AnsiText.h"
+#include "components/LocalTime.h"
 #include "components/WaitSources.h"
 #include "identity/KnownSenderStore.h"
 #include "identity/ThisComputer.h"
@@ -13,6 +14,9 @@
 #include "network/MessageIds.h"
 #include "network/NetworkAddress.h"
 #include "network/RateLimits.h"
+#include "relay/RelayTopics.h"
+#include "sending/LateReceipts.h"
+#include "sending/ReceiptProof.h"
 
 namespace parvox {
 namespace {
@@ -46,6 +50,7 @@ void Finish(NetworkSend* send) {
   std::unique_ptr<NetworkSend> ending = std::move(*found);
   sends.erase(found);
   ending->LogOutcome();
+  ending->AwaitLateReceipts();
 }
 
 }  // namespace
@@ -110,6 +115,8 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
   std::string& datagram = datagrams_.back();
   EncodeError error = EncodeError::kNone;
   uint64_t now = SecondsSince1970();
+  sentAt_ = now;
+  recipient.id = id;
   datagram = SealDatagram(SignedMessage{id,
                                         now,
                                         key_->PublicKey(),
@@ -131,6 +138,9 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     return index;
   }
   recipient.digest = Sha256(datagram);
+  if (relay_ != nullptr && parsed.kind == RecipientAddress::Kind::kHostName) {
+    PublishToRelay(index, parsed.to, domain, datagram);
+  }
   if (!endpoint_->IsOpen()) return index;
   for (const IpAddress& destination : parsed.broadcast ? broadcasts_ : std::vector<IpAddress>{}) {
     if (endpoint_->SendTo({destination, recipient.port}, datagram) == 0) {
@@ -155,6 +165,60 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     datagram.clear();
   }
   return index;
+}
+
+void NetworkSend::UseRelay(RelayClient* relay, bool holdsWhileAway) {
+  relay_ = relay;
+  relayHoldsWhileAway_ = holdsWhileAway;
+  std::optional<std::string> topic =
+      RelayTopic(RelayTopicKind::kUser, ToUtf8(FoldedName(FromUtf8(from_))));
+  replyTopic_ = topic.value_or("");
+}
+
+void NetworkSend::PublishToRelay(size_t index, const std::wstring& to, bool domain,
+                                 const std::string& datagram) {
+  std::string name = ToUtf8(FoldedName(to));
+  std::vector<std::optional<std::string>> topics;
+  if (domain) {
+    topics.push_back(RelayTopic(RelayTopicKind::kDomain, name));
+  } else {
+    // An entry names a user or a computer: the message goes to whichever it is.
+    topics.push_back(RelayTopic(RelayTopicKind::kUser, name));
+    topics.push_back(RelayTopic(RelayTopicKind::kComputer, name));
+  }
+  Recipient& recipient = recipients_[index];
+  std::wstring until = LocalTimeText(SecondsSince1970() + lifetimeSeconds_);
+  for (const std::optional<std::string>& topic : topics) {
+    if (!topic) continue;
+    RelayPublish publish{*topic,
+                         datagram,
+                         static_cast<uint32_t>(lifetimeSeconds_),
+                         replyTopic_.empty() ? std::nullopt : std::optional(replyTopic_),
+                         {}};
+    std::weak_ptr<NetworkSend*> self = self_;
+    RelayPublishResult result =
+        relay_->Publish(std::move(publish), [self, index, until](const RelayPublished& published) {
+          // Accepted for a subscriber: the broker holds it for them until it expires.
+          std::shared_ptr<NetworkSend*> send = self.lock();
+          if (send && published.outcome == RelayPublished::Outcome::kAccepted) {
+            (*send)->tracker_.SetQueuedAtRelay(index, until);
+          }
+        });
+    if (result.status == RelayPublishResult::Status::kQueued) {
+      recipient.relayed = true;
+      recipient.waitsForMore = true;
+      if (relayHoldsWhileAway_ && !relay_->Up()) tracker_.SetHeldForRelay(index, until);
+    }
+  }
+}
+
+void NetworkSend::AwaitLateReceipts() const {
+  for (size_t index = 0; index < recipients_.size(); ++index) {
+    const Recipient& recipient = recipients_[index];
+    if (!recipient.relayed || tracker_.Answered(index)) continue;
+    AwaitLateReceipt({recipient.id, recipient.digest, tracker_.Address(index), recipient.name,
+                      sentAt_, sentAt_ + lifetimeSeconds_});
+  }
 }
 
 bool NetworkSend::StartWaiting() {
@@ -215,10 +279,13 @@ void NetworkSend::OnReceipt(const SignedReceipt& receipt, const IpAddress& sourc
   if (found == byId_.end()) return;
   Recipient& recipient = recipients_[found->second];
   const std::vector<InterfaceAddress>& interfaces = neighbourhood_.Interfaces();
-  if (std::none_of(recipient.destinations.begin(), recipient.destinations.end(),
-                   [&](const IpAddress& destination) {
-                     return AnswersDestination(source, destination, interfaces);
-                   })) {
+  // Through the relay there is no address to check: the name rule below holds alone.
+  if (source == RelaySourceAddress()
+          ? !recipient.relayed
+          : std::none_of(recipient.destinations.begin(), recipient.destinations.end(),
+                         [&](const IpAddress& destination) {
+                           return AnswersDestination(source, destination, interfaces);
+                         })) {
     return;
   }
   if (AnswersFor(recipient, receipt, source) && CountSignedReceipt(found->second, receipt)) {
@@ -233,11 +300,7 @@ bool NetworkSend::AnswersFor(const Recipient& recipient, const SignedReceipt& re
       recipient.unicasts.end()) {
     return true;
   }
-  std::wstring computer = FoldedName(FromUtf8(receipt.computer));
-  // A host name's first label is the computer's own name on an ordinary network.
-  std::wstring_view host = std::wstring_view(recipient.name).substr(0, recipient.name.find(L'.'));
-  return FoldedName(FromUtf8(receipt.user)) == recipient.name || computer == recipient.name ||
-         computer == host;
+  return ReceiptNames(receipt, recipient.name);
 }
 
 bool NetworkSend::CountSignedReceipt(size_t index, const SignedReceipt& receipt) {
@@ -245,20 +308,13 @@ bool NetworkSend::CountSignedReceipt(size_t index, const SignedReceipt& receipt)
   // Cheap checks first: the digest of another message, or past the recipient's checks.
   if (receipt.messageDigest != recipient.digest || recipient.checksLeft == 0) return false;
   --recipient.checksLeft;
-  if (!VerifySignature(receipt.publicKey, SignedPart(receipt), receipt.signature)) return false;
-  DeliveryReceipt named{FromUtf8(receipt.computer), FromUtf8(receipt.user), {}, receipt.publicKey};
-  named.sender = SenderName(named.computer, named.user);
-  // Read from the store now: another Parvox of this user may have learnt the key meanwhile.
-  Trust trust =
-      DecideReceiptTrust(named.sender, receipt.publicKey, KnownSenderKeys(named.sender)).trust;
-  if (trust == Trust::kChangedKey) {
-    tracker_.AddOtherKeyReceipt(receipt.id, std::move(named));
+  ReceiptProof proof = ProveReceipt(receipt);
+  if (!proof.signatureValid) return false;
+  if (proof.trust == Trust::kChangedKey) {
+    tracker_.AddOtherKeyReceipt(receipt.id, std::move(proof.named));
     return false;
   }
-  // A receipt never teaches a key: only a message the user is shown, or the administrator, does.
-  named.keyKnown = trust == Trust::kVerified;
-  if (!named.keyKnown) named.fingerprint = KeyFingerprint(receipt.publicKey);
-  tracker_.AddReceipt(receipt.id, std::move(named));
+  tracker_.AddReceipt(receipt.id, std::move(proof.named));
   return true;
 }
 
@@ -299,6 +355,8 @@ void WaitForReceipts(NetworkSend& send) {
 
 void DeliverReceipt(const SignedReceipt& receipt, const IpAddress& source) {
   if (!AdmitReceipt(source)) return;
+  // Through the relay, a receipt may answer a send that ended while its recipient was away.
+  if (source == RelaySourceAddress() && TakeLateReceipt(receipt)) return;
   // A copy of the list: a receipt may end the send it answers.
   std::vector<NetworkSend*> sends;
   for (const auto& send : WaitingSends()) sends.push_back(send.get());

@@ -17,6 +17,7 @@
 #include "network/Neighbourhood.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
+#include "relay/RelayClient.h"
 #include "sending/DeliveryOutcome.h"
 #include "sending/ScriptCommandLine.h"
 
@@ -38,6 +39,12 @@ class NetworkSend {
   NetworkSend(const NetworkSend&) = delete;
   NetworkSend& operator=(const NetworkSend&) = delete;
 
+  // The recipients added from now on also get the message through the relay: a user or computer
+  // name on its user's and computer's topics, a domain on its topic. A recipient the broker
+  // holds it for, who has not answered by the end, gets a line saying so; so does one whose
+  // message waits for the relay to be back, when `holdsWhileAway` (the window's relay, which
+  // outlives the send).
+  void UseRelay(RelayClient* relay, bool holdsWhileAway);
   // For the recipients added from now on: their message is never shown after this long.
   void ExpireAfterMinutes(unsigned minutes) { lifetimeSeconds_ = uint64_t{minutes} * 60; }
   // Sends the recipient's datagrams and returns its index in Tracker(). A domain gets only the
@@ -65,6 +72,8 @@ class NetworkSend {
   bool SentDirectlyTo(const IpAddress& source) const;
   // Logs each recipient's line; the log comes up when one of them got nothing at all.
   void LogOutcome() const;
+  // The send ends: receipts for what the relay still holds are taken later (LateReceipts.h).
+  void AwaitLateReceipts() const;
 
  private:
   struct Recipient {
@@ -78,6 +87,8 @@ class NetworkSend {
     // A user or computer name, folded. Empty for a domain, which anyone in it may answer, and for
     // an address, whose computer may answer from another of its addresses.
     std::wstring name;
+    bool relayed = false;  // published to the relay: its receipts may come from there
+    uint64_t id = 0;       // of its message
     // Each receipt that names its message costs a signature check, and a neighbour who saw a
     // broadcast could send any number: a recipient's own allowance, so that a flood of them
     // spends no other recipient's.
@@ -87,6 +98,8 @@ class NetworkSend {
   bool AnswersFor(const Recipient& recipient, const SignedReceipt& receipt,
                   const IpAddress& source) const;
   bool CountSignedReceipt(size_t recipient, const SignedReceipt& receipt);
+  void PublishToRelay(size_t index, const std::wstring& to, bool domain,
+                      const std::string& datagram);
   void OnLookups();
   void OnOwnSocket();
 
@@ -98,6 +111,12 @@ class NetworkSend {
   std::string from_, text_, computer_;  // UTF-8
   const SigningKey* key_;
   uint64_t lifetimeSeconds_ = uint64_t{kDefaultExpireMinutes} * 60;
+  RelayClient* relay_ = nullptr;
+  bool relayHoldsWhileAway_ = false;
+  uint64_t sentAt_ = 0;     // seconds since 1970, of the last message signed
+  std::string replyTopic_;  // this user's own, where receipts come through the relay
+  // The broker's answers may come after the send ended: they reach it only while it lives.
+  std::shared_ptr<NetworkSend*> self_ = std::make_shared<NetworkSend*>(this);
   Neighbourhood neighbourhood_;
   std::vector<IpAddress> broadcasts_;
   std::unique_ptr<HostLookup> lookup_;

@@ -153,8 +153,8 @@ std::wstring ScriptUsage() {
          L"  /quiet         print nothing: the exit code still tells\r\n"
          L"\r\n"
          L"Exit code: 0 every recipient confirmed it, 1 some recipient got nothing,\r\n"
-         L"3 every recipient got it but not every one confirmed it, 2 the command line is "
-         L"wrong.\r\n";
+         L"3 every recipient got it but not every one confirmed it, 4 every recipient confirmed "
+         L"it or the relay holds it for them, 2 the command line is wrong.\r\n";
 }
 
 std::wstring_view ArgumentsOfCommandLine(std::wstring_view line) {

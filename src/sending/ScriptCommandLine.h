@@ -18,6 +18,7 @@ enum ScriptExitCode : int {
   kExitNotReached = 1,   // some recipient got nothing: no receipt and no mailslot write
   kExitBadCommand = 2,   // the command line is wrong
   kExitUnconfirmed = 3,  // every recipient got something, but not every one confirmed it
+  kExitQueued = 4,       // every recipient confirmed it or the relay holds it for them
 };
 
 inline constexpr unsigned kMaxScriptWaitSeconds = 600;

@@ -15,6 +15,7 @@
 #include "identity/ThisComputer.h"
 #include "log/Log.h"
 #include "network/NetworkAddress.h"
+#include "relay/RelaySetup.h"
 #include "sending/BuiltInSend.h"
 #include "sending/NetworkDelivery.h"
 #include "settings/AppState.h"
@@ -131,6 +132,18 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
     DWORD waitMs = command.waitSeconds * 1000;
     NetworkSend send(nullptr, App().networkPort, App().trustedNetworks, user, text, waitMs);
     send.ExpireAfterMinutes(command.expireMinutes);
+    // A session of its own at the relay, for this send's receipts; gone before the send is.
+    std::unique_ptr<RelayClient> relay;
+    if (std::optional<RelayServer> server = ConfiguredRelayServer()) {
+      relay = OpenSendRelay(*server, [&send, &relay](RelayMessage message) {
+        DecodedDatagram decoded = DecodeNetworkDatagram(message.payload);
+        if (const auto* receipt = std::get_if<SignedReceipt>(&decoded)) {
+          send.OnReceipt(*receipt, RelaySourceAddress());
+        }
+        if (relay != nullptr) relay->Acknowledge(message.receipt);
+      });
+      if (relay != nullptr) send.UseRelay(relay.get(), false);
+    }
     Pacing pacing(send, text);
     ULONGLONG answered = GetTickCount64();
     for (size_t index = 0; index < command.recipients.size(); ++index) {

@@ -99,6 +99,7 @@ void SendViaBroadcast(SendHost& host) {
   std::wstring user = GetCurrentUserName(), text = host.MessageText();
   NetworkSend& network = StartNetworkSend(host.NetworkEndpoint(), App().networkPort,
                                           App().trustedNetworks, user, text);
+  if (host.Relay() != nullptr) network.UseRelay(host.Relay(), true);
   ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
     AddBuiltInRecipient(network, user, text, address,
                         EntryTypeOf(RowTag(list, row)) == EntryType::kDomain, true);

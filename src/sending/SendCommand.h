@@ -10,6 +10,7 @@
 namespace parvox {
 
 class NetworkSend;
+class RelayClient;
 class UdpEndpoint;
 
 // What sending needs of the window it sends from.
@@ -23,6 +24,8 @@ class SendHost {
   virtual void SetStatusText(const std::wstring& text) = 0;
   // The socket the receipts come back to; nullptr while nothing is received over the network.
   virtual std::shared_ptr<UdpEndpoint> NetworkEndpoint() const = 0;
+  // The relay messages also go through; nullptr when none is set.
+  virtual RelayClient* Relay() const = 0;
 };
 
 // A long walk over recipients still answers other programs, repaints and takes the receipts

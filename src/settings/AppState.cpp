@@ -32,6 +32,8 @@ constexpr std::array kSettings = {
                nullptr},
     SettingKey{SettingId::kLastSelected, L"Last Selected", L"", nullptr, nullptr},
     SettingKey{SettingId::kTrustedNetworks, L"Trusted Networks", L"", nullptr, nullptr},
+    SettingKey{SettingId::kRelayServer, L"Relay Server", L"", nullptr, nullptr},
+    SettingKey{SettingId::kRelayUser, L"Relay User", L"", nullptr, nullptr},
 };
 constexpr size_t kOptionCount = 5;
 // Setting() finds a key by its place in the table.
@@ -74,6 +76,8 @@ void LoadSettings(const std::wstring& modulePath) {
   TrustedNetworkList trusted = ParseTrustedNetworks(ReadSetting(SettingId::kTrustedNetworks));
   app.trustedNetworks = std::move(trusted.networks);
   app.badTrustedNetworks = std::move(trusted.badEntries);
+  app.relayServer = ReadSetting(SettingId::kRelayServer);
+  app.relayUser = ReadSetting(SettingId::kRelayUser);
   // Asked after the reads, so that both describe the same attempt.
   app.settingsRead = IniFileReadable(app.settingsFilePath);
 }

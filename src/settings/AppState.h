@@ -26,6 +26,9 @@ struct AppState {
   uint16_t networkPort = 42165;  // the UDP port Parvox programs talk on
   // `Trusted Networks`: whose computers count as neighbours besides this computer's subnets.
   std::vector<InterfaceAddress> trustedNetworks;
+  // `Relay Server` and `Relay User` as written (the relay reads them); empty: none, and the
+  // Windows user name.
+  std::wstring relayServer, relayUser;
   // Entries of `Trusted Networks` that are not networks, for the one line that names them.
   std::vector<std::wstring> badTrustedNetworks;
 };
@@ -47,6 +50,8 @@ enum class SettingId {
   kDescriptionColumnWidth,
   kLastSelected,
   kTrustedNetworks,
+  kRelayServer,
+  kRelayUser,
 };
 
 struct SettingKey {

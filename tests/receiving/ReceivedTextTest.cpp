@@ -47,5 +47,23 @@ TEST(ReceivedLogLine, HeaderThenTextOnOneLineCutWhenLong) {
             L"H: " + longest + L" ... (2002 characters in all)");
 }
 
+TEST(HeldByRelayNote, SaysHowLongInTheLargestWholeUnit) {
+  struct Case {
+    int64_t seconds;
+    const wchar_t* note;
+  } cases[] = {
+      {59, L""},
+      {60, L"Sent at 09:14, held by the relay for 1 minute."},
+      {3599, L"Sent at 09:14, held by the relay for 59 minutes."},
+      {7200, L"Sent at 09:14, held by the relay for 2 hours."},
+      {48 * 3600 - 1, L"Sent at 09:14, held by the relay for 47 hours."},
+      {7 * 86400, L"Sent at 09:14, held by the relay for 7 days."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds);
+    EXPECT_EQ(HeldByRelayNote(L"09:14", c.seconds), c.note);
+  }
+}
+
 }  // namespace
 }  // namespace parvox

@@ -13,6 +13,7 @@
 
 #include "network/MqttPacket.h"
 #include "relay/BrokerConnection.h"
+#include "support/BrokerSetup.h"
 
 namespace parvox {
 namespace {
@@ -20,21 +21,7 @@ namespace {
 // Only a guard against hanging the suite, not a speed check.
 constexpr ULONGLONG kPatienceMs = 15000;
 
-using BrokerSetup = std::map<std::string, std::string>;
-
-// The fixture's NAME=VALUE lines; empty when the test runs without it.
-BrokerSetup ReadSetup() {
-  BrokerSetup setup;
-  char path[MAX_PATH];
-  DWORD length = GetEnvironmentVariableA("PARVOX_TEST_BROKER", path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return setup;
-  std::ifstream file(path);
-  for (std::string line; std::getline(file, line);) {
-    size_t equals = line.find('=');
-    if (equals != std::string::npos) setup[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  return setup;
-}
+using test::BrokerSetup;
 
 // Services the connection as the window thread does until `done` holds; false when it never did.
 template <typename Done>
@@ -71,7 +58,7 @@ class BrokerConnectionTest : public ::testing::Test {
   // a program adds a root; Wine, where these tests run, does not. Wine writes a system store to
   // the registry only when asked to commit.
   static void SetUpTestSuite() {
-    setup_ = ReadSetup();
+    setup_ = test::ReadBrokerSetup();
     if (setup_.empty()) return;
     std::ifstream file(setup_["ca"], std::ios::binary);
     std::string pem((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

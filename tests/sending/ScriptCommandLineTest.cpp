@@ -95,6 +95,9 @@ TEST(ScriptCommandLine, ExitCodeOfTheLines) {
   EXPECT_EQ(ExitCodeOf({delivered, delivered}), kExitDelivered);
   EXPECT_EQ(ExitCodeOf({delivered, mailslotOnly}), kExitUnconfirmed);
   EXPECT_EQ(ExitCodeOf({mailslotOnly, nothing, delivered}), kExitNotReached);
+  OutcomeLine queued{L"Message queued at the relay for bob until 18:00.", false, false, true};
+  EXPECT_EQ(ExitCodeOf({delivered, queued}), kExitQueued);
+  EXPECT_EQ(ExitCodeOf({queued, mailslotOnly}), kExitUnconfirmed);
 }
 
 }  // namespace
