@@ -57,6 +57,10 @@ ScriptCommand ParseScriptCommand(std::wstring_view line) {
     command.kind = ScriptCommand::Kind::kUsage;
     return command;
   }
+  if (SameWord(first, L"relay-password") && NextWord(line, at).empty()) {
+    command.kind = ScriptCommand::Kind::kRelayPassword;
+    return command;
+  }
   if (!SameWord(first, L"send")) return command;
 
   std::wstring word;
@@ -145,12 +149,15 @@ std::wstring ScriptUsage() {
          L"\r\n"
          L"  NAME           a user or computer, \".\", an IP address, NAME:PORT or [IPv6]:PORT\r\n"
          L"  /domain:NAME   every computer of a domain or workgroup on this computer's subnets\r\n"
-         L"  *              everyone on this computer's subnets\r\n"
+         L"  *              everyone on this computer's subnets, and on the relay\r\n"
          L"  MESSAGE        the rest of the line; \"-\" reads it from standard input\r\n"
          L"  /wait:SECONDS  how long to wait for receipts, 0 to 600 (2 unless given)\r\n"
          L"  /expire:MINUTES  never show it after this long, 1 to 10080 (1440 unless given)\r\n"
          L"  /nomailslot    do not also write the classic mailslot datagram\r\n"
          L"  /quiet         print nothing: the exit code still tells\r\n"
+         L"\r\n"
+         L"parvox relay-password < FILE   keeps the first line of FILE as this Windows user's "
+         L"password for the relay's broker (an empty line removes it)\r\n"
          L"\r\n"
          L"Exit code: 0 every recipient confirmed it, 1 some recipient got nothing,\r\n"
          L"3 every recipient got it but not every one confirmed it, 4 every recipient confirmed "

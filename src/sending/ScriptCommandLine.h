@@ -2,6 +2,7 @@
 //   parvox send [/wait:SECONDS] [/expire:MINUTES] [/nomailslot] [/quiet] NAME[,NAME...] MESSAGE
 //   parvox send [options] /domain:NAME MESSAGE
 //   parvox send [options] * MESSAGE
+//   parvox relay-password < FILE   (the relay's broker password, kept for this Windows user)
 // The message is the rest of the line as typed (without quotes around the whole of it), or
 // standard input for "-".
 #pragma once
@@ -38,6 +39,8 @@ struct ScriptCommand {
     kNone,  // not a script's command line: the window starts
     kSend,
     kUsage,  // "/?": the usage on standard output
+    // "relay-password": the broker password for this Windows user, from standard input
+    kRelayPassword,
     kError,  // `error` says what is wrong; the usage follows on standard error
   };
   Kind kind = Kind::kNone;

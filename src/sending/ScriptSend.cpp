@@ -15,6 +15,7 @@
 #include "identity/ThisComputer.h"
 #include "log/Log.h"
 #include "network/NetworkAddress.h"
+#include "identity/UserSecret.h"
 #include "relay/RelaySetup.h"
 #include "sending/BuiltInSend.h"
 #include "sending/NetworkDelivery.h"
@@ -99,6 +100,23 @@ void WaitForAnswers(NetworkSend& send, DWORD waitMs) {
   }
 }
 
+// The first line of standard input, kept for this Windows user alone; never echoed or logged.
+int StoreRelayPassword(ScriptConsole& console) {
+  std::optional<std::wstring> input = console.ReadInput(4096);
+  if (!input) {
+    console.Err(L"No password could be read from standard input (at most 4 KB).\r\n");
+    return kExitBadCommand;
+  }
+  std::wstring password = input->substr(0, input->find_first_of(L"\r\n"));
+  if (!StoreUserSecret(kRelayPasswordValue, ToUtf8(password))) {
+    console.Err(L"The relay password could not be kept for this Windows user.\r\n");
+    return kExitNotReached;
+  }
+  console.Out(password.empty() ? L"The relay password was removed.\r\n"
+                               : L"The relay password is kept for this Windows user.\r\n");
+  return kExitDelivered;
+}
+
 }  // namespace
 
 int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePath) {
@@ -107,6 +125,7 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
     console.Out(ScriptUsage());
     return kExitDelivered;
   }
+  if (command.kind == ScriptCommand::Kind::kRelayPassword) return StoreRelayPassword(console);
   if (command.kind != ScriptCommand::Kind::kSend) {
     console.Err(command.error + L"\r\n\r\n" + ScriptUsage());
     return kExitBadCommand;

@@ -30,6 +30,8 @@ TEST(ScriptCommandLine, Table) {
       {L"\"send admin Backup failed\"", Kind::kNone, {}, L"", Kind::kError},
       {L"/?", Kind::kUsage, {}, L""},
       {L"send /?", Kind::kUsage, {}, L""},
+      {L"relay-password", Kind::kRelayPassword, {}, L""},
+      {L"relay-password secret", Kind::kNone, {}, L"", Kind::kError},
       {L"SEND bob The server restarts in 5 minutes",
        Kind::kSend,
        {{L"bob", false}},
