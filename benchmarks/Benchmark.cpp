@@ -151,12 +151,13 @@ int wmain(int argc, wchar_t** argv) {
   parvox::bench::Table table;
   // "network" runs only the network path's rows, "hostile" only those of strangers' floods,
   // "subnet" only the flood from one /64 (once its addresses are there), "signatures" only the
-  // floods of forged signatures, "scripts" only `parvox send`.
+  // floods of forged signatures, "scripts" only `parvox send`, "relay" only the broker's rows.
   std::wstring only = argc == 2 ? argv[1] : L"";
-  if (only == L"subnet" || only == L"signatures" || only == L"scripts") {
+  if (only == L"subnet" || only == L"signatures" || only == L"scripts" || only == L"relay") {
     if (only == L"subnet") parvox::bench::RunSubnetFloodBenchmark(table);
     if (only == L"signatures") parvox::bench::RunSignatureFloodBenchmarks(table);
     if (only == L"scripts") parvox::bench::RunScriptBenchmarks(table);
+    if (only == L"relay") parvox::bench::RunRelayBenchmarks(table);
     table.Print();
     return 0;
   }

@@ -49,12 +49,12 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::wstring NewTempFolder();
 using test::PumpMessages;
 
-// Pumps until `done` holds; false after 30 s.
+// Pumps until `done` holds; false after `patienceSeconds`.
 template <typename Done>
-bool PumpUntil(Done done) {
+bool PumpUntil(Done done, double patienceSeconds = 30) {
   LARGE_INTEGER start = Now();
   while (!done()) {
-    if (Seconds(start) > 30) return false;
+    if (Seconds(start) > patienceSeconds) return false;
     PumpMessages();
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
   }
@@ -111,5 +111,7 @@ void RunHostileNetworkBenchmarks(Table& table);
 void RunSubnetFloodBenchmark(Table& table);
 void RunSignatureFloodBenchmarks(Table& table);
 void RunScriptBenchmarks(Table& table);
+// Needs the broker `scripts/dev.sh bench relay` starts; nothing without it.
+void RunRelayBenchmarks(Table& table);
 
 }  // namespace parvox::bench

@@ -2,7 +2,8 @@
 # Parvox developer commands: build natively and for Windows, run under Wine, test, benchmark.
 #   scripts/dev.sh run     build, then start parvox.exe under Wine (Xvfb and a screenshot without a display)
 #   scripts/dev.sh test    build, then run the native (sanitized) and Wine test suites through ctest
-#   scripts/dev.sh bench   build, then run the benchmarks under Wine
+#   scripts/dev.sh bench [GROUP]  build, then run the benchmarks under Wine (GROUP: network,
+#                  hostile, signatures, scripts, subnet, relay)
 #   scripts/dev.sh build   build only
 #   scripts/dev.sh e2e     build, then drive parvox.exe through a user's journey (test runs it too)
 #   scripts/dev.sh fuzz [seconds]  build the libFuzzer targets with clang, run each (default 60 s)
@@ -225,8 +226,44 @@ cmd_e2e() {
   in_test_network run_e2e
 }
 
+# The relay's rows talk to a real mosquitto on loopback, which starts again whenever the
+# benchmark writes the file `restart` beside its configuration.
+run_relay_bench() {
+  local dir port
+  dir=$(mktemp -d)
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf 'listener %s 127.0.0.1\nallow_anonymous true\nmax_queued_messages 5000\nset_tcp_nodelay true\n' \
+    "$port" \
+    >"$dir/mosquitto.conf"
+  (
+    mosquitto -c "$dir/mosquitto.conf" >/dev/null 2>&1 &
+    broker=$!
+    trap 'kill $broker 2>/dev/null' EXIT
+    while [ ! -f "$dir/done" ]; do
+      if [ -f "$dir/restart" ]; then
+        rm -f "$dir/restart"
+        kill "$broker" && wait "$broker"
+        mosquitto -c "$dir/mosquitto.conf" >/dev/null 2>&1 &
+        broker=$!
+      fi
+      sleep 0.1
+    done
+  ) &
+  local keeper=$!
+  sleep 0.5
+  PARVOX_BENCH_BROKER=$port PARVOX_BENCH_BROKER_RESTART="Z:$dir/restart" \
+    wine "$WIN/benchmarks/parvox_bench.exe" relay
+  touch "$dir/done"
+  wait "$keeper" || true
+  rm -rf "$dir"
+}
+
 run_bench() {
   with_display
+  if [ "${1:-}" = relay ]; then
+    run_relay_bench
+    return
+  fi
   wine "$WIN/benchmarks/parvox_bench.exe" "$@"
   case "${1:-}" in "" | hostile) ;; *) return ;; esac
   # One computer's many addresses in its /64, for the flood that rotates them; only now, as

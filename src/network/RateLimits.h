@@ -27,9 +27,9 @@ class TokenBucket {
   Verdict Take(const RateLimit& limit, uint64_t nowMs);
   // True when the bucket would be full by `nowMs`: forgetting it then loses nothing.
   bool FullBy(const RateLimit& limit, uint64_t nowMs) const;
-  // True when Take would accept at `nowMs`: for a queue that waits for its turn instead.
-  bool HasToken(const RateLimit& limit, uint64_t nowMs) const {
-    return TokensBy(limit, nowMs) >= 1;
+  // True when the bucket holds `tokens` at `nowMs`: for a queue that waits for its turn.
+  bool Holds(const RateLimit& limit, double tokens, uint64_t nowMs) const {
+    return TokensBy(limit, nowMs) >= tokens;
   }
 
  private:

@@ -45,8 +45,10 @@ class MessageInbox {
   Admission Admit(IncomingMessage& message, bool budgetSpent = false);
   // Takes one arrival's share of the budget; false when it is used up.
   bool SpendBudget();
-  // Whether SpendBudget would succeed now.
-  bool HasBudget() const { return budget_.HasToken(kBudget, GetTickCount64()); }
+  // Whether the budget holds `arrivals` shares now.
+  bool HasBudget(double arrivals) const {
+    return budget_.Holds(kBudget, arrivals, GetTickCount64());
+  }
   void Show(const IncomingMessage& message);
   // Whether Show would open a pop-up now, rather than only log the message.
   bool HasRoomForPopup() { return OpenPopups() < kMaxOpenPopups; }

@@ -24,6 +24,10 @@ namespace {
 constexpr int kBatch = 64;
 constexpr auto kTurn = std::chrono::milliseconds(4);
 
+// What the relay's queue leaves of the shared budget, so that a long queue draining does not
+// stop every message of the local network meanwhile.
+constexpr double kBudgetLeftForOthers = 5;
+
 // A receipt through the relay waits at the broker for its sender at most this long.
 constexpr uint32_t kRelayReceiptLifetimeSeconds = 24 * 3600;
 
@@ -111,28 +115,32 @@ void NetworkReceiver::UseRelay(RelayClient* relay) {
 
 void NetworkReceiver::OnRelayed(RelayMessage message) {
   relayed_.push_back(std::move(message));
-  DrainRelayed();
+  // Acknowledging one may bring the next at once: the loop below takes it.
+  if (!draining_) DrainRelayed();
 }
 
 void NetworkReceiver::DrainRelayed() {
+  draining_ = true;
+  auto end = std::chrono::steady_clock::now() + kTurn;
   while (!relayed_.empty()) {
-    uint64_t now = GetTickCount64();
-    // At one source's pace and within the shared budget, waiting rather than dropping: the
-    // broker holds the rest meanwhile.
-    if (receiving_ && relayTimer_.Valid() &&
-        (!inbox_.HasBudget() || !relayPace_.HasToken(kRelayPace, now))) {
+    // Within the shared budget, waiting rather than dropping: the broker holds the rest
+    // meanwhile. A few arrivals' worth stays for the local network, and the window gets its
+    // turn between batches.
+    bool budget = !receiving_ || inbox_.HasBudget(kBudgetLeftForOthers + 1);
+    bool turn = std::chrono::steady_clock::now() < end;
+    if (relayTimer_.Valid() && (!budget || !turn)) {
       LARGE_INTEGER due;
-      due.QuadPart = -100 * 10000;  // 100 ms, relative
+      due.QuadPart = budget ? -1 : -100 * 10000;  // relative: at once, or in 100 ms
       SetWaitableTimer(relayTimer_.Get(), &due, 0, nullptr, nullptr, FALSE);
-      return;
+      break;
     }
-    relayPace_.Take(kRelayPace, now);
     RelayMessage message = std::move(relayed_.front());
     relayed_.pop_front();
     // Not receiving: taken and dropped, as a datagram on a closed port would be.
     if (receiving_) HandleRelayed(message);
     if (relay_ != nullptr) relay_->Acknowledge(message.receipt);
   }
+  draining_ = false;
 }
 
 void NetworkReceiver::HandleRelayed(const RelayMessage& message) {

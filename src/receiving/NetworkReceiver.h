@@ -53,8 +53,9 @@ class NetworkReceiver {
   std::shared_ptr<UdpEndpoint> Endpoint() const { return endpoint_; }
 
   // What arrives through `relay` (messages and receipts) is taken like a datagram on the port,
-  // at the pace of one source, and acknowledged to the broker only once it was shown or logged:
-  // a queue that waited for this computer drains instead of being dropped as a flood.
+  // at the shared budget's pace (leaving some of it to the local network), and acknowledged to
+  // the broker only once it was shown or logged: a queue that waited for this computer drains
+  // instead of being dropped as a flood, and a broker that floods is held back by the budget.
   void UseRelay(RelayClient* relay);
   void OnRelayed(RelayMessage message);
 
@@ -106,8 +107,7 @@ class NetworkReceiver {
   // Held unacknowledged until the pace allows; the broker sends no more than the session's
   // receive maximum at a time, so this stays that short.
   std::deque<RelayMessage> relayed_;
-  static constexpr RateLimit kRelayPace{};  // as any one source
-  TokenBucket relayPace_{kRelayPace, 0};
+  bool draining_ = false;
   EventHandle relayTimer_;
 };
 

@@ -57,9 +57,7 @@ void RelayClient::Connect() {
 
 void RelayClient::OnConnection() {
   if (!connection_) return;
-  uint64_t now = GetTickCount64();
-  connection_->Service(now);
-  session_.Receive(connection_->TakeReceived(), now);
+  connection_->Service(GetTickCount64());
   Pump();
 }
 
@@ -80,6 +78,9 @@ void RelayClient::Pump() {
   for (;;) {
     uint64_t now = GetTickCount64();
     if (connection_) {
+      // What the broker sends beyond the messages waiting for acknowledgement stays in the
+      // connection, which then stops reading: TCP holds the broker back.
+      if (session_.WantsInput()) session_.Receive(connection_->TakeReceived(), now);
       std::string output = session_.TakeOutput();
       // A broker that takes nothing for a megabyte is no use: start again.
       if (!output.empty() && !connection_->Write(output)) {

@@ -16,7 +16,6 @@ constexpr uint64_t kConnackWaitMs = 30'000;
 constexpr uint8_t kMalformedPacket = 0x81;
 constexpr uint8_t kProtocolError = 0x82;
 constexpr uint8_t kUnspecifiedError = 0x80;
-constexpr uint8_t kReceiveMaximumExceeded = 0x93;
 
 const char* ReasonName(uint8_t code) {
   static constexpr struct {
@@ -136,8 +135,17 @@ void RelaySession::ConnectionLost() { ResetConnection(); }
 void RelaySession::Receive(std::string_view bytes, uint64_t nowMs) {
   if (state_ == State::kOffline || state_ == State::kClosed) return;
   input_.append(bytes);
+  // The broker is there, whatever of it still waits unread.
+  if (!bytes.empty()) pingSentMs_.reset();
+  ReadInput(nowMs);
+}
+
+void RelaySession::ReadInput(uint64_t nowMs) {
   size_t used = 0;
-  while (state_ != State::kClosed) {
+  // Beyond our Receive Maximum the rest waits unread until a message is acknowledged: a broker
+  // that resumes a session may resend what was in flight on top of it (Mosquitto 2.0 does), and
+  // the caller feeds no more meanwhile (WantsInput), so TCP holds the broker back.
+  while (state_ != State::kClosed && unacknowledged_.size() < config_.receiveMaximum) {
     MqttDecoded decoded =
         DecodeMqttPacket(std::string_view(input_).substr(used), config_.maximumPacketSize);
     if (decoded.status == MqttDecodeStatus::kNeedMore) break;
@@ -146,7 +154,6 @@ void RelaySession::Receive(std::string_view bytes, uint64_t nowMs) {
       break;
     }
     used += decoded.size;
-    pingSentMs_.reset();  // any packet shows the connection is alive
     Handle(decoded.packet, nowMs);
   }
   if (state_ == State::kClosed) {
@@ -259,12 +266,6 @@ void RelaySession::OnPublish(MqttPublish& publish, uint64_t nowMs) {
                        " again before it was acknowledged",
                    nowMs);
     }
-    if (unacknowledged_.size() >= config_.receiveMaximum) {
-      return Close(kReceiveMaximumExceeded,
-                   "the broker sent more than " + std::to_string(config_.receiveMaximum) +
-                       " messages at once without waiting for their acknowledgement",
-                   nowMs);
-    }
     unacknowledged_.insert(publish.packetId);
     message.receipt = connection_ << 16 | publish.packetId;
   }
@@ -357,6 +358,7 @@ void RelaySession::Acknowledge(uint64_t receipt, uint64_t nowMs) {
   auto packetId = static_cast<uint16_t>(receipt & 0xFFFF);
   if (unacknowledged_.erase(packetId) != 0) {
     Send(EncodeMqttPacket(MqttPuback{.packetId = packetId}), nowMs);
+    ReadInput(nowMs);
   }
 }
 

@@ -99,8 +99,12 @@ class RelaySession {
   // A new connection: the CONNECT to write first. Empty when the configuration cannot make one
   // (a RelayClosed event says so).
   std::string Start(uint64_t nowMs);
-  // Bytes from the broker, any part of a packet or several.
+  // Bytes from the broker, any part of a packet or several. Messages beyond the Receive Maximum
+  // wait unread until one is acknowledged.
   void Receive(std::string_view bytes, uint64_t nowMs);
+  // Whether to feed Receive now: false while the Receive Maximum of messages waits for
+  // acknowledgement, so that what the broker sends beyond it stays in the connection.
+  bool WantsInput() const { return unacknowledged_.size() < config_.receiveMaximum; }
   // Queued while offline and beyond the broker's Receive Maximum, sent in order.
   RelayPublishResult Publish(RelayPublish publish, uint64_t nowMs);
   void Acknowledge(uint64_t receipt, uint64_t nowMs);
@@ -127,6 +131,7 @@ class RelaySession {
   };
 
   bool Connected() const { return state_ == State::kSubscribing || state_ == State::kUp; }
+  void ReadInput(uint64_t nowMs);
   void Handle(MqttPacket& packet, uint64_t nowMs);
   void OnConnack(const MqttConnack& connack, uint64_t nowMs);
   void OnPublish(MqttPublish& publish, uint64_t nowMs);

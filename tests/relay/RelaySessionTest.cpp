@@ -259,7 +259,7 @@ TEST(RelaySession, MessagesWaitForTheCallersAcknowledgement) {
   session.Acknowledge(messages[0].receipt, 200);
   EXPECT_EQ(Written(session), Encoded({MqttPuback{7}}));
 
-  // Two unacknowledged are what we allowed; a third is the broker's protocol error.
+  // Two unacknowledged are what we allowed.
   MqttPublish second = first, third = first, fourth = first;
   second.packetId = 8;
   third.packetId = 9;
@@ -282,13 +282,17 @@ TEST(RelaySession, MessagesWaitForTheCallersAcknowledgement) {
   session.Acknowledge(resent[0].receipt, 500);
   EXPECT_EQ(Written(session), Encoded({MqttPuback{8}}));
 
+  // Beyond what we allowed, messages wait unread until one is acknowledged: a broker that resumes
+  // a session may resend on top of it, and what is not read is held back by TCP.
   session.Receive(Bytes({third, fourth, MqttPublish{false, false, 1, "t", 11}}), 600);
-  EXPECT_EQ(Written(session), Encoded({MqttDisconnect{0x93}}));
-  std::vector<RelayEvent> events = session.TakeEvents();
-  ASSERT_EQ(events.size(), 3u);
-  EXPECT_EQ(std::get<RelayClosed>(events[2]).reason,
-            "the broker sent more than 2 messages at once without waiting for their "
-            "acknowledgement");
+  std::vector<RelayMessage> allowed = EventsOf<RelayMessage>(session);
+  ASSERT_EQ(allowed.size(), 2u);
+  EXPECT_FALSE(session.WantsInput());
+  session.Acknowledge(allowed[0].receipt, 700);
+  std::vector<RelayMessage> next = EventsOf<RelayMessage>(session);
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].packetId, 11);
+  EXPECT_EQ(Written(session), Encoded({MqttPuback{9}}));
 }
 
 TEST(RelaySession, KeepAlivePingsAndGivesUpOnASilentBroker) {

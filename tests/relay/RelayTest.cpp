@@ -19,123 +19,14 @@
 #include "relay/RelaySession.h"
 #include "relay/RelaySetup.h"
 #include "relay/RelayTopics.h"
+#include "support/BrokerPeer.h"
 #include "support/BrokerSetup.h"
 #include "support/MainWindowFixture.h"
 
 namespace parvox {
 namespace {
 
-constexpr ULONGLONG kPatienceMs = 20000;  // a guard against hanging, not a speed check
-
-// Another Parvox user as the broker sees them: a session of the test's own, which takes every
-// message at once and answers it as that user's Parvox would.
-class BrokerPeer {
- public:
-  BrokerPeer(uint16_t port, const std::string& name, uint32_t sessionExpirySeconds)
-      : name_(name),
-        computer_("PC" + name + std::to_string(GetTickCount64() % 100000)),
-        topic_(*RelayTopic(RelayTopicKind::kUser, RelayName(FromUtf8(name)))),
-        connection_(L"127.0.0.1", port, false),
-        session_(Config(sessionExpirySeconds)) {
-    connection_.Write(session_.Start(GetTickCount64()));
-  }
-
-  // Services this session and the window's until `done` holds; false when it never did.
-  bool Until(const std::function<bool()>& done) {
-    for (ULONGLONG giveUp = GetTickCount64() + kPatienceMs; !done();) {
-      if (GetTickCount64() > giveUp) return false;
-      test::PumpMessages();
-      ULONGLONG now = GetTickCount64();
-      connection_.Service(now);
-      session_.Receive(connection_.TakeReceived(), now);
-      for (RelayEvent& event : session_.TakeEvents()) {
-        if (std::holds_alternative<RelaySubscribed>(event)) up_ = true;
-        if (auto* published = std::get_if<RelayPublished>(&event)) outcomes_.push_back(*published);
-        if (auto* message = std::get_if<RelayMessage>(&event)) {
-          session_.Acknowledge(message->receipt, now);
-          arrived_.push_back(std::move(*message));
-        }
-      }
-      connection_.Write(session_.TakeOutput());
-      HANDLE event = connection_.Event();
-      MsgWaitForMultipleObjects(1, &event, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
-  }
-  bool Up() {
-    return Until([&] { return up_; });
-  }
-
-  // A message from this user, signed, as their Parvox sends it.
-  std::string Message(const std::string& to, const std::string& text, int64_t sentAgo) const {
-    uint64_t now = SecondsSince1970();
-    return SealDatagram(SignedMessage{NewId(),
-                                      now - sentAgo,
-                                      key_->PublicKey(),
-                                      name_,
-                                      to,
-                                      computer_,
-                                      text,
-                                      {},
-                                      now - sentAgo + 86400},
-                        *key_);
-  }
-  // Published to `topic` until the broker has a subscriber for it; false when it never had.
-  bool PublishUntilTaken(const std::string& topic, const std::string& payload) {
-    for (ULONGLONG giveUp = GetTickCount64() + kPatienceMs; GetTickCount64() < giveUp;) {
-      outcomes_.clear();
-      session_.Publish({topic, payload, 600, topic_, {}}, GetTickCount64());
-      if (!Until([&] { return !outcomes_.empty(); })) return false;
-      if (outcomes_[0].outcome == RelayPublished::Outcome::kAccepted) return true;
-      Sleep(100);
-    }
-    return false;
-  }
-  // The next datagram that came to this user's topic, and its response topic.
-  std::optional<RelayMessage> Next() {
-    if (!Until([&] { return !arrived_.empty(); })) return std::nullopt;
-    RelayMessage message = std::move(arrived_.front());
-    arrived_.erase(arrived_.begin());
-    return message;
-  }
-  // Answers a message as this user's Parvox does once it has shown it.
-  void Answer(const RelayMessage& message) {
-    SignedReceipt receipt{std::get<SignedMessage>(DecodeNetworkDatagram(message.payload)).id,
-                          SecondsSince1970(),
-                          Sha256(message.payload),
-                          key_->PublicKey(),
-                          computer_,
-                          name_,
-                          {}};
-    outcomes_.clear();
-    session_.Publish({message.responseTopic.value_or(""), SealDatagram(receipt, *key_), 600,
-                      std::nullopt, message.correlationData},
-                     GetTickCount64());
-    Until([&] { return !outcomes_.empty(); });
-  }
-  const std::string& Computer() const { return computer_; }
-
- private:
-  RelaySessionConfig Config(uint32_t sessionExpirySeconds) const {
-    RelaySessionConfig config;
-    config.clientId = "test-" + name_;
-    config.sessionExpirySeconds = sessionExpirySeconds;
-    config.topicFilters = {topic_};
-    return config;
-  }
-  static uint64_t NewId() {
-    static uint64_t next = GetTickCount64() << 16;
-    return ++next;
-  }
-
-  std::string name_, computer_, topic_;
-  std::unique_ptr<SigningKey> key_ = SigningKey::Generate();
-  BrokerConnection connection_;
-  RelaySession session_;
-  bool up_ = false;
-  std::vector<RelayPublished> outcomes_;
-  std::vector<RelayMessage> arrived_;
-};
+using test::BrokerPeer;
 
 class RelayTest : public test::MainWindowTest {
  protected:
