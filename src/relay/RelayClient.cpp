@@ -87,6 +87,9 @@ void RelayClient::Pump() {
         return Lost(L"the broker takes nothing more");
       }
       connection_->Service(now);
+      // Servicing reads too, and takes the socket's signal with it: what it read is the
+      // session's now, or it would wait for the broker's next packet (a minute's ping, say).
+      session_.Receive(connection_->TakeReceived(), now);
     }
     std::vector<RelayEvent> events = session_.TakeEvents();
     if (events.empty()) break;
