@@ -48,6 +48,8 @@ install_missing() {
   # The broker connection's tests run a real broker with a test CA made at test time.
   command -v mosquitto >/dev/null || missing+=(mosquitto)
   command -v openssl >/dev/null || missing+=(openssl)
+  # The office test reads and writes the broker as its users' accounts, in MQTT 5.
+  command -v mosquitto_sub >/dev/null || missing+=(mosquitto-clients)
   if [ ${#missing[@]} -gt 0 ]; then
     log "installing: ${missing[*]}"
     local sudo=""

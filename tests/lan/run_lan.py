@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The office-network test: the real parvox.exe on four computers, three on one switch and one
 behind a router (see office.py), driven from outside with the keyboard and mouse as a person
-would, and checked by what each screen shows, each sender's log and what crossed the wire.
+would, and checked by what each screen shows, each sender's log and what crossed the wire. Then
+the company's broker opens in the server room and every Parvox relays through it, with a
+terminal server's two users joining on the floor.
 Exits 77 (skipped) where it cannot build namespaces: it needs root, or a kernel that lets a
 user namespace have them."""
 
@@ -18,7 +20,8 @@ import uuid
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from office import BRANCH, FLOOR, PORT, Office, Seat  # noqa: E402
+from office import (BRANCH, FLOOR, PORT, RELAY_HOST, RELAY_PORT, Office,  # noqa: E402
+                    Seat)
 from desktop import Failure, expect, screenshot, wait_equal, wait_until  # noqa: E402
 
 SKIPPED = 77
@@ -32,13 +35,18 @@ PEER_PYTHON, PEER_PORT = "/usr/bin/python3", 42166
 RUN = uuid.uuid4().hex[:10]
 
 SEATS = [Seat("PCA", "alice", FLOOR, 10), Seat("PCB", "bob", FLOOR, 11),
-         Seat("PCC", "carol", FLOOR, 12), Seat("PCD", "dave", BRANCH, 10)]
+         Seat("PCC", "carol", FLOOR, 12), Seat("PCD", "dave", BRANCH, 10),
+         Seat("PCT", "gina", FLOOR, 13, shared=True), Seat("PCT", "hugo", FLOOR, 13, shared=True)]
 # Each computer's address book: (address, type); the built-in sender is on everywhere.
 BOOKS = {"PCA": [("bob", 0), ("WORKGROUP", 1), ("pcc", 0), ("pcd", 0), (f"{FLOOR}.21", 0)],
          "PCB": [], "PCC": [("alice", 0)], "PCD": [("pca", 0)]}
 # Whose keys the administrator hands to each computer in [Known Senders]: only a key known for
 # its sender makes a receipt read "delivered". PCB knows nobody, as a newcomer would.
 INTRODUCED = {"PCA": ["PCB", "PCC", "PCD"], "PCB": [], "PCC": ["PCA", "PCB"], "PCD": ["PCA"]}
+# The terminal server's users start Parvox once the relay is there, newcomers whom nobody knows.
+TERMINAL = {"PCT-gina": [], "PCT-hugo": []}
+RELAY = f"mqtts://{RELAY_HOST}:{RELAY_PORT}"
+PASSWORDS = {seat.user: f"{seat.user}-{RUN}" for seat in SEATS}
 
 
 def book(entries, *settings, known=()):
@@ -70,6 +78,8 @@ class OfficeTest:
     def __init__(self, args):
         self.args = args
         self.known = {name: [] for name in BOOKS}  # each computer's [Known Senders] lines
+        self.trusted = []  # (computer, registry key) of the test CA, taken out again at the end
+        self.away_since = None
         self.work = tempfile.mkdtemp(prefix="parvox-lan-")
         try:
             self.office = Office(SEATS, self.work, args.parvox, args.probe, args.prefixes)
@@ -91,14 +101,19 @@ class OfficeTest:
             wait_until(f"a pop-up on {at} to close",
                        lambda: all(w.hwnd != popup.hwnd for w in pc.probe.desktop().windows))
 
-    def send(self, at, recipients, text):
-        """Ticks exactly `recipients` in the address list, types `text` and clicks Send."""
+    def clear_the_way(self, at):
+        """Closes the pop-ups and the log, which comes up over the window after an error."""
         self.close_popups(at)
         pc = self.office[at]
         log = pc.log_window()
-        if log is not None and log.visible:  # it comes up over the window after an error
+        if log is not None and log.visible:
             pc.input.click(log.child(control_id=LOG_CLOSE).rect.centre)
             wait_until(f"the log on {at} to close", lambda: not pc.log_window().visible)
+
+    def send(self, at, recipients, text):
+        """Ticks exactly `recipients` in the address list, types `text` and clicks Send."""
+        self.clear_the_way(at)
+        pc = self.office[at]
         main = pc.main()
         address_list = main.child(control_id=LIST).hwnd
 
@@ -137,6 +152,12 @@ class OfficeTest:
             return lines[seen] if len(lines) > seen else None
         return wait_until(f"{at}'s new log line {start!r}", line)
 
+    def labels(self, at, text):
+        """What the pop-ups on `at` showing `text` say under their header, sorted."""
+        return sorted(w.child(control_id=VERIFICATION).text
+                      for w in self.office[at].probe.desktop().windows
+                      if w.cls == "ParvoxMessage" and w.child(control_id=100).text == text)
+
     def shown_on(self, text):
         return sorted(name for name, pc in self.office.computers.items() if text in pc.popups())
 
@@ -166,7 +187,7 @@ class OfficeTest:
         """Each user's key, made by their Parvox, goes into the others' settings files, as the
         README tells an administrator; a running Parvox reads the section at each decision."""
         keys = {}
-        for seat in SEATS:
+        for seat in (seat for seat in SEATS if seat.key in BOOKS):
             pc = self.office[seat.name]
             # A script's send to this computer makes the key if this Parvox has none yet.
             subprocess.run(pc.command("wine", pc.console, "send", "/wait:1", ".", "Hello"),
@@ -222,6 +243,7 @@ class OfficeTest:
         expect("the computers showing the branch's message", self.shown_on("From the branch"), [])
 
     def quit_parvox(self, at):
+        self.clear_the_way(at)
         pc = self.office[at]
         pc.input.xdotool("search", "--name", f"^{self.args.title}$", "windowfocus", "--sync")
         pc.input.shortcut("alt", "F4")
@@ -320,12 +342,8 @@ class OfficeTest:
                                                   text)
         expect("the neighbour's two sends", shadow.wait(timeout=30), 0)
 
-        def labels():
-            return sorted(w.child(control_id=VERIFICATION).text
-                          for w in self.office["PCB"].probe.desktop().windows
-                          if w.cls == "ParvoxMessage" and w.child(control_id=100).text == text)
         def both():
-            found = labels()
+            found = self.labels("PCB", text)
             return found if len(found) == 2 else None
         shown = wait_until("both copies on PCB", both)
         if not shown[0].startswith(f"First message from {erin} on PCA: their key "):
@@ -374,6 +392,158 @@ class OfficeTest:
             raise Failure("a closed Parvox was reported as reached")
         wait_until("PCA's log to come up", lambda: self.office["PCA"].log_window().visible)
 
+    # ---- the relay through the server room ------------------------------------------------------
+
+    def relay_book(self, at):
+        return book({**BOOKS, **TERMINAL}[at], f"Relay Server={RELAY}",
+                    known=self.known.get(at, ()))
+
+    def relay_sessions(self, at):
+        """How often `at`'s Parvox has subscribed its own user topic at the broker."""
+        user = self.office[at].seat.user.upper()
+        return self.office.server_room.subscriptions(
+            f"parvox:{user}@{self.office[at].seat.name}", f"parvox/user/{user}")
+
+    def start_with_relay(self, *at):
+        sessions = {name: self.relay_sessions(name) for name in at}
+        for name in at:
+            self.office[name].start_parvox(self.relay_book(name))
+        for name in at:
+            wait_until(f"Parvox's main window on {name}", self.office[name].main, timeout=90)
+            wait_until(f"{name}'s session at the broker",
+                       lambda: self.relay_sessions(name) > sessions[name], timeout=60)
+
+    def broker_client(self, at, tool, *args, **popen):
+        """mosquitto_sub or mosquitto_pub on `at` with its user's broker account."""
+        user = self.office[at].seat.user
+        return self.office.server_room.client(self.office[at], tool, user.upper(),
+                                              PASSWORDS[user], *args, **popen)
+
+    def the_server_room_opens(self):
+        """The broker starts with the README's configuration. Each user trusts the company's CA,
+        keeps their broker password with `parvox relay-password` and restarts Parvox with the
+        relay in the settings; the trusted network PCA had is gone."""
+        room = self.office.server_room
+        room.open(SEATS, PASSWORDS, "WORKGROUP")
+        room.start()
+        for name in [*BOOKS, *TERMINAL]:
+            pc = self.office[name]
+            if pc.program is not None and pc.program.poll() is None:
+                self.quit_parvox(name)
+            self.trusted.append((pc, pc.trust(room.ca)))
+            stored = subprocess.run(pc.command("wine", pc.console, "relay-password"), env=pc.env,
+                                    cwd=pc.folder, input=f"{PASSWORDS[pc.seat.user]}\r\n".encode(),
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+            expect(f"relay-password on {name}", (stored.returncode, stored.stdout),
+                   (0, b"The relay password is kept for this Windows user.\r\n"))
+        self.start_with_relay(*BOOKS, *TERMINAL)
+
+    def the_branch_reaches_alice_through_the_relay(self):
+        """PCA trusts no branch network any more: only the relay carries PCD's message."""
+        self.send("PCD", ["pca"], "Through the server room")
+        self.wait_log_line("PCD", "Message delivered to alice (PCA).")
+        wait_equal("the computers showing the relayed message",
+                   lambda: self.shown_on("Through the server room"), ["PCA"])
+        label = self.labels("PCA", "Through the server room")
+        if not label[0].startswith("Verified: dave on PCD"):
+            raise Failure(f"what PCA's pop-up says of the relayed message: {label!r}")
+
+    def the_relay_holds_messages_for_who_is_away(self):
+        """bob's and carol's Parvox are closed: the broker takes a message for each, and a
+        script's message for carol that expires in a minute (shown never, checked later)."""
+        self.quit_parvox("PCB")
+        self.quit_parvox("PCC")
+        self.send("PCA", ["bob", "pcc"], "While you were out")
+        for name in ("bob", "pcc"):
+            self.wait_log_line("PCA", f"Message queued at the relay for {name} until ")
+        code, out = self.script("PCD", "/expire:1", "/wait:5", "pcc", "Only for a minute")
+        if code != 4 or not out.startswith("Message queued at the relay for pcc until "):
+            raise Failure(f"the script's send to a closed Parvox: exit code {code}, {out!r}")
+        self.away_since = time.monotonic()
+
+    def the_access_list_keeps_alices_topic_from_bob(self):
+        """bob subscribes to alice's topic with his own account; a message to alice goes through
+        the relay meanwhile, and none of it reaches him."""
+        spy = self.broker_client("PCB", "mosquitto_sub", "-d", "-t", "parvox/user/ALICE", "-F",
+                                 "message %t", "-W", "30", stdout=subprocess.PIPE,
+                                 stderr=subprocess.STDOUT, text=True)
+        heard = []
+        try:
+            while not any(line.startswith("Subscribed") for line in heard):
+                heard.append(spy.stdout.readline())
+                if not heard[-1]:
+                    raise Failure(f"bob's subscription did not start: {''.join(heard)!r}")
+            code, out = self.script("PCD", "/wait:5", "alice", "Not for bob")
+            expect("the script's send to alice", (code, out),
+                   (0, "Message delivered to alice (PCA).\r\n"))
+        finally:
+            spy.terminate()
+        heard.append(spy.communicate(timeout=30)[0])
+        if "received PUBLISH" in "".join(heard):
+            raise Failure(f"bob's account read alice's topic: {''.join(heard)!r}")
+
+    def a_tampered_message_through_the_relay_is_not_shown(self):
+        """Published with valid broker credentials, but changed after it was signed."""
+        forged = os.path.join(self.work, "tampered.bin")
+        subprocess.run([PEER_PYTHON, SIGNED_PEER, "tampered", forged, "bob", "alice", "PCB",
+                        "Tampered on the way"], check=True)
+        published = self.broker_client("PCB", "mosquitto_pub", "-q", "1", "-t",
+                                       "parvox/user/ALICE", "-f", forged)
+        expect("mosquitto_pub's exit code", published.wait(timeout=30), 0)
+        self.wait_log_line("PCA", "A message that claims to come from bob on PCB failed its "
+                                  "signature check and was not shown.")
+        expect("the computers showing the tampered message",
+               self.shown_on("Tampered on the way") + self.shown_on("tampered on the way"), [])
+
+    def both_users_of_a_terminal_server_are_reached(self):
+        """gina and hugo share PCT; one Parvox holds the port, the other hears the relay only."""
+        without_port = [name for name in TERMINAL
+                        if "already uses port" in self.office[name].log_text()]
+        expect("the users of PCT whose Parvox has no port", len(without_port), 1)
+        code, out = self.script("PCA", "/wait:5", "gina,hugo", "To both seats")
+        wait_equal("the seats showing the terminal server's message",
+                   lambda: self.shown_on("To both seats"), list(TERMINAL))
+        # Newcomers: their receipts prove a computer answered, not who.
+        expect("the script's exit code and lines",
+               (code, [line.split(" (")[0] for line in out.splitlines()]),
+               (3, ["Message to gina not verified: gina", "Message to hugo not verified: hugo"]))
+
+    def both_sides_come_back_after_the_broker_restarts(self):
+        room = self.office.server_room
+        room.stop()
+        for at in ("PCA", "PCD"):
+            self.wait_log_line(at, f"The relay {RELAY} cannot be reached: ")
+        room.start()
+        for at in ("PCA", "PCD"):
+            self.wait_log_line(at, f"The relay {RELAY} is connected again.")
+        seen = len(self.log_lines("PCD", "Message delivered to alice (PCA)."))
+        self.send("PCD", ["pca"], "After the restart")
+        self.wait_new_log_line("PCD", "Message delivered to alice (PCA).", seen)
+        wait_equal("the computers showing the message after the restart",
+                   lambda: self.shown_on("After the restart"), ["PCA"])
+        for at in ("PCA", "PCD"):
+            expect(f"{at}'s lines on the outage",
+                   [len(self.log_lines(at, f"The relay {RELAY} {state}"))
+                    for state in ("cannot be reached: ", "is connected again.")], [1, 1])
+
+    def who_was_away_gets_what_has_not_expired(self):
+        """A minute on, through the broker's restart: bob and carol get what was held, with how
+        long it waited, and PCA the late receipts; the message that expired never shows."""
+        time.sleep(max(0.0, self.away_since + 62 - time.monotonic()))
+        self.start_with_relay("PCB", "PCC")
+        shown = wait_until("the held message on PCB", lambda: self.labels("PCB",
+                                                                         "While you were out"))
+        if not re.search(r", held by the relay for \d+ minutes?\.$", shown[0]):
+            raise Failure(f"the held message's pop-up on PCB says {shown!r}")
+        for who in ("bob (PCB)", "carol (PCC)"):
+            self.wait_log_line("PCA", f"Message delivered to {who} through the relay: your "
+                                      "message of ")
+        wait_equal("the computers showing the held message",
+                   lambda: self.shown_on("While you were out"), ["PCB", "PCC"])
+        time.sleep(2)  # held in order: the expired one came after, if at all
+        expect("the computers showing the expired message", self.shown_on("Only for a minute"),
+               [])
+
     def run(self):
         steps = [self.start_every_parvox, self.the_administrator_hands_out_the_keys,
                  self.user_name_reaches_only_that_user,
@@ -383,7 +553,14 @@ class OfficeTest:
                  self.a_new_address_is_soon_known, self.forged_receipts_plant_nothing,
                  self.a_first_contact_is_never_silent,
                  self.flood_leaves_the_others_answering, self.a_script_sends_like_net_send,
-                 self.closed_parvox_is_not_reached]
+                 self.closed_parvox_is_not_reached, self.the_server_room_opens,
+                 self.the_branch_reaches_alice_through_the_relay,
+                 self.the_relay_holds_messages_for_who_is_away,
+                 self.the_access_list_keeps_alices_topic_from_bob,
+                 self.a_tampered_message_through_the_relay_is_not_shown,
+                 self.both_users_of_a_terminal_server_are_reached,
+                 self.both_sides_come_back_after_the_broker_restarts,
+                 self.who_was_away_gets_what_has_not_expired]
         for step in steps:
             started = time.monotonic()
             step()
@@ -399,8 +576,12 @@ class OfficeTest:
                     f.write(pc.log_text())
             except Exception as error:  # evidence is best effort; the failure is reported
                 print(f"no evidence from {name}: {error}", file=sys.stderr)
+        with open(os.path.join(self.args.output, "mosquitto.log"), "w") as f:
+            f.write(self.office.server_room.log_text())
 
     def close(self):
+        for pc, key in self.trusted:
+            pc.run("reg", "delete", key, "/f", check=False)
         self.office.close()
         shutil.rmtree(self.work, ignore_errors=True)
 

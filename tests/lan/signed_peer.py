@@ -10,6 +10,9 @@ README is enough to talk to Parvox:
   signed_peer.py shadow ADDRESS PORT FROM TO COMPUTER TEXT
       broadcasts the message unsigned (version 1), then the same From, To and Text signed by a
       new key (version 3), and exits 0
+  signed_peer.py tampered FILE FROM TO COMPUTER TEXT
+      writes to FILE the message signed by a new key (version 3), then with the case of its
+      text's first letter changed, as a broker or anyone on the way could change it
   signed_peer.py answer PORT COMPUTER USER
       prints "ready", then waits for one signed message to PORT, checks its signature, prints
       "message FROM TO COMPUTER TEXT" and answers it with a signed receipt"""
@@ -104,6 +107,17 @@ def shadow(address, port, sender, to, computer, text):
     return 0
 
 
+def tampered(path, sender, to, computer, text):
+    message_id = struct.unpack("!Q", os.urandom(8))[0] | 1
+    datagram = bytearray(signed_message(new_key(), message_id, sender, to, computer, text))
+    # Still well formed, so that only the signature can tell.
+    at = datagram.rindex(text.encode("utf-8"), 0, len(datagram) - 64)
+    datagram[at] ^= 0x20
+    with open(path, "wb") as f:
+        f.write(datagram)
+    return 0
+
+
 def send(address, port, sender, to, computer, text):
     key = new_key()
     message_id = struct.unpack("!Q", os.urandom(8))[0] | 1
@@ -145,6 +159,8 @@ def answer(port, computer, user):
 if __name__ == "__main__":
     if sys.argv[1] == "send":
         sys.exit(send(sys.argv[2], int(sys.argv[3]), *sys.argv[4:8]))
+    if sys.argv[1] == "tampered":
+        sys.exit(tampered(*sys.argv[2:7]))
     if sys.argv[1] == "shadow":
         sys.exit(shadow(sys.argv[2], int(sys.argv[3]), *sys.argv[4:8]))
     sys.exit(answer(int(sys.argv[2]), sys.argv[3], sys.argv[4]))
