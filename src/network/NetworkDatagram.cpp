@@ -2,26 +2,17 @@
 // byte, and no length inside it is trusted.
 #include "network/NetworkDatagram.h"
 
+#include "components/BigEndian.h"
 #include "components/Utf8Text.h"
 
 namespace parvox {
 namespace {
 
-void AppendNumber(std::string& bytes, uint64_t value) {
-  for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(value >> shift));
-}
-
-uint64_t ReadNumber(std::string_view bytes) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < 8; ++i) value = value << 8 | static_cast<uint8_t>(bytes[i]);
-  return value;
-}
-
 std::string Header(NetworkKind kind, uint64_t id, uint8_t version = kNetworkVersion) {
   std::string header(kNetworkMagic, sizeof kNetworkMagic);
   header.push_back(static_cast<char>(version));
   header.push_back(static_cast<char>(kind));
-  AppendNumber(header, id);
+  AppendBigEndian<uint64_t>(header, id);
   return header;
 }
 
@@ -32,16 +23,6 @@ std::string_view KeptName(std::string_view name) {
   size_t end = kMaxNetworkNameBytes;
   while (end > 0 && (static_cast<uint8_t>(name[end]) & 0xC0) == 0x80) --end;
   return name.substr(0, end);
-}
-
-void AppendNumber32(std::string& bytes, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(value >> shift));
-}
-
-uint32_t ReadNumber32(std::string_view bytes) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[i]);
-  return value;
 }
 
 // Version 3's expiry lies after the time sent, within the longest lifetime.
@@ -106,10 +87,10 @@ EncodeError EncodeSignedMessage(const SignedMessage& message, std::string& bytes
   }
   bytes = Header(NetworkKind::kMessage, message.id,
                  expires ? kExpiringNetworkVersion : kSignedNetworkVersion);
-  AppendNumber(bytes, message.sentAt);
+  AppendBigEndian<uint64_t>(bytes, message.sentAt);
   if (expires) {
-    AppendNumber(bytes, message.expiresAt);
-    AppendNumber32(bytes, message.options);
+    AppendBigEndian<uint64_t>(bytes, message.expiresAt);
+    AppendBigEndian<uint32_t>(bytes, message.options);
   }
   bytes += message.publicKey;
   for (const std::string* field : {names[0], names[1], names[2], &message.text}) {
@@ -122,7 +103,7 @@ EncodeError EncodeSignedMessage(const SignedMessage& message, std::string& bytes
 
 std::string EncodeSignedReceipt(const SignedReceipt& receipt) {
   std::string bytes = Header(NetworkKind::kReceipt, receipt.id, kSignedNetworkVersion);
-  AppendNumber(bytes, receipt.sentAt);
+  AppendBigEndian<uint64_t>(bytes, receipt.sentAt);
   bytes += receipt.messageDigest;
   bytes += receipt.publicKey;
   for (const std::string* name : {&receipt.computer, &receipt.user}) {
@@ -156,9 +137,9 @@ DecodedDatagram DecodeSigned(uint8_t version, uint8_t kind, uint64_t id, std::st
   size_t lifetimeBytes = expires ? kLifetimeBytes : 0;
   size_t keyAt = kNetworkHeaderBytes + 8 + lifetimeBytes + digestBytes;
   if (bytes.size() < keyAt + kPublicKeyBytes + kSignatureBytes) return {};
-  uint64_t sentAt = ReadNumber(bytes.substr(kNetworkHeaderBytes));
-  uint64_t expiresAt = expires ? ReadNumber(bytes.substr(kNetworkHeaderBytes + 8)) : 0;
-  uint32_t options = expires ? ReadNumber32(bytes.substr(kNetworkHeaderBytes + 16)) : 0;
+  uint64_t sentAt = ReadBigEndian<uint64_t>(bytes.substr(kNetworkHeaderBytes));
+  uint64_t expiresAt = expires ? ReadBigEndian<uint64_t>(bytes.substr(kNetworkHeaderBytes + 8)) : 0;
+  uint32_t options = expires ? ReadBigEndian<uint32_t>(bytes.substr(kNetworkHeaderBytes + 16)) : 0;
   std::string_view digest = bytes.substr(kNetworkHeaderBytes + 8, digestBytes);
   std::string_view key = bytes.substr(keyAt, kPublicKeyBytes);
   std::string_view signature = bytes.substr(bytes.size() - kSignatureBytes);
@@ -198,7 +179,7 @@ DecodedDatagram DecodeNetworkDatagram(std::string_view bytes) {
   if (bytes.substr(0, sizeof kNetworkMagic) != std::string_view(kNetworkMagic, 4)) return {};
   uint8_t version = static_cast<uint8_t>(bytes[4]);
   uint8_t kind = static_cast<uint8_t>(bytes[5]);
-  uint64_t id = ReadNumber(bytes.substr(6));
+  uint64_t id = ReadBigEndian<uint64_t>(bytes.substr(6));
   if (version == kSignedNetworkVersion || version == kExpiringNetworkVersion) {
     return DecodeSigned(version, kind, id, bytes);
   }

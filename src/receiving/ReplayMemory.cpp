@@ -1,20 +1,9 @@
 // The repeat memory for signed messages, bounded and ordered by when each may be forgotten.
 #include "receiving/ReplayMemory.h"
 
+#include "components/BigEndian.h"
+
 namespace parvox {
-namespace {
-
-void AppendNumber(std::string& bytes, uint64_t value) {
-  for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(value >> shift));
-}
-
-uint64_t ReadNumber(std::string_view bytes) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < 8; ++i) value = value << 8 | static_cast<uint8_t>(bytes[i]);
-  return value;
-}
-
-}  // namespace
 
 bool ReplayMemory::Remember(uint64_t id, uint64_t keyHash, uint64_t until, uint64_t now) {
   Forget(now);
@@ -46,15 +35,15 @@ void ReplayMemory::Forget(uint64_t now) {
 
 std::string ReplayMemory::Record(uint64_t id, uint64_t keyHash, uint64_t until) {
   std::string bytes;
-  AppendNumber(bytes, id);
-  AppendNumber(bytes, keyHash);
-  AppendNumber(bytes, until);
+  AppendBigEndian<uint64_t>(bytes, id);
+  AppendBigEndian<uint64_t>(bytes, keyHash);
+  AppendBigEndian<uint64_t>(bytes, until);
   return bytes;
 }
 
 void ReplayMemory::Load(std::string_view bytes, uint64_t now) {
   for (; bytes.size() >= kRecordBytes; bytes.remove_prefix(kRecordBytes)) {
-    Remember(ReadNumber(bytes), ReadNumber(bytes.substr(8)), ReadNumber(bytes.substr(16)), now);
+    Remember(ReadBigEndian<uint64_t>(bytes), ReadBigEndian<uint64_t>(bytes.substr(8)), ReadBigEndian<uint64_t>(bytes.substr(16)), now);
   }
 }
 
