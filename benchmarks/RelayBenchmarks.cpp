@@ -18,6 +18,7 @@
 #include "log/LogWindow.h"
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
+#include "relay/BrokerConnection.h"
 #include "relay/RelaySetup.h"
 #include "relay/RelayTopics.h"
 #include "sending/NetworkDelivery.h"
@@ -173,8 +174,17 @@ void BrokerRestart(Table& table, const std::wstring& folder, uint16_t broker,
   WriteFileBytes(restartFile, "restart");
   LARGE_INTEGER start = Now();
   PumpUntil([&] { return Count(LogText(), L"cannot be reached") > outages; });
+  // The colleague's own program connects once the broker listens again.
+  for (bool listening = false; !listening && Seconds(start) < 30; Sleep(50)) {
+    BrokerConnection probe(L"127.0.0.1", broker, false);
+    PumpUntil([&] {
+      probe.Service(GetTickCount64());
+      return probe.GetState() != BrokerConnection::State::kConnecting;
+    });
+    listening = probe.GetState() == BrokerConnection::State::kOpen;
+  }
   BrokerPeer after(broker, "benchrestart", 0, "bench-after");
-  PumpUntil([&] { return after.Up(); }, 60);
+  after.Up();
   bool delivered =
       after.PublishUntilTaken(OwnTopic(), after.Message(RelayName(GetCurrentUserName()), "back"));
   if (delivered) after.Next();
