@@ -2,8 +2,7 @@
 // whenever the appended records outnumber what it may hold.
 #include "receiving/ReplayJournal.h"
 
-#include <shlobj.h>
-
+#include "components/UserDataFolder.h"
 #include "identity/MessageSigning.h"
 #include "settings/Win32SettingsFiles.h"
 
@@ -20,16 +19,7 @@ uint64_t KeyHash(std::string_view publicKey) {
 
 }  // namespace
 
-std::wstring ReplayJournal::DefaultPath() {
-  wchar_t folder[MAX_PATH];
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                              SHGFP_TYPE_CURRENT, folder))) {
-    return {};
-  }
-  std::wstring path = std::wstring(folder) + L"\\Parvox";
-  CreateDirectoryW(path.c_str(), nullptr);
-  return path + L"\\Messages Taken.dat";
-}
+std::wstring ReplayJournal::DefaultPath() { return UserDataFile(L"Messages Taken.dat"); }
 
 ReplayJournal::ReplayJournal(std::wstring path) : path_(std::move(path)) {
   if (path_.empty()) return;

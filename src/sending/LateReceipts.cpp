@@ -3,12 +3,19 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <vector>
 
+#include "components/AnsiText.h"
 #include "components/LocalTime.h"
+#include "components/UserDataFolder.h"
 #include "components/VisibleText.h"
 #include "identity/MessageSigning.h"
+#include "identity/UserLock.h"
 #include "log/Log.h"
+#include "sending/AwaitedReceiptRecords.h"
 #include "sending/ReceiptProof.h"
+#include "settings/Win32SettingsFiles.h"
 
 namespace parvox {
 namespace {
@@ -23,6 +30,38 @@ struct Awaited {
 std::map<uint64_t, Awaited>& AwaitedById() {
   static std::map<uint64_t, Awaited> awaited;
   return awaited;
+}
+
+// The file scripts leave their awaited receipts in, kept under this bound by the script that
+// would pass it (the window only reads it).
+constexpr size_t kMaxAwaitedFileBytes = 1 << 20;
+
+std::wstring AwaitedFile() { return UserDataFile(L"Awaited Receipts.dat"); }
+
+AwaitedReceiptRecord ToRecord(const AwaitedReceipt& awaited) {
+  return {awaited.id,           awaited.digest, ToUtf8(awaited.address),
+          ToUtf8(awaited.name), awaited.sentAt, awaited.expiresAt};
+}
+
+// Takes what scripts left since the file was last read: each record once, however often the
+// file is read again.
+void ReadWhatScriptsLeft() {
+  static FileStamp read;
+  static std::set<uint64_t> loaded;
+  std::wstring path = AwaitedFile();
+  Win32SettingsFiles files;
+  FileStamp stamp = files.Stamp(path);
+  std::string bytes;
+  if (path.empty() || !stamp.exists || stamp == read || !files.ReadAll(path, bytes)) return;
+  read = stamp;
+  uint64_t now = SecondsSince1970();
+  for (const AwaitedReceiptRecord& record : DecodeAwaitedReceipts(bytes)) {
+    if (record.expiresAt < now || !loaded.insert(record.id).second) continue;
+    AwaitLateReceipt({record.id, record.digest, FromUtf8(record.address), FromUtf8(record.name),
+                      record.sentAt, record.expiresAt});
+  }
+  // Bounded as the file is: ids that can no longer be in it go.
+  if (loaded.size() > 4 * kMaxAwaitedReceipts) loaded.clear();
 }
 
 void ForgetExpired(uint64_t now) {
@@ -48,6 +87,10 @@ void AwaitLateReceipt(AwaitedReceipt awaited) {
 bool TakeLateReceipt(const SignedReceipt& receipt) {
   auto& all = AwaitedById();
   auto found = all.find(receipt.id);
+  if (found == all.end()) {
+    ReadWhatScriptsLeft();
+    found = all.find(receipt.id);
+  }
   if (found == all.end()) return false;
   Awaited& awaited = found->second;
   // Cheap checks first: another message's digest, a name it may not answer for, no checks left.
@@ -73,6 +116,33 @@ bool TakeLateReceipt(const SignedReceipt& receipt) {
   }
   if (!sent.name.empty()) all.erase(found);
   return true;
+}
+
+void LeaveLateReceiptForTheWindow(const AwaitedReceipt& awaited) {
+  std::wstring path = AwaitedFile();
+  std::string record = EncodeAwaitedReceipt(ToRecord(awaited));
+  if (path.empty() || record.empty()) return;
+  // Two scripts at once must not write over each other's records.
+  UserLock lock(L"awaited receipts");
+  if (!lock.Held()) return;
+  Win32SettingsFiles files;
+  std::string bytes;
+  files.ReadAll(path, bytes);
+  if (bytes.size() + record.size() > kMaxAwaitedFileBytes) {
+    // Written anew with what may still come, the newest first to stay.
+    std::vector<AwaitedReceiptRecord> kept = DecodeAwaitedReceipts(bytes);
+    uint64_t now = SecondsSince1970();
+    std::erase_if(kept, [now](const auto& r) { return r.expiresAt < now; });
+    size_t room = kMaxAwaitedFileBytes / 2, first = kept.size();
+    for (size_t size = 0; first > 0; --first) {
+      size += EncodeAwaitedReceipt(kept[first - 1]).size();
+      if (size > room) break;
+    }
+    bytes.clear();
+    for (size_t i = first; i < kept.size(); ++i) bytes += EncodeAwaitedReceipt(kept[i]);
+  }
+  FileStamp written;
+  files.ReplaceAtomically(path, bytes + record, written);
 }
 
 }  // namespace parvox

@@ -24,8 +24,13 @@ struct AwaitedReceipt {
 // At most this many are awaited; a new one then replaces the one expiring first.
 inline constexpr size_t kMaxAwaitedReceipts = 4096;
 void AwaitLateReceipt(AwaitedReceipt awaited);
-// Logs the receipt's line and returns true when it answers an awaited message. A user's or
-// computer's message is then no longer awaited; a domain's stays for the others in it.
+// Logs the receipt's line and returns true when it answers an awaited message, also one that a
+// script's send left for the window (below). A user's or computer's message is then no longer
+// awaited; a domain's stays for the others in it.
 bool TakeLateReceipt(const SignedReceipt& receipt);
+
+// For a script's send, which ends before such receipts can come: kept for the window in this
+// user's file (%LOCALAPPDATA%\Parvox\Awaited Receipts.dat), which holds what has not expired.
+void LeaveLateReceiptForTheWindow(const AwaitedReceipt& awaited);
 
 }  // namespace parvox

@@ -202,6 +202,7 @@ void NetworkSend::PublishToRelay(size_t index, const std::wstring& to, bool doma
           std::shared_ptr<NetworkSend*> send = self.lock();
           if (send && published.outcome == RelayPublished::Outcome::kAccepted) {
             (*send)->tracker_.SetQueuedAtRelay(index, until);
+            (*send)->recipients_[index].takenByRelay = true;
           }
         });
     if (result.status == RelayPublishResult::Status::kQueued) {
@@ -215,9 +216,16 @@ void NetworkSend::PublishToRelay(size_t index, const std::wstring& to, bool doma
 void NetworkSend::AwaitLateReceipts() const {
   for (size_t index = 0; index < recipients_.size(); ++index) {
     const Recipient& recipient = recipients_[index];
-    if (!recipient.relayed || tracker_.Answered(index)) continue;
-    AwaitLateReceipt({recipient.id, recipient.digest, tracker_.Address(index), recipient.name,
-                      sentAt_, sentAt_ + lifetimeSeconds_});
+    // The window's relay outlives the send and sends what it holds later; a script's does not.
+    bool mayCome = relayHoldsWhileAway_ ? recipient.relayed : recipient.takenByRelay;
+    if (!mayCome || tracker_.Answered(index)) continue;
+    AwaitedReceipt awaited{recipient.id,   recipient.digest, tracker_.Address(index),
+                           recipient.name, sentAt_,          sentAt_ + lifetimeSeconds_};
+    if (relayHoldsWhileAway_) {
+      AwaitLateReceipt(std::move(awaited));
+    } else {
+      LeaveLateReceiptForTheWindow(awaited);
+    }
   }
 }
 

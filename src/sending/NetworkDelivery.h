@@ -72,7 +72,8 @@ class NetworkSend {
   bool SentDirectlyTo(const IpAddress& source) const;
   // Logs each recipient's line; the log comes up when one of them got nothing at all.
   void LogOutcome() const;
-  // The send ends: receipts for what the relay still holds are taken later (LateReceipts.h).
+  // The send ends: receipts for what the relay still holds are taken later, by the window
+  // (LateReceipts.h).
   void AwaitLateReceipts() const;
 
  private:
@@ -87,8 +88,9 @@ class NetworkSend {
     // A user or computer name, folded. Empty for a domain, which anyone in it may answer, and for
     // an address, whose computer may answer from another of its addresses.
     std::wstring name;
-    bool relayed = false;  // published to the relay: its receipts may come from there
-    uint64_t id = 0;       // of its message
+    bool relayed = false;       // published to the relay: its receipts may come from there
+    bool takenByRelay = false;  // the broker took it for a subscriber
+    uint64_t id = 0;            // of its message
     // Each receipt that names its message costs a signature check, and a neighbour who saw a
     // broadcast could send any number: a recipient's own allowance, so that a flood of them
     // spends no other recipient's.

@@ -13,9 +13,9 @@
 #include "components/ScriptConsole.h"
 #include "components/WaitSources.h"
 #include "identity/ThisComputer.h"
+#include "identity/UserSecret.h"
 #include "log/Log.h"
 #include "network/NetworkAddress.h"
-#include "identity/UserSecret.h"
 #include "relay/RelaySetup.h"
 #include "sending/BuiltInSend.h"
 #include "sending/NetworkDelivery.h"
@@ -179,6 +179,7 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
     }
     WaitForAnswers(send, waitMs);
     lines = send.Tracker().Lines();
+    send.AwaitLateReceipts();
   }
   RedirectLog({});
   for (const OutcomeLine& line : lines) {

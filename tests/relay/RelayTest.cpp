@@ -19,6 +19,7 @@
 #include "relay/RelaySession.h"
 #include "relay/RelaySetup.h"
 #include "relay/RelayTopics.h"
+#include "sending/NetworkDelivery.h"
 #include "support/BrokerPeer.h"
 #include "support/BrokerSetup.h"
 #include "support/MainWindowFixture.h"
@@ -102,6 +103,28 @@ TEST_F(RelayTest, MessagesAndReceiptsCrossTheBrokerAndWaitThereForWhoIsAway) {
   dave.Answer(*toDave);
   ASSERT_TRUE(dave.Until(
       [&] { return LogText().find(L"to dave came from dave (") != std::wstring::npos; }));
+}
+
+// A script's send ends before the away user is back: it leaves what it awaits for the window.
+TEST_F(RelayTest, AScriptsLateReceiptReachesTheWindow) {
+  { ASSERT_TRUE(BrokerPeer(port, "erin", 3600).Up()); }
+  {
+    NetworkSend send(nullptr, test::FreeUdpPort(), {}, GetCurrentUserName(), L"Back at 9?", 3000);
+    std::unique_ptr<RelayClient> relay = OpenSendRelay(*ConfiguredRelayServer(), {});
+    ASSERT_NE(relay, nullptr);
+    send.UseRelay(relay.get(), false);
+    send.AddRecipient(L"erin", false);
+    BrokerPeer(port, "probe", 0).Until([&] {
+      return send.Tracker().Lines()[0].text.rfind(L"Message queued at the relay for erin", 0) == 0;
+    });
+    send.AwaitLateReceipts();
+  }
+  BrokerPeer erin(port, "erin", 3600);
+  std::optional<RelayMessage> message = erin.Next();
+  ASSERT_TRUE(message.has_value());
+  erin.Answer(*message);
+  EXPECT_TRUE(erin.Until(
+      [&] { return LogText().find(L"to erin came from erin (") != std::wstring::npos; }));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cwctype>
 
+#include "sending/AwaitedReceiptRecords.h"
 #include "sending/DeliveryOutcome.h"
 #include "sending/ScriptCommandLine.h"
 
@@ -126,6 +127,21 @@ TEST(DeliveryTracker, RefusalReasons) {
   EXPECT_EQ(NetworkRefusalReason(EncodeError::kTextTooLong, 60001),
             L"The message is too long for the network (60001 bytes; at most 60000).");
   EXPECT_EQ(NetworkRefusalReason(EncodeError::kNone, 5), L"");
+}
+
+// What a script's send leaves for the window: read back whole, a cut record ending the reading.
+TEST(AwaitedReceiptRecords, ReadBackWholeUntilARecordIsCut) {
+  AwaitedReceiptRecord bob{7, std::string(32, 'd'), "bob", "BOB", 1000, 2000};
+  AwaitedReceiptRecord domain{~0ull, std::string(32, 'e'), std::string(1024, 'w'), "", 1, ~0ull};
+  std::string bytes = EncodeAwaitedReceipt(bob) + EncodeAwaitedReceipt(domain);
+  EXPECT_EQ(DecodeAwaitedReceipts(bytes), (std::vector{bob, domain}));
+  for (size_t cut = 1; cut < EncodeAwaitedReceipt(domain).size(); ++cut) {
+    SCOPED_TRACE(cut);
+    EXPECT_EQ(DecodeAwaitedReceipts(bytes.substr(0, bytes.size() - cut)), std::vector{bob});
+  }
+  AwaitedReceiptRecord tooLong = bob;
+  tooLong.name.assign(1025, 'n');
+  EXPECT_EQ(EncodeAwaitedReceipt(tooLong), "");
 }
 
 }  // namespace
