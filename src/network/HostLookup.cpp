@@ -4,6 +4,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -17,10 +19,12 @@ namespace parvox {
 namespace {
 // Enough for a send to many slow names; each waits on the network, not the processor.
 constexpr size_t kMaxWorkers = 8;
+constexpr auto kLinger = std::chrono::milliseconds(500);
 }  // namespace
 
 struct HostLookup::Shared {
   std::mutex lock;
+  std::condition_variable more;  // a name was queued
   std::deque<std::pair<size_t, std::wstring>> queue;
   std::vector<Result> results;
   size_t workers = 0;
@@ -56,6 +60,7 @@ HostLookup::~HostLookup() {
   std::lock_guard<std::mutex> guard(shared_->lock);
   shared_->abandoned = true;
   shared_->queue.clear();
+  shared_->more.notify_all();
 }
 
 HANDLE HostLookup::Event() const { return shared_->ready.Get(); }
@@ -63,6 +68,7 @@ HANDLE HostLookup::Event() const { return shared_->ready.Get(); }
 void HostLookup::Start(size_t ticket, std::wstring name) {
   std::lock_guard<std::mutex> guard(shared_->lock);
   shared_->queue.emplace_back(ticket, std::move(name));
+  shared_->more.notify_one();
   if (shared_->workers >= kMaxWorkers) return;
   ++shared_->workers;
   // The worker keeps the shared state alive, so it may outlive this object.
@@ -70,7 +76,11 @@ void HostLookup::Start(size_t ticket, std::wstring name) {
     WSADATA data;
     bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     std::unique_lock<std::mutex> guard(shared->lock);
-    while (!shared->queue.empty()) {
+    // A worker stays a moment for the next name: a send to many names queues them one by one,
+    // and a new thread for each would cost more than the lookups.
+    while (shared->more.wait_for(guard, kLinger, [&] {
+      return !shared->queue.empty() || shared->abandoned;
+    }) && !shared->queue.empty()) {
       auto [ticket, name] = std::move(shared->queue.front());
       shared->queue.pop_front();
       guard.unlock();

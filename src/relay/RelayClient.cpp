@@ -62,6 +62,7 @@ void RelayClient::OnConnection() {
 }
 
 void RelayClient::OnTimer() {
+  pumpDue_ = false;
   uint64_t now = GetTickCount64();
   if (reconnectAtMs_) {
     if (now >= *reconnectAtMs_) Connect();
@@ -145,6 +146,7 @@ void RelayClient::Lost(const std::wstring& reason) {
 }
 
 void RelayClient::ArmTimer() {
+  if (pumpDue_) return;  // due at once already
   std::optional<uint64_t> due = reconnectAtMs_ ? reconnectAtMs_ : session_.NextDeadlineMs();
   if (!due) {
     CancelWaitableTimer(timer_.Get());
@@ -162,7 +164,14 @@ RelayPublishResult RelayClient::Publish(RelayPublish publish, PublishedHandler o
   if (result.status == RelayPublishResult::Status::kQueued && onPublished) {
     onPublished_[result.token] = std::move(onPublished);
   }
-  if (connection_) Pump();
+  // Written on the timer's next turn, with whatever else a send publishes meanwhile: one write
+  // for many recipients rather than one each.
+  if (connection_ && !pumpDue_) {
+    pumpDue_ = true;
+    LARGE_INTEGER now{};
+    now.QuadPart = -1;
+    SetWaitableTimer(timer_.Get(), &now, 0, nullptr, nullptr, FALSE);
+  }
   return result;
 }
 

@@ -69,6 +69,7 @@ class RelayClient {
   std::optional<uint64_t> reconnectAtMs_;
   bool outageLogged_ = false;
   bool pumping_ = false;
+  bool pumpDue_ = false;  // publishes wait for the timer's next turn
 };
 
 }  // namespace parvox

@@ -28,12 +28,13 @@ uint64_t NewId() {
 }  // namespace
 
 BrokerPeer::BrokerPeer(uint16_t port, const std::string& name, uint32_t sessionExpirySeconds,
-                       const std::string& clientId)
+                       const std::string& clientId, const std::string& topicFilter)
     : name_(name),
       computer_("PC" + name + std::to_string(GetTickCount64() % 100000)),
       topic_(*RelayTopic(RelayTopicKind::kUser, RelayName(FromUtf8(name)))),
       connection_(L"127.0.0.1", port, false),
-      session_(Config(clientId.empty() ? "test-" + name : clientId, topic_, sessionExpirySeconds)) {
+      session_(Config(clientId.empty() ? "test-" + name : clientId,
+                      topicFilter.empty() ? topic_ : topicFilter, sessionExpirySeconds)) {
   connection_.Write(session_.Start(GetTickCount64()));
 }
 

@@ -20,9 +20,10 @@ namespace parvox::test {
 
 class BrokerPeer {
  public:
-  // `name` is the user; the broker keeps the session `sessionExpirySeconds` after it ends.
+  // `name` is the user; the broker keeps the session `sessionExpirySeconds` after it ends. It
+  // reads its own user's topic, or `topicFilter`.
   BrokerPeer(uint16_t port, const std::string& name, uint32_t sessionExpirySeconds,
-             const std::string& clientId = "");
+             const std::string& clientId = "", const std::string& topicFilter = "");
 
   // Services this session and the window's until `done` holds; false when it never did within
   // `patienceMs` (a guard against hanging, not a speed check).
