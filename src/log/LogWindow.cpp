@@ -15,6 +15,9 @@ constexpr DWORD kLogStyle =
 constexpr int kLogoPixels = 48;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr UINT kTakePendingLines = WM_APP + 20;
+// What the text box takes in one turn of the message loop: a few dozen milliseconds of layout
+// under Wine.
+constexpr size_t kCharsPerTurn = 8 * 1024;
 
 template <typename Draw>
 void DrawFilled(HDC dc, COLORREF fill, COLORREF edge, Draw draw) {
@@ -113,16 +116,27 @@ void LogWindow::Append(const std::wstring& text) {
   }
 }
 
-void LogWindow::TakePendingLines() {
+void LogWindow::TakePendingLines(size_t most) {
   if (pending_.empty()) return;
+  // Whole lines, at least one: the box lays out what it takes at once.
+  size_t taken = pending_.size();
+  if (taken > most) {
+    size_t lineEnd = pending_.rfind(L"\r\n", most);
+    taken = lineEnd != std::wstring::npos && lineEnd > 0 ? lineEnd + 2 : pending_.find(L"\r\n") + 2;
+  }
+  std::wstring text = pending_.substr(0, taken);
+  pending_.erase(0, taken);
   HWND box = Control(LogControlId::kTxtLog);
   LRESULT end = GetWindowTextLengthW(box);
   SendMessageW(box, EM_SETSEL, end, end);
-  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
-  shownChars_ += pending_.size();
-  pending_.clear();
+  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  shownChars_ += text.size();
   if (shownChars_ > kMaxLogChars) DropOldestLines(box);
   SendMessageW(box, EM_SCROLLCARET, 0, 0);
+  // The rest on the next turns, so that a thousand lines at once never hold up the window.
+  if (!pending_.empty() && !PostMessageW(Handle(), kTakePendingLines, 0, 0)) {
+    TakePendingLines();
+  }
 }
 
 // Drops whole lines from the top, an eighth of the ceiling at a time: the box lays out only
@@ -178,7 +192,7 @@ void LogWindow::OnCommand(int id, int code) {
 LRESULT LogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kTakePendingLines:
-      TakePendingLines();
+      TakePendingLines(kCharsPerTurn);
       return 0;
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) Layout();

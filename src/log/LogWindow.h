@@ -39,7 +39,8 @@ class LogWindow : public Form {
  private:
   void CreateLogo();
   void Layout();
-  void TakePendingLines();
+  // At most `most` characters of whole lines now, the rest on the next turns.
+  void TakePendingLines(size_t most = SIZE_MAX);
   void DropOldestLines(HWND box);
 
   BitmapHandle logo_;
