@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/MainWindow.h"
+#include "components/ListViewChecks.h"
+#include "log/LogWindow.h"
+#include "network/UdpEndpoint.h"
+#include "sending/NetworkDelivery.h"
 #include "support/IsolatedNetwork.h"
 
 namespace parvox::bench {
@@ -132,6 +137,31 @@ double ResponsivenessWatch::StopAndTakeLongestMs() {
   PumpUntil([&] { return stopped_.load(); });
   thread_.join();
   return longest_;
+}
+
+uint16_t FreePort() {
+  UdpEndpoint probe;
+  probe.Open(0);
+  return probe.Port();
+}
+
+size_t Count(const std::wstring& text, const std::wstring& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TimedSend SendToEveryRow(MainWindow& window, int rows, const wchar_t* text) {
+  for (int row = 0; row < rows; ++row) SetItemChecked(window.AddressList(), row, true);
+  SetWindowTextW(window.Control(kIdTxtMsg), text);
+  PumpMessages();
+  const size_t logBefore = LogText().size();
+  ResponsivenessWatch watch(window.Handle());
+  LARGE_INTEGER start = Now();
+  PostMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0);
+  PumpUntil([&] { return !ReceiptsPending() && LogText().size() != logBefore; });
+  double seconds = Seconds(start);
+  return {seconds, watch.StopAndTakeLongestMs()};
 }
 
 }  // namespace parvox::bench

@@ -12,6 +12,7 @@
 #include "support/MessagePump.h"
 
 namespace parvox {
+class MainWindow;
 class SigningKey;
 class UdpEndpoint;
 }  // namespace parvox
@@ -65,6 +66,18 @@ bool PumpUntil(Done done, double patienceSeconds = 30) {
 // more so that what is still in the socket is read before anything is counted. The seconds from
 // the flood's start until then.
 double FloodAndSettle(const std::function<void()>& flood);
+
+// A UDP port nothing listens on right now.
+uint16_t FreePort();
+// How often `part` occurs in `text`.
+size_t Count(const std::wstring& text, const std::wstring& part);
+
+// Ticks the first `rows` rows of the window's list, types `text` and clicks Send; the seconds
+// until the send has logged its lines, and the longest the window meanwhile did not answer.
+struct TimedSend {
+  double seconds, longestMs;
+};
+TimedSend SendToEveryRow(MainWindow& window, int rows, const wchar_t* text);
 
 // Asks a window for an answer from another thread over and over, as the system does to decide
 // whether a window hangs, and keeps the longest wait.

@@ -36,18 +36,6 @@ constexpr wchar_t kOwnSubnet[] = L"2001:db8:5::";
 constexpr int kSubnetSources = 1000;
 constexpr int kMessagesPerSource = 20;
 
-size_t Count(const std::wstring& text, const std::wstring& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
-uint16_t FreePort() {
-  UdpEndpoint probe;
-  probe.Open(0);
-  return probe.Port();
-}
-
 std::string Settings(uint16_t port) {
   return "[Settings]\r\nNetwork Port=" + std::to_string(port) + "\r\nReceive Messages=1\r\n";
 }

@@ -30,12 +30,6 @@ namespace {
 constexpr int kRecipients = 1000;
 const IpAddress kLoopback = Ipv4Address(0x7F000001);
 
-uint16_t FreePort() {
-  UdpEndpoint probe;
-  probe.Open(0);
-  return probe.Port();
-}
-
 std::string Settings(uint16_t port, bool internalSend) {
   return "[Settings]\r\nNetwork Port=" + std::to_string(port) +
          "\r\nInternal Send=" + (internalSend ? "1" : "0") + "\r\n";
@@ -133,23 +127,10 @@ void ThousandRecipients(Table& table, const std::wstring& folder) {
   WriteFileBytes(folder + L"Address Book.ini", book + Settings(FreePort(), true));
   auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
-  for (int row = 0; row < kRecipients; ++row) SetItemChecked(window->AddressList(), row, true);
-  SetWindowTextW(window->Control(kIdTxtMsg), L"Benchmark message to every recipient.");
-  PumpMessages();
   const size_t logBefore = LogText().size();
-
-  ResponsivenessWatch watch(window->Handle());
-  LARGE_INTEGER start = Now();
-  PostMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED), 0);
-  PumpUntil([&] { return !ReceiptsPending() && LogText().size() != logBefore; });
-  double seconds = Seconds(start);
-  double longestMs = watch.StopAndTakeLongestMs();
-  std::wstring log = LogText().substr(logBefore);
-  size_t delivered = 0;
-  for (size_t at = log.find(L"Message delivered"); at != std::wstring::npos;
-       at = log.find(L"Message delivered", at + 1)) {
-    ++delivered;
-  }
+  auto [seconds, longestMs] =
+      SendToEveryRow(*window, kRecipients, L"Benchmark message to every recipient.");
+  size_t delivered = Count(LogText().substr(logBefore), L"Message delivered");
   table.Add("1000 recipients with signed receipts: send to last log line", seconds, "s");
   table.Goal("1000 recipients with signed receipts: send to last log line", 3);
   table.Add("1000 recipients: lines reading delivered", static_cast<double>(delivered), "count");
