@@ -26,6 +26,12 @@ constexpr std::array kMenus = {
     MenuSpec{kMenuSeparator, L"mBLANK034", kMMenu, L"-", true},
     MenuSpec{kMBackup, L"mBACKUP", kMMenu, L"Backup", true},
     MenuSpec{kMRestore, L"mRESTORE", kMMenu, L"Restore", true},
+    // Beside Send, for messages that must not be missed; Send itself stays as it is.
+    MenuSpec{kUrgentSeparator, L"mBLANK035", kMMenu, L"-", true},
+    MenuSpec{kMSendUrgent, L"mSENDURGENT", kMMenu, L"Send Urgent\tCtrl+U", true},
+    MenuSpec{kMSendAcknowledged, L"mSENDACKNOWLEDGED", kMMenu,
+             L"Send Asking for Acknowledgement\tCtrl+K", true},
+    MenuSpec{kMNotAcknowledged, L"mNOTACKNOWLEDGED", kMMenu, L"Who Has Not Acknowledged", true},
 };
 
 }  // namespace

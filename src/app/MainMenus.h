@@ -26,12 +26,16 @@ enum MenuId : int {
   kMenuSeparator,
   kMBackup,
   kMRestore,
+  kUrgentSeparator,
+  kMSendUrgent,
+  kMSendAcknowledged,
+  kMNotAcknowledged,
 };
 
 struct MenuSpec {
   MenuId id;
   const wchar_t* name;
-  MenuId parent;  // kMenuNone for the three top-level pop-ups
+  MenuId parent;           // kMenuNone for the three top-level pop-ups
   const wchar_t* caption;  // "-" is a separator line
   bool enabled;
 };

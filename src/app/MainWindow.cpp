@@ -15,6 +15,7 @@
 #include "relay/RelaySetup.h"
 #include "relay/RelayTopics.h"
 #include "resource.h"
+#include "sending/AwaitedAcknowledgements.h"
 #include "sending/NetworkDelivery.h"
 #include "settings/AppPaths.h"
 #include "settings/AppState.h"
@@ -28,6 +29,9 @@ constexpr int kNameColumnTwips = 1750;
 constexpr int kDescriptionColumnTwips = 2100;
 // Posted by a pop-up's Reply, so the reply runs after the pop-up has closed.
 constexpr UINT kReplyMessage = WM_APP + 2;
+// How often the window looks for messages whose acknowledgements are no longer awaited.
+constexpr UINT_PTR kAcknowledgementTimer = 1;
+constexpr UINT kAcknowledgementCheckMs = 10000;
 
 std::wstring GroupedNumber(size_t value) {
   wchar_t decimal[8] = L".", thousand[8] = L",", grouping[16] = L"3;0";
@@ -163,6 +167,10 @@ bool MainWindow::Create(const std::wstring& commandLine, const std::wstring& mod
                          L"by commas.");
   }
   inbox_ = std::make_unique<MessageInbox>(*this);
+  // Before the relay, which may bring the acknowledgements it held while the program was closed.
+  LoadWindowAcknowledgements();
+  LogExpiredAcknowledgements();
+  SetTimer(Handle(), kAcknowledgementTimer, kAcknowledgementCheckMs, nullptr);
   OpenRelayIfSet();
   ApplyReceiveOption();
   ShowWindow(Handle(), startHidden ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
@@ -207,6 +215,21 @@ void MainWindow::OpenRelayIfSet() {
                     relay_->Acknowledge(message.receipt);
                   }
                 });
+}
+
+void MainWindow::LogNotAcknowledged() {
+  std::wstring text;
+  for (const std::wstring& line : AwaitedAcknowledgementLines(WindowAcknowledgements())) {
+    text += (text.empty() ? L"" : L"\r\n") + line;
+  }
+  AppendLog(false, text);
+  ShowLogWindow();
+}
+
+void MainWindow::LogExpiredAcknowledgements() {
+  for (const std::wstring& line : TakeExpiredAcknowledgementLines(WindowAcknowledgements())) {
+    AppendLog(false, line);
+  }
 }
 
 void MainWindow::ReplyTo(const std::wstring& address) {
@@ -283,11 +306,16 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // ticks and column widths are stored now.
       if (wParam) {
         TrySaveViewState();
+        SaveWindowAcknowledgements();
         RemoveTrayIcon(Handle(), imgSystemTray_);
       }
       return 0;
     case kReplyMessage:
       OnReply();
+      return 0;
+    case WM_TIMER:
+      if (wParam != kAcknowledgementTimer) break;
+      LogExpiredAcknowledgements();
       return 0;
     case WM_DESTROY:
       // The program must end and leave no icon behind whatever storing the view state met.
@@ -295,6 +323,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Sends still waiting for receipts log what they have; nothing more is received, and the
       // pop-ups go with the program.
       FinishWaitingSends();
+      KillTimer(Handle(), kAcknowledgementTimer);
+      SaveWindowAcknowledgements();
       networkReceiver_.reset();
       slotReceiver_.reset();
       inbox_.reset();
@@ -303,8 +333,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       PostQuitMessage(0);
       return 0;
     default:
-      return Form::HandleMessage(message, wParam, lParam);
+      break;
   }
+  return Form::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace parvox

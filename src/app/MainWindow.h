@@ -104,6 +104,10 @@ class MainWindow : public Form,
   void OnReply();
   // Connects the relay of the settings file, if any, for the window's whole run.
   void OpenRelayIfSet();
+  // Who has not acknowledged the messages that asked for it, in the log, which comes up.
+  void LogNotAcknowledged();
+  // Logs, once, who never acknowledged a message that expired since.
+  void LogExpiredAcknowledgements();
 
   bool fillingHelpText_ = false;
   ImageListHandle images_;

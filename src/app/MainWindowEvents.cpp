@@ -14,6 +14,7 @@
 #include "identity/UserKeyStore.h"
 #include "log/Log.h"
 #include "log/LogWindow.h"
+#include "network/NetworkDatagram.h"
 #include "sending/SendCommand.h"
 #include "sending/SendText.h"
 #include "settings/AppState.h"
@@ -133,6 +134,8 @@ void MainWindow::KeyCommands(WPARAM key) {
   if (key == 'S' && ctrl && !shift && !alt) {
     SendMessageW(Handle(), WM_COMMAND, MAKEWPARAM(kIdCmdSend, BN_CLICKED),
                  reinterpret_cast<LPARAM>(Control(kIdCmdSend)));
+  } else if ((key == 'U' || key == 'K') && ctrl && !shift && !alt) {
+    SendMessageW(Handle(), WM_COMMAND, key == 'U' ? kMSendUrgent : kMSendAcknowledged, 0);
   } else if (key == VK_ESCAPE && App().escapeMinimises) {
     ShowWindow(Handle(), SW_MINIMIZE);
   }
@@ -300,6 +303,15 @@ void MainWindow::OnCommand(int id, int code) {
       break;
     case kMQuit:
       PostMessageW(Handle(), WM_CLOSE, 0, 0);
+      break;
+    case kMSendUrgent:
+      SendCommand(*this, kOptionUrgent | kOptionAcknowledgementRequested);
+      break;
+    case kMSendAcknowledged:
+      SendCommand(*this, kOptionAcknowledgementRequested);
+      break;
+    case kMNotAcknowledged:
+      LogNotAcknowledged();
       break;
     default:
       break;

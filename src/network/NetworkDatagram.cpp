@@ -102,7 +102,9 @@ EncodeError EncodeSignedMessage(const SignedMessage& message, std::string& bytes
 }
 
 std::string EncodeSignedReceipt(const SignedReceipt& receipt) {
-  std::string bytes = Header(NetworkKind::kReceipt, receipt.id, kSignedNetworkVersion);
+  NetworkKind kind = receipt.kind == NetworkKind::kAcknowledgement ? NetworkKind::kAcknowledgement
+                                                                   : NetworkKind::kReceipt;
+  std::string bytes = Header(kind, receipt.id, kSignedNetworkVersion);
   AppendBigEndian<uint64_t>(bytes, receipt.sentAt);
   bytes += receipt.messageDigest;
   bytes += receipt.publicKey;
@@ -133,7 +135,9 @@ namespace {
 DecodedDatagram DecodeSigned(uint8_t version, uint8_t kind, uint64_t id, std::string_view bytes) {
   bool expires = version == kExpiringNetworkVersion;
   if (expires && kind != static_cast<uint8_t>(NetworkKind::kMessage)) return {};
-  size_t digestBytes = kind == static_cast<uint8_t>(NetworkKind::kReceipt) ? kDigestBytes : 0;
+  bool answers = kind == static_cast<uint8_t>(NetworkKind::kReceipt) ||
+                 kind == static_cast<uint8_t>(NetworkKind::kAcknowledgement);
+  size_t digestBytes = answers ? kDigestBytes : 0;
   size_t lifetimeBytes = expires ? kLifetimeBytes : 0;
   size_t keyAt = kNetworkHeaderBytes + 8 + lifetimeBytes + digestBytes;
   if (bytes.size() < keyAt + kPublicKeyBytes + kSignatureBytes) return {};
@@ -160,9 +164,9 @@ DecodedDatagram DecodeSigned(uint8_t version, uint8_t kind, uint64_t id, std::st
     }
     return message;
   }
-  if (kind == static_cast<uint8_t>(NetworkKind::kReceipt)) {
-    SignedReceipt receipt{id, sentAt, std::string(digest),   std::string(key),
-                          {}, {},     std::string(signature)};
+  if (answers) {
+    SignedReceipt receipt{id, sentAt, std::string(digest),    std::string(key),
+                          {}, {},     std::string(signature), static_cast<NetworkKind>(kind)};
     if (!take(kMaxNetworkNameBytes, receipt.computer) ||
         !take(kMaxNetworkNameBytes, receipt.user) || !rest.empty() || receipt.computer.empty()) {
       return {};

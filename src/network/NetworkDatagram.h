@@ -63,7 +63,13 @@ inline constexpr size_t kMaxSignedDatagramBytes = kSignedHeaderBytes + kLifetime
 // must remember it to tell it from the same message sent again.
 inline constexpr uint64_t kMaxMessageLifetimeSeconds = 7 * 24 * 3600;
 
-enum class NetworkKind : uint8_t { kMessage = 1, kReceipt = 2 };
+// An acknowledgement has a receipt's layout: it says a person pressed Acknowledge on the message
+// whose digest it names, where a receipt says only that a computer showed it.
+enum class NetworkKind : uint8_t { kMessage = 1, kReceipt = 2, kAcknowledgement = 3 };
+
+// Version 3's option bits. An urgent message asks for acknowledgement too.
+inline constexpr uint32_t kOptionUrgent = 1u << 0;
+inline constexpr uint32_t kOptionAcknowledgementRequested = 1u << 1;
 
 // Texts are bytes in the ANSI code page; the caller converts.
 struct NetworkMessage {
@@ -92,11 +98,14 @@ struct SignedMessage {
   bool operator==(const SignedMessage&) const = default;
 };
 
-// Answers the message whose whole datagram hashes to `messageDigest`.
+// Answers the message whose whole datagram hashes to `messageDigest`: a receipt, or an
+// acknowledgement (`sentAt` is then when the person acknowledged it). The kind is signed, so one
+// cannot be passed off as the other.
 struct SignedReceipt {
   uint64_t id = 0;
   uint64_t sentAt = 0;
   std::string messageDigest, publicKey, computer, user, signature;
+  NetworkKind kind = NetworkKind::kReceipt;
   bool operator==(const SignedReceipt&) const = default;
 };
 

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "identity/SenderTrust.h"
+#include "receiving/MessageOptions.h"
 
 namespace parvox {
 
@@ -31,6 +33,13 @@ struct IncomingMessage {
   // A sentence about how it came, for a message the relay held ("Sent at 09:14, held by the
   // relay for 2 hours."); empty for most.
   std::wstring arrivalNote;
+  // What its options ask for, as far as its signature lets them count.
+  HonouredOptions options;
+  // Seconds since 1970 after which it is no longer valid; 0 for a message without an expiry.
+  uint64_t expiresAt = 0;
+  // For a message that asks for acknowledgement: sends the signed acknowledgement back by the
+  // route it came; false when it could not.
+  std::function<bool()> acknowledge;
 };
 
 }  // namespace parvox

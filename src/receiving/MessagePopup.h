@@ -1,5 +1,6 @@
 // The pop-up of one received message: who sent it to whom and when, the text to read and
-// select, OK and Reply.
+// select, OK and Reply; Acknowledge for a message that asks for it. An urgent one sounds once and
+// comes back to the front every minute until it is acknowledged or expires.
 #pragma once
 
 #include <functional>
@@ -18,7 +19,8 @@ class MessagePopup : public Form {
     kCmdReply,
     kLabHeader,
     kLabVerification,
-    kCmdTrust
+    kCmdTrust,
+    kCmdAcknowledge
   };
   using ReplyHandler = std::function<void(const std::wstring& from)>;
 
@@ -32,16 +34,27 @@ class MessagePopup : public Form {
 
  protected:
   void OnCommand(int id, int code) override;
-  int DefaultButton() const override { return kCmdOK; }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // Enter acknowledges a message that asks for it, else closes.
+  int DefaultButton() const override { return Acknowledging() ? kCmdAcknowledge : kCmdOK; }
   // Shown without the keyboard; once the user comes to it, Enter and Escape work at once.
-  HWND DefaultFocus() const override { return Item(kCmdOK); }
+  HWND DefaultFocus() const override { return Item(DefaultButton()); }
 
  private:
+  bool Acknowledging() const { return static_cast<bool>(message_.acknowledge); }
   void TrustNewKey();
+  void Acknowledge();
+  void OnExpired();
+  void StopReminders();
 
   std::wstring from_;
   ReplyHandler onReply_;
   IncomingMessage message_;
+  std::wstring verification_;  // the line under the header
 };
+
+// How often an urgent pop-up comes back to the front: a minute, or for tests the seconds in the
+// environment variable PARVOX_URGENT_REMINDER_SECONDS (1 to 3600).
+unsigned UrgentReminderMs();
 
 }  // namespace parvox

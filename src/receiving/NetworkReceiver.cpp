@@ -161,16 +161,30 @@ void NetworkReceiver::HandleRelayed(const RelayMessage& message) {
   }
 }
 
-void NetworkReceiver::Answer(const Route& route, const std::string& receipt) {
-  if (receipt.empty()) return;
-  if (route.relayed == nullptr) {
-    if (endpoint_) endpoint_->SendTo(route.source, receipt);
-    return;
+bool NetworkReceiver::Answer(const Route& route, const std::string& answer) {
+  if (answer.empty()) return false;
+  if (route.relayed == nullptr) return endpoint_ && endpoint_->SendTo(route.source, answer) == 0;
+  if (relay_ == nullptr || !route.relayed->responseTopic) return false;
+  return relay_
+             ->Publish({*route.relayed->responseTopic, answer, kRelayReceiptLifetimeSeconds,
+                        std::nullopt, route.relayed->correlationData})
+             .status == RelayPublishResult::Status::kQueued;
+}
+
+std::function<bool()> NetworkReceiver::Acknowledger(const Route& route, uint64_t id,
+                                                    std::string digest) {
+  std::optional<RelayMessage> relayed;
+  if (route.relayed != nullptr) {
+    relayed = *route.relayed;
+    relayed->payload.clear();  // only where to answer is kept
   }
-  if (relay_ != nullptr && route.relayed->responseTopic) {
-    relay_->Publish({*route.relayed->responseTopic, receipt, kRelayReceiptLifetimeSeconds,
-                     std::nullopt, route.relayed->correlationData});
-  }
+  return [self = std::weak_ptr(self_), source = route.source, relayed, id, digest] {
+    std::shared_ptr<NetworkReceiver*> receiver = self.lock();
+    if (!receiver) return false;
+    return (*receiver)->Answer(
+        {source, relayed ? &*relayed : nullptr},
+        (*receiver)->SignedAnswer(NetworkKind::kAcknowledgement, id, digest));
+  };
 }
 
 void NetworkReceiver::FollowInterfaces() {
@@ -290,7 +304,7 @@ void NetworkReceiver::AcceptSigned(const Route& route, const SignedMessage& mess
   }
   // Shown already: answered on a route it has not come by before, never shown again.
   if (decision.trust == Trust::kReplay) {
-    if (newRoute) Answer(route, SignedReceiptFor(message.id, bytes));
+    if (newRoute) Answer(route, SignedAnswer(NetworkKind::kReceipt, message.id, Sha256(bytes)));
     return;
   }
   incoming.verification = {decision.trust,
@@ -308,9 +322,15 @@ void NetworkReceiver::AcceptSigned(const Route& route, const SignedMessage& mess
   }
   incoming.classicSpelling = {FromAnsi(ToAnsi(incoming.from)), FromAnsi(ToAnsi(incoming.to)),
                               FromAnsi(ToAnsi(incoming.text))};
+  incoming.options = HonourOptions(message.options, decision.trust);
+  incoming.expiresAt = message.expiresAt;
+  std::string digest = Sha256(bytes);
+  if (incoming.options.acknowledgementRequested) {
+    incoming.acknowledge = Acknowledger(route, message.id, digest);
+  }
   MessageInbox::Admission admission = inbox_.Admit(incoming, true);
   if (admission == MessageInbox::Admission::kOverBudget) return;
-  Answer(route, SignedReceiptFor(message.id, bytes));
+  Answer(route, SignedAnswer(NetworkKind::kReceipt, message.id, digest));
   if (admission != MessageInbox::Admission::kNew) return;
   // Only a message the user is shown teaches a key, with its fingerprint in the pop-up.
   if (decision.trust == Trust::kFirstContact) {
@@ -324,17 +344,18 @@ void NetworkReceiver::AcceptSigned(const Route& route, const SignedMessage& mess
   inbox_.Show(incoming);
 }
 
-std::string NetworkReceiver::SignedReceiptFor(uint64_t id, std::string_view messageBytes) const {
+std::string NetworkReceiver::SignedAnswer(NetworkKind kind, uint64_t id,
+                                          std::string_view digest) const {
   const SigningKey* key = UserSigningKey();
-  std::string digest = Sha256(messageBytes);
   if (key == nullptr || digest.empty()) return {};
   return SealDatagram(SignedReceipt{id,
                                     SecondsSince1970(),
-                                    digest,
+                                    std::string(digest),
                                     key->PublicKey(),
                                     ToUtf8(identity_.computerName),
                                     ToUtf8(identity_.userName),
-                                    {}},
+                                    {},
+                                    kind},
                       *key);
 }
 

@@ -68,7 +68,11 @@ class NetworkReceiver {
     NetworkEndpoint source;
     const RelayMessage* relayed = nullptr;
   };
-  void Answer(const Route& route, const std::string& receipt);
+  // Sends a receipt or acknowledgement back by the route; false when it could not go.
+  bool Answer(const Route& route, const std::string& answer);
+  // What the pop-up's Acknowledge calls: the acknowledgement is signed when it is pressed, and
+  // goes by the message's route for as long as this receiver lives.
+  std::function<bool()> Acknowledger(const Route& route, uint64_t id, std::string digest);
   void DrainRelayed();
   void HandleRelayed(const RelayMessage& message);
   void AcceptClassic(const NetworkEndpoint& source, const NetworkMessage& message);
@@ -80,7 +84,8 @@ class NetworkReceiver {
   // Remembers the key of a first contact being shown, within the limits on new senders.
   Verification::KeyMemory RememberNewSender(const Route& route, const std::wstring& sender,
                                             const std::string& key);
-  std::string SignedReceiptFor(uint64_t id, std::string_view messageBytes) const;
+  // A receipt or acknowledgement of the message `id` whose datagram has `digest`, signed now.
+  std::string SignedAnswer(NetworkKind kind, uint64_t id, std::string_view digest) const;
   bool IsAddressedHere(const std::wstring& to, const IpAddress& source);
   void FollowInterfaces();
 
@@ -109,6 +114,8 @@ class NetworkReceiver {
   std::deque<RelayMessage> relayed_;
   bool draining_ = false;
   EventHandle relayTimer_;
+  // Pop-ups outlive nothing they cannot check: their acknowledgements go through this.
+  std::shared_ptr<NetworkReceiver*> self_ = std::make_shared<NetworkReceiver*>(this);
 };
 
 }  // namespace parvox

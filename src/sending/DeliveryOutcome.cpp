@@ -53,7 +53,7 @@ bool DeliveryTracker::AddReceipt(uint64_t messageId, DeliveryReceipt receipt) {
   if (named.size() < kMaxNamedComputers) {
     named.push_back({ShownName(receipt.computer),
                      ShownName(receipt.user),
-                     {},
+                     receipt.sender,
                      {},
                      receipt.keyKnown,
                      receipt.fingerprint});
@@ -90,11 +90,29 @@ std::vector<OutcomeLine> DeliveryTracker::Lines() const {
   return lines;
 }
 
+namespace {
+
+std::wstring Who(const std::wstring& address, const DeliveryReceipt& receipt) {
+  return (receipt.user.empty() ? address : receipt.user) + L" (" + receipt.computer + L")";
+}
+
+}  // namespace
+
+std::vector<AcknowledgingPerson> DeliveryTracker::ShownBy(size_t recipient) const {
+  std::vector<AcknowledgingPerson> people;
+  if (recipient >= recipients_.size()) return people;
+  const Recipient& r = recipients_[recipient];
+  for (const auto* receipts : {&r.receipts, &r.unknownKeys}) {
+    for (const DeliveryReceipt& receipt : *receipts) {
+      people.push_back({receipt.sender, Who(r.address, receipt)});
+    }
+  }
+  return people;
+}
+
 OutcomeLine DeliveryTracker::Describe(const Recipient& recipient) {
   const std::wstring& address = recipient.address;
-  auto who = [&](const DeliveryReceipt& r) {
-    return (r.user.empty() ? address : r.user) + L" (" + r.computer + L")";
-  };
+  auto who = [&](const DeliveryReceipt& r) { return Who(address, r); };
   std::wstring otherKey;
   if (recipient.otherKey) {
     otherKey = L"The receipt from " + who(*recipient.otherKey) +
@@ -174,6 +192,11 @@ int ExitCodeOf(const std::vector<OutcomeLine>& lines) {
   }
   if (allDelivered) return kExitDelivered;
   return allDeliveredOrQueued ? kExitQueued : kExitUnconfirmed;
+}
+
+int ExitCodeOf(const std::vector<OutcomeLine>& lines, bool everyoneAcknowledged) {
+  if (ExitCodeOf(lines) == kExitNotReached) return kExitNotReached;
+  return everyoneAcknowledged ? kExitDelivered : kExitNotAcknowledged;
 }
 
 std::wstring NetworkRefusalReason(EncodeError error, size_t textBytes) {

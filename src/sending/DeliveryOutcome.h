@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "network/NetworkDatagram.h"
+#include "sending/AcknowledgementLedger.h"
 
 namespace parvox {
 
@@ -37,6 +38,9 @@ struct OutcomeLine {
 
 // A script's exit code for a send's lines (see ScriptExitCode).
 int ExitCodeOf(const std::vector<OutcomeLine>& lines);
+// The same for a send that waited for acknowledgements: whether everyone acknowledged decides,
+// unless some recipient got nothing at all.
+int ExitCodeOf(const std::vector<OutcomeLine>& lines, bool everyoneAcknowledged);
 
 // Gathers, for the recipients of one send in list order, the mailslot results and the receipts
 // that answer their message ids.
@@ -65,6 +69,9 @@ class DeliveryTracker {
   const std::wstring& Address(size_t recipient) const { return recipients_[recipient].address; }
   // Whether a receipt with a valid signature came back, counted or not.
   bool Answered(size_t recipient) const;
+  // Whoever showed the recipient's message by their receipts, known keys or not: whose
+  // acknowledgement is awaited.
+  std::vector<AcknowledgingPerson> ShownBy(size_t recipient) const;
   std::vector<OutcomeLine> Lines() const;
 
  private:

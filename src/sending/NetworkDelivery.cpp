@@ -15,6 +15,7 @@
 #include "network/NetworkAddress.h"
 #include "network/RateLimits.h"
 #include "relay/RelayTopics.h"
+#include "sending/AwaitedAcknowledgements.h"
 #include "sending/LateReceipts.h"
 #include "sending/ReceiptProof.h"
 
@@ -51,6 +52,7 @@ void Finish(NetworkSend* send) {
   sends.erase(found);
   ending->LogOutcome();
   ending->AwaitLateReceipts();
+  ending->NoteWhoShowedIt();
 }
 
 }  // namespace
@@ -125,7 +127,8 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
                                         computer_,
                                         text_,
                                         {},
-                                        now + lifetimeSeconds_},
+                                        now + lifetimeSeconds_,
+                                        options_},
                           *key_, &error);
   if (error != EncodeError::kNone) {
     AppendLog(false, L"The message was not sent to " + address + L" over the network. " +
@@ -138,6 +141,11 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     return index;
   }
   recipient.digest = Sha256(datagram);
+  if (acknowledgements_ != nullptr) {
+    // Awaited from now: a quick reader may acknowledge before the receipts are all in.
+    acknowledgements_->Await({sendNumber_, id, recipient.digest, address, recipient.name, domain,
+                              now, now + lifetimeSeconds_});
+  }
   if (relay_ != nullptr && parsed.kind == RecipientAddress::Kind::kHostName) {
     PublishToRelay(index, parsed.to, domain, datagram);
   }
@@ -165,6 +173,21 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     datagram.clear();
   }
   return index;
+}
+
+void NetworkSend::AskForAcknowledgement(uint32_t options, AcknowledgementLedger& ledger,
+                                        LineReport report) {
+  options_ = options;
+  acknowledgements_ = &ledger;
+  reportAcknowledgement_ = std::move(report);
+  while (sendNumber_ == 0) sendNumber_ = NewMessageId();
+}
+
+void NetworkSend::NoteWhoShowedIt() const {
+  if (acknowledgements_ == nullptr) return;
+  for (size_t index = 0; index < recipients_.size(); ++index) {
+    acknowledgements_->SetReceivers(recipients_[index].id, tracker_.ShownBy(index));
+  }
 }
 
 void NetworkSend::UseRelay(RelayClient* relay, bool holdsWhileAway) {
@@ -283,6 +306,12 @@ void NetworkSend::OnOwnSocket() {
 }
 
 void NetworkSend::OnReceipt(const SignedReceipt& receipt, const IpAddress& source) {
+  if (receipt.kind == NetworkKind::kAcknowledgement) {
+    std::optional<std::wstring> line;
+    if (acknowledgements_ != nullptr) line = TakeAcknowledgement(*acknowledgements_, receipt);
+    if (line && reportAcknowledgement_) reportAcknowledgement_(*line);
+    return;
+  }
   auto found = byId_.find(receipt.id);
   if (found == byId_.end()) return;
   Recipient& recipient = recipients_[found->second];
@@ -363,6 +392,11 @@ void WaitForReceipts(NetworkSend& send) {
 
 void DeliverReceipt(const SignedReceipt& receipt, const IpAddress& source) {
   if (!AdmitReceipt(source)) return;
+  // The window awaits every send's acknowledgements in one ledger, long after the sends ended.
+  if (receipt.kind == NetworkKind::kAcknowledgement) {
+    if (auto line = TakeAcknowledgement(WindowAcknowledgements(), receipt)) AppendLog(false, *line);
+    return;
+  }
   // Through the relay, a receipt may answer a send that ended while its recipient was away.
   if (source == RelaySourceAddress() && TakeLateReceipt(receipt)) return;
   // A copy of the list: a receipt may end the send it answers.

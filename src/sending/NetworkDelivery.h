@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -18,6 +19,7 @@
 #include "network/NetworkDatagram.h"
 #include "network/UdpEndpoint.h"
 #include "relay/RelayClient.h"
+#include "sending/AcknowledgementLedger.h"
 #include "sending/DeliveryOutcome.h"
 #include "sending/ScriptCommandLine.h"
 
@@ -47,6 +49,13 @@ class NetworkSend {
   void UseRelay(RelayClient* relay, bool holdsWhileAway);
   // For the recipients added from now on: their message is never shown after this long.
   void ExpireAfterMinutes(unsigned minutes) { lifetimeSeconds_ = uint64_t{minutes} * 60; }
+  // For the recipients added from now on: their message carries `options` (kOptionUrgent,
+  // kOptionAcknowledgementRequested), and `ledger` awaits their acknowledgements, which this send
+  // hands to `report` as log lines when they come to it (a script's socket and relay).
+  using LineReport = std::function<void(const std::wstring&)>;
+  void AskForAcknowledgement(uint32_t options, AcknowledgementLedger& ledger, LineReport report);
+  // Tells the ledger who showed each message, by the receipts: call it once they are in.
+  void NoteWhoShowedIt() const;
   // Sends the recipient's datagrams and returns its index in Tracker(). A domain gets only the
   // broadcasts, with To = the domain.
   size_t AddRecipient(const std::wstring& address, bool domain);
@@ -113,6 +122,10 @@ class NetworkSend {
   std::string from_, text_, computer_;  // UTF-8
   const SigningKey* key_;
   uint64_t lifetimeSeconds_ = uint64_t{kDefaultExpireMinutes} * 60;
+  uint32_t options_ = 0;
+  AcknowledgementLedger* acknowledgements_ = nullptr;
+  LineReport reportAcknowledgement_;
+  uint64_t sendNumber_ = 0;  // what the ledger lists this send's recipients under
   RelayClient* relay_ = nullptr;
   bool relayHoldsWhileAway_ = false;
   uint64_t sentAt_ = 0;     // seconds since 1970, of the last message signed

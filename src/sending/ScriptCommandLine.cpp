@@ -84,6 +84,16 @@ ScriptCommand ParseScriptCommand(std::wstring_view line) {
         return Error(L"/expire: takes a whole number of minutes from 1 to " +
                      std::to_wstring(kMaxExpireMinutes) + L", not \"" + word.substr(8) + L"\".");
       command.expireMinutes = *minutes;
+    } else if (StartsWithWord(word, L"/ack:")) {
+      std::optional<uint32_t> minutes =
+          StrictDecimal(std::wstring_view(word).substr(5), 4, kMaxAcknowledgementWaitMinutes);
+      if (!minutes || *minutes == 0)
+        return Error(L"/ack: takes a whole number of minutes from 1 to " +
+                     std::to_wstring(kMaxAcknowledgementWaitMinutes) + L", not \"" +
+                     word.substr(5) + L"\".");
+      command.acknowledgeMinutes = *minutes;
+    } else if (SameWord(word, L"/urgent")) {
+      command.urgent = true;
     } else if (SameWord(word, L"/nomailslot")) {
       command.mailslot = false;
     } else if (SameWord(word, L"/quiet")) {
@@ -142,8 +152,8 @@ ScriptCommand ParseConsoleCommand(std::wstring_view line) {
 std::wstring ScriptUsage() {
   return L"Sends a message to users, computers or a domain, and says who got it.\r\n"
          L"\r\n"
-         L"parvox send [/wait:SECONDS] [/expire:MINUTES] [/nomailslot] [/quiet] NAME[,NAME...] "
-         L"MESSAGE\r\n"
+         L"parvox send [/wait:SECONDS] [/expire:MINUTES] [/urgent] [/ack:MINUTES] [/nomailslot] "
+         L"[/quiet] NAME[,NAME...] MESSAGE\r\n"
          L"parvox send [options] /domain:NAME MESSAGE\r\n"
          L"parvox send [options] * MESSAGE\r\n"
          L"\r\n"
@@ -153,6 +163,8 @@ std::wstring ScriptUsage() {
          L"  MESSAGE        the rest of the line; \"-\" reads it from standard input\r\n"
          L"  /wait:SECONDS  how long to wait for receipts, 0 to 600 (2 unless given)\r\n"
          L"  /expire:MINUTES  never show it after this long, 1 to 10080 (1440 unless given)\r\n"
+         L"  /urgent        shown as urgent until it is acknowledged (asks for acknowledgement)\r\n"
+         L"  /ack:MINUTES   ask for acknowledgement and wait up to this long for it, 1 to 1440\r\n"
          L"  /nomailslot    do not also write the classic mailslot datagram\r\n"
          L"  /quiet         print nothing: the exit code still tells\r\n"
          L"\r\n"
@@ -161,7 +173,9 @@ std::wstring ScriptUsage() {
          L"\r\n"
          L"Exit code: 0 every recipient confirmed it, 1 some recipient got nothing,\r\n"
          L"3 every recipient got it but not every one confirmed it, 4 every recipient confirmed "
-         L"it or the relay holds it for them, 2 the command line is wrong.\r\n";
+         L"it or the relay holds it for them, 2 the command line is wrong; with /ack: 0 "
+         L"everyone\r\n"
+         L"acknowledged it, 5 every recipient got it but not everyone acknowledged it in time.\r\n";
 }
 
 std::wstring_view ArgumentsOfCommandLine(std::wstring_view line) {

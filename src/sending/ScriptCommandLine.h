@@ -1,5 +1,6 @@
 // The command line scripts send with, a drop-in for NET SEND that says who got the message:
-//   parvox send [/wait:SECONDS] [/expire:MINUTES] [/nomailslot] [/quiet] NAME[,NAME...] MESSAGE
+//   parvox send [/wait:SECONDS] [/expire:MINUTES] [/urgent] [/ack:MINUTES] [/nomailslot] [/quiet]
+//               NAME[,NAME...] MESSAGE
 //   parvox send [options] /domain:NAME MESSAGE
 //   parvox send [options] * MESSAGE
 //   parvox relay-password < FILE   (the relay's broker password, kept for this Windows user)
@@ -20,6 +21,9 @@ enum ScriptExitCode : int {
   kExitBadCommand = 2,   // the command line is wrong
   kExitUnconfirmed = 3,  // every recipient got something, but not every one confirmed it
   kExitQueued = 4,       // every recipient confirmed it or the relay holds it for them
+  // With /ack: every recipient got it (or the relay holds it), but not everyone acknowledged it
+  // in time; 0 then means everyone did.
+  kExitNotAcknowledged = 5,
 };
 
 inline constexpr unsigned kMaxScriptWaitSeconds = 600;
@@ -27,6 +31,8 @@ inline constexpr unsigned kMaxScriptWaitSeconds = 600;
 // (what a relay may hold it for).
 inline constexpr unsigned kDefaultExpireMinutes = 24 * 60;
 inline constexpr unsigned kMaxExpireMinutes = 7 * 24 * 60;
+// How long /ack: may wait for acknowledgements: a working day.
+inline constexpr unsigned kMaxAcknowledgementWaitMinutes = 24 * 60;
 
 struct ScriptRecipient {
   std::wstring address;  // as an address-book entry takes it
@@ -50,8 +56,10 @@ struct ScriptCommand {
   bool messageFromInput = false;                   // "-": the message is standard input
   unsigned waitSeconds = 2;                        // for the receipts
   unsigned expireMinutes = kDefaultExpireMinutes;  // after which it is never shown
-  bool mailslot = true;                            // also write the classic mailslot datagram
-  bool quiet = false;                              // no lines on standard output
+  bool urgent = false;                             // shown as urgent; asks for acknowledgement
+  unsigned acknowledgeMinutes = 0;  // asks for acknowledgement and waits this long; 0: neither
+  bool mailslot = true;             // also write the classic mailslot datagram
+  bool quiet = false;               // no lines on standard output
 };
 
 // `commandLine` is what follows the program's name. "send" (any letter case) as its first word

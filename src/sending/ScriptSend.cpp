@@ -17,6 +17,7 @@
 #include "log/Log.h"
 #include "network/NetworkAddress.h"
 #include "relay/RelaySetup.h"
+#include "sending/AwaitedAcknowledgements.h"
 #include "sending/BuiltInSend.h"
 #include "sending/NetworkDelivery.h"
 #include "settings/AppState.h"
@@ -91,6 +92,16 @@ std::optional<NetworkEndpoint> DirectDestination(const ScriptRecipient& recipien
   return NetworkEndpoint{parsed.literal, parsed.port != 0 ? parsed.port : port};
 }
 
+// Runs the wait sources until everyone has acknowledged (the ledger let the send go) or the time
+// is up.
+bool WaitForAcknowledgements(const AcknowledgementLedger& ledger, ULONGLONG waitMs) {
+  ULONGLONG end = GetTickCount64() + waitMs;
+  for (ULONGLONG now = GetTickCount64(); !ledger.Empty() && now < end; now = GetTickCount64()) {
+    RunWaitSources(static_cast<DWORD>(std::min<ULONGLONG>(end - now, 60000)));
+  }
+  return ledger.Empty();
+}
+
 // Runs the wait sources until every unicast recipient has answered or the time is up.
 void WaitForAnswers(NetworkSend& send, DWORD waitMs) {
   if (!send.StartWaiting()) return;
@@ -146,11 +157,19 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
   // What the window would log (a refusal, a failed key) goes to standard error instead.
   RedirectLog([&console](const std::wstring& line) { console.Err(line + L"\r\n"); });
   std::vector<OutcomeLine> lines;
+  std::vector<std::wstring> acknowledgements;  // their lines, as they came
+  bool everyoneAcknowledged = false;
   {
     std::wstring user = GetCurrentUserName();
     DWORD waitMs = command.waitSeconds * 1000;
     NetworkSend send(nullptr, App().networkPort, App().trustedNetworks, user, text, waitMs);
     send.ExpireAfterMinutes(command.expireMinutes);
+    AcknowledgementLedger ledger;
+    if (command.urgent || command.acknowledgeMinutes > 0) {
+      send.AskForAcknowledgement(
+          (command.urgent ? kOptionUrgent : 0) | kOptionAcknowledgementRequested, ledger,
+          [&acknowledgements](const std::wstring& line) { acknowledgements.push_back(line); });
+    }
     // A session of its own at the relay, for this send's receipts; gone before the send is.
     std::unique_ptr<RelayClient> relay;
     if (std::optional<RelayServer> server = ConfiguredRelayServer()) {
@@ -180,12 +199,25 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
     WaitForAnswers(send, waitMs);
     lines = send.Tracker().Lines();
     send.AwaitLateReceipts();
+    send.NoteWhoShowedIt();
+    if (command.acknowledgeMinutes > 0) {
+      // Not past the message's expiry, after which no one can acknowledge it.
+      unsigned minutes = std::min(command.acknowledgeMinutes, command.expireMinutes);
+      everyoneAcknowledged = WaitForAcknowledgements(ledger, ULONGLONG{minutes} * 60000);
+      for (const std::wstring& line : AwaitedAcknowledgementLines(ledger)) {
+        if (!everyoneAcknowledged) acknowledgements.push_back(line);
+      }
+    }
   }
   RedirectLog({});
   for (const OutcomeLine& line : lines) {
     if (!command.quiet && !line.text.empty()) console.Out(line.text + L"\r\n");
   }
-  return ExitCodeOf(lines);
+  for (const std::wstring& line : acknowledgements) {
+    if (!command.quiet) console.Out(line + L"\r\n");
+  }
+  return command.acknowledgeMinutes > 0 ? ExitCodeOf(lines, everyoneAcknowledged)
+                                        : ExitCodeOf(lines);
 }
 
 }  // namespace parvox

@@ -10,6 +10,7 @@
 #include "components/WaitSources.h"
 #include "identity/ThisComputer.h"
 #include "log/Log.h"
+#include "sending/AwaitedAcknowledgements.h"
 #include "sending/BuiltInSend.h"
 #include "sending/NetworkDelivery.h"
 #include "sending/SendText.h"
@@ -52,7 +53,7 @@ void ForEachTickedRow(SendHost& host, SendOne sendOne) {
 
 }  // namespace
 
-void SendCommand(SendHost& host) {
+void SendCommand(SendHost& host, uint32_t options) {
   HWND list = host.AddressList();
   if (RowCount(list) == 0) {
     host.SetStatusText(L"You need to have at least one entry in your address book.");
@@ -60,8 +61,8 @@ void SendCommand(SendHost& host) {
     host.SetStatusText(L"You need to select at least one recipient to send your message to.");
   } else if (host.MessageText().empty()) {
     host.SetStatusText(L"You need to enter a message before you can send..");
-  } else if (App().internalSend) {
-    SendViaBroadcast(host);
+  } else if (App().internalSend || options != 0) {
+    SendViaBroadcast(host, options);
   } else {
     SendViaWindows(host);
   }
@@ -95,11 +96,15 @@ void SendViaWindows(SendHost& host) {
   });
 }
 
-void SendViaBroadcast(SendHost& host) {
+void SendViaBroadcast(SendHost& host, uint32_t options) {
   std::wstring user = GetCurrentUserName(), text = host.MessageText();
   NetworkSend& network = StartNetworkSend(host.NetworkEndpoint(), App().networkPort,
                                           App().trustedNetworks, user, text);
   if (host.Relay() != nullptr) network.UseRelay(host.Relay(), true);
+  if (options != 0) {
+    network.AskForAcknowledgement(options, WindowAcknowledgements(),
+                                  [](const std::wstring& line) { AppendLog(false, line); });
+  }
   ForEachTickedRow(host, [&](HWND list, int row, const std::wstring& address) {
     AddBuiltInRecipient(network, user, text, address,
                         EntryTypeOf(RowTag(list, row)) == EntryType::kDomain, true);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -33,9 +34,11 @@ class SendHost {
 // is done. The walk calls KeepAnswering every kKeepAnsweringEveryMs.
 void KeepAnswering();
 
-// Checks that there is something to send and someone to send it to, then sends.
-void SendCommand(SendHost& host);
+// Checks that there is something to send and someone to send it to, then sends. A message with
+// `options` (urgent, acknowledgement requested) goes by the built-in send whatever the setting:
+// the NET command carries neither.
+void SendCommand(SendHost& host, uint32_t options = 0);
 void SendViaWindows(SendHost& host);
-void SendViaBroadcast(SendHost& host);
+void SendViaBroadcast(SendHost& host, uint32_t options = 0);
 
 }  // namespace parvox

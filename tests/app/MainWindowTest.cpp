@@ -29,14 +29,16 @@ const char kTwoEntries[] =
 TEST_F(MainWindowTest, MenusStartWithTheirDesignStates) {
   WriteSettings(kTwoEntries);
   Start();
-  for (MenuId id : {kMEditSelected, kMSelection, kMSelectAll, kMHideWindow, kMAbout, kMQuit,
-                    kMSettings, kMLog, kMBackup, kMRestore}) {
+  for (MenuId id :
+       {kMEditSelected, kMSelection, kMSelectAll, kMHideWindow, kMAbout, kMQuit, kMSettings, kMLog,
+        kMBackup, kMRestore, kMSendUrgent, kMSendAcknowledged, kMNotAcknowledged}) {
     EXPECT_TRUE(window->IsMenuEnabled(id)) << id;
   }
   EXPECT_FALSE(window->IsMenuEnabled(kMShowWindow));
   EXPECT_EQ(GetMenuItemCount(window->Menu(kMContext)), 3);
   EXPECT_EQ(GetMenuItemCount(window->Menu(kMSysTray)), 5);
-  EXPECT_EQ(GetMenuItemCount(window->Menu(kMMenu)), 5);
+  // The design's five, then a rule and the urgent and acknowledged sends' three.
+  EXPECT_EQ(GetMenuItemCount(window->Menu(kMMenu)), 9);
 }
 
 // Counts the popup menus that come up and closes each, from inside the menu's own loop.

@@ -127,9 +127,10 @@ TEST(SignedDatagram, BytesAndRoundTrips) {
   expiring.expiresAt = 0x65000000 + kMaxMessageLifetimeSeconds;
   expiring.options = 0x80000001;
   ASSERT_EQ(EncodeSignedMessage(expiring, bytes), EncodeError::kNone);
-  EXPECT_EQ(bytes, "PRVX\x03\x01\x01\x02\x03\x04\x05\x06\x07\x08\0\0\0\0\x65\0\0\0"
-                   "\0\0\0\0\x65\x09\x3a\x80\x80\0\0\x01"s +
-                       kKey + "\xC3\xA5l\0bob\0PCA\0\xE2\x82\xAC\0"s + kSignature);
+  EXPECT_EQ(bytes,
+            "PRVX\x03\x01\x01\x02\x03\x04\x05\x06\x07\x08\0\0\0\0\x65\0\0\0"
+            "\0\0\0\0\x65\x09\x3a\x80\x80\0\0\x01"s +
+                kKey + "\xC3\xA5l\0bob\0PCA\0\xE2\x82\xAC\0"s + kSignature);
   EXPECT_EQ(std::get<SignedMessage>(DecodeNetworkDatagram(bytes)), expiring);
 
   SignedMessage longest{~0ull,
@@ -151,6 +152,13 @@ TEST(SignedDatagram, BytesAndRoundTrips) {
   EXPECT_EQ(receipt, "PRVX\x02\x02\0\0\0\0\0\0\0\x09\0\0\0\0\x65\0\0\x01"s + std::string(32, 'D') +
                          kKey + "PCB\0bob\0"s + kSignature);
   EXPECT_EQ(std::get<SignedReceipt>(DecodeNetworkDatagram(receipt)), kSignedReceipt);
+  // An acknowledgement differs from a receipt in its kind byte alone, which its signature covers.
+  SignedReceipt acknowledgement = kSignedReceipt;
+  acknowledgement.kind = NetworkKind::kAcknowledgement;
+  EXPECT_EQ(EncodeSignedReceipt(acknowledgement), "PRVX\x02\x03" + receipt.substr(6));
+  EXPECT_EQ(std::get<SignedReceipt>(DecodeNetworkDatagram(EncodeSignedReceipt(acknowledgement))),
+            acknowledgement);
+  EXPECT_NE(SignedPart(acknowledgement), SignedPart(kSignedReceipt));
   // A long name is cut at a whole character, so the receipt still decodes.
   SignedReceipt longName = kSignedReceipt;
   longName.user = "a" + std::string(1200, '\xC3');
@@ -202,6 +210,9 @@ TEST(SignedDatagram, StrictAboutEveryField) {
        goodReceipt.substr(0, kSignedHeaderBytes + kDigestBytes) + "\0bob\0"s + kSignature},
       {"version 4", "PRVX\x04" + good.substr(5)},
       {"version 2 read as 3", "PRVX\x03" + good.substr(5)},
+      {"kind 4", "PRVX\x02\x04" + goodReceipt.substr(6)},
+      {"version 3 acknowledgement", "PRVX\x03\x03" + goodReceipt.substr(6, 14) +
+                                        std::string(12, '\x01') + goodReceipt.substr(22)},
       {"version 3 receipt",
        "PRVX\x03" + goodReceipt.substr(5, 16) + std::string(12, '\x01') + goodReceipt.substr(22)},
       {"expires when sent", expiring(0x65000000)},

@@ -9,6 +9,8 @@
 
 #include "app/MainLayout.h"
 #include "components/AnsiText.h"
+#include "components/ListViewChecks.h"
+#include "components/UserDataFolder.h"
 #include "identity/KnownSenderStore.h"
 #include "identity/MessageSigning.h"
 #include "identity/ThisComputer.h"
@@ -199,7 +201,7 @@ struct SignedPeer {
   std::string computer = "PCZ" + std::to_string(GetTickCount64());
   // Without `expiresIn`, in version 2, which does not expire.
   std::string Message(uint64_t id, const std::string& text, int64_t skewSeconds = 0,
-                      int64_t expiresIn = 0) const {
+                      int64_t expiresIn = 0, uint32_t options = 0) const {
     uint64_t now = SecondsSince1970();
     std::string bytes = SignedPart(SignedMessage{id,
                                                  now + skewSeconds,
@@ -209,7 +211,8 @@ struct SignedPeer {
                                                  computer,
                                                  text,
                                                  {},
-                                                 expiresIn != 0 ? now + expiresIn : 0});
+                                                 expiresIn != 0 ? now + expiresIn : 0,
+                                                 options});
     return bytes + key->Sign(bytes);
   }
   std::wstring Sender() const { return SenderName(FromAnsi(computer), L"carol"); }
@@ -305,6 +308,138 @@ TEST_F(NetworkReceiveTest, ExpiringMessagesShowUntilTheyExpireAndOnlyOnce) {
   ReceiptsUntil<SignedReceipt>(4);
   ASSERT_NE(PopupWith(L"after the restart"), nullptr);
   EXPECT_EQ(Popups(), 1u) << "the message held a day was taken before the restart";
+}
+
+// Urgent only from a key known here; an acknowledgement only from the person's button, signed and
+// bound to the message like a receipt; no longer once the message expired.
+TEST_F(NetworkReceiveTest, UrgentMessagesComeBackUntilAPersonAcknowledgesThem) {
+  SetEnvironmentVariableW(L"PARVOX_URGENT_REMINDER_SECONDS", L"1");
+  constexpr uint32_t kUrgent = kOptionUrgent | kOptionAcknowledgementRequested;
+  SignedPeer carol, stranger;
+  stranger.computer += "S";
+  Send(carol.Message(1, "hello", 0, 3600));  // a first contact: carol's key is known from now
+  Send(stranger.Message(2, "stranger says urgent", 0, 3600, kUrgent));
+  HWND notUrgent = PopupWith(L"stranger says urgent");
+  ASSERT_NE(notUrgent, nullptr);
+  EXPECT_EQ(Text(notUrgent), L"Message from carol");
+  EXPECT_NE(Text(GetDlgItem(notUrgent, MessagePopup::kLabVerification))
+                .find(L"The sender asked for this message to be urgent"),
+            std::wstring::npos);
+  SendMessageW(notUrgent, WM_COMMAND, MessagePopup::kCmdOK, 0);  // closed: nothing is sent
+
+  // Something the user works in, and another window that stays on top, as a pop-up would.
+  HWND work = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                              nullptr, nullptr, nullptr, nullptr);
+  SetForegroundWindow(work);
+  SetFocus(work);
+  const std::string urgent = carol.Message(3, "the server restarts", 0, 3600, kUrgent);
+  Send(urgent);
+  HWND popup = PopupWith(L"the server restarts");
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(Text(popup), L"URGENT: Message from carol");
+  EXPECT_EQ(Text(GetDlgItem(popup, MessagePopup::kLabVerification)).rfind(L"URGENT: ", 0), 0u);
+  EXPECT_EQ(GetFocus(), work) << "the keyboard stays where the user types";
+  HWND acknowledge = GetDlgItem(popup, MessagePopup::kCmdAcknowledge);
+  EXPECT_TRUE(IsWindowVisible(acknowledge));
+  EXPECT_EQ(LOWORD(SendMessageW(popup, DM_GETDEFID, 0, 0)), MessagePopup::kCmdAcknowledge);
+  HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr,
+                               nullptr, nullptr, nullptr);
+  SetWindowPos(cover, HWND_TOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  auto popupAboveCover = [&] {
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+      if (w == popup || w == cover) return w == popup;
+    }
+    return false;
+  };
+  EXPECT_FALSE(popupAboveCover());
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 3000 && !popupAboveCover();) {
+    PumpMessages();
+    Sleep(20);
+  }
+  EXPECT_TRUE(popupAboveCover()) << "the reminder brings it back to the front";
+  EXPECT_EQ(GetFocus(), work);
+
+  SendMessageW(popup, WM_COMMAND, MessagePopup::kCmdAcknowledge, 0);
+  std::vector<SignedReceipt> answers = ReceiptsUntil<SignedReceipt>(3);
+  auto acknowledgements = std::count_if(answers.begin(), answers.end(), [](auto& r) {
+    return r.kind == NetworkKind::kAcknowledgement;
+  });
+  ASSERT_EQ(acknowledgements, 1) << "one, for the message acknowledged";
+  const SignedReceipt& acknowledgement = answers.back();
+  EXPECT_EQ(acknowledgement.kind, NetworkKind::kAcknowledgement);
+  EXPECT_EQ(acknowledgement.messageDigest, Sha256(urgent));
+  EXPECT_TRUE(VerifySignature(acknowledgement.publicKey, SignedPart(acknowledgement),
+                              acknowledgement.signature));
+  EXPECT_FALSE(IsWindow(popup));
+
+  // Its expiry passes while it is up: it says so, and Enter only closes it.
+  Send(carol.Message(4, "soon gone", 0, 2, kOptionAcknowledgementRequested));
+  HWND expiring = PopupWith(L"soon gone");
+  ASSERT_NE(expiring, nullptr);
+  for (DWORD start = GetTickCount();
+       GetTickCount() - start < 5000 &&
+       IsWindowEnabled(GetDlgItem(expiring, MessagePopup::kCmdAcknowledge));) {
+    PumpMessages();
+    Sleep(20);
+  }
+  EXPECT_NE(
+      Text(GetDlgItem(expiring, MessagePopup::kLabVerification)).find(L"This message expired at "),
+      std::wstring::npos);
+  SendMessageW(expiring, WM_COMMAND, IDOK, 0);
+  EXPECT_FALSE(IsWindow(expiring));
+  Send(carol.Message(5, "last", 0, 3600));
+  answers = ReceiptsUntil<SignedReceipt>(5);
+  EXPECT_TRUE(std::none_of(answers.begin(), answers.end(), [](auto& r) {
+    return r.kind == NetworkKind::kAcknowledgement;
+  })) << "closing without acknowledging sends nothing";
+  DestroyWindow(cover);
+  DestroyWindow(work);
+  SetEnvironmentVariableW(L"PARVOX_URGENT_REMINDER_SECONDS", nullptr);
+}
+
+// The sender's side, sending to this very computer: who has not acknowledged, when asked and
+// across a restart, then the person's acknowledgement in the log.
+TEST_F(NetworkReceiveTest, TheSenderLearnsWhoAcknowledgedAndWhoHasNot) {
+  Close();
+  DeleteFileW(UserDataFile(L"Awaited Acknowledgements.dat").c_str());  // earlier runs' sends
+  WriteSettings(
+      "[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=.|TYPE=0\r\n[Settings]\r\n"
+      "Internal Send=1\r\nNetwork Port=" +
+      std::to_string(port) + "\r\n");
+  Start();
+  auto ask = [&](const wchar_t* text) {
+    SetItemChecked(List(), 0, true);
+    SetMessage(text);
+    SendMessageW(window->Handle(), WM_COMMAND, kMSendAcknowledged, 0);
+    return PopupWith(text);
+  };
+  auto logAfter = [&](const std::wstring& line) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10)) {
+      PumpMessages();
+      if (LogText().find(line) != std::wstring::npos) return true;
+    }
+    return false;
+  };
+  const std::wstring me = GetCurrentUserName() + L" (" + ComputerName() + L")";
+  HWND popup = ask(L"read me first");
+  ASSERT_NE(popup, nullptr);
+  EXPECT_TRUE(logAfter(L"Message delivered to " + me + L"."));
+  SendMessageW(window->Handle(), WM_COMMAND, kMNotAcknowledged, 0);
+  EXPECT_TRUE(logAfter(L" is not acknowledged yet by " + me + L"."));
+  SendMessageW(popup, WM_COMMAND, MessagePopup::kCmdAcknowledge, 0);
+  EXPECT_TRUE(logAfter(me + L" acknowledged your message of "));
+  EXPECT_TRUE(logAfter(L"Everyone acknowledged your message of "));
+
+  // Awaited across a restart, as the relay may bring the answer then.
+  ASSERT_NE(ask(L"read me later"), nullptr);
+  EXPECT_TRUE(logAfter(L"Message delivered to " + me + L".\r\n"));
+  Close();
+  Start();
+  size_t before = Count(LogText(), L" is not acknowledged yet by " + me + L".");
+  SendMessageW(window->Handle(), WM_COMMAND, kMNotAcknowledged, 0);
+  EXPECT_EQ(Count(LogText(), L" is not acknowledged yet by " + me + L"."), before + 1);
+  EXPECT_EQ(Count(LogText(), L"Everyone acknowledged"), 0u) << "only the one awaited is listed";
 }
 
 TEST_F(NetworkReceiveTest, ForgedSignaturesAreNeitherShownNorAnsweredWithOneLine) {

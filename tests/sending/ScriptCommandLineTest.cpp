@@ -57,6 +57,9 @@ TEST(ScriptCommandLine, Table) {
       {L"send /wait: bob hi", Kind::kError, {}, L""},
       {L"send /expire:0 bob hi", Kind::kError, {}, L""},
       {L"send /expire:10081 bob hi", Kind::kError, {}, L""},
+      {L"send /ack:0 bob hi", Kind::kError, {}, L""},
+      {L"send /ack:1441 bob hi", Kind::kError, {}, L""},
+      {L"send /urgent:yes bob hi", Kind::kError, {}, L""},
       {L"send /users hi", Kind::kError, {}, L""},
       {L"send /domain: hi", Kind::kError, {}, L""},
       {L"send bob, hi", Kind::kError, {}, L""},
@@ -80,6 +83,11 @@ TEST(ScriptCommandLine, Table) {
   EXPECT_EQ(ParseScriptCommand(L"send /wait:600 bob hi").waitSeconds, 600u);
   EXPECT_EQ(ParseScriptCommand(L"send bob hi").expireMinutes, 1440u);
   EXPECT_EQ(ParseScriptCommand(L"send /EXPIRE:10080 bob hi").expireMinutes, 10080u);
+  ScriptCommand urgent = ParseScriptCommand(L"send /Urgent /ack:1440 bob hi");
+  EXPECT_TRUE(urgent.urgent);
+  EXPECT_EQ(urgent.acknowledgeMinutes, 1440u);
+  EXPECT_FALSE(ParseScriptCommand(L"send bob hi").urgent);
+  EXPECT_EQ(ParseScriptCommand(L"send bob hi").acknowledgeMinutes, 0u);
 }
 
 TEST(ScriptCommandLine, ArgumentsFollowTheProgramName) {
@@ -100,6 +108,10 @@ TEST(ScriptCommandLine, ExitCodeOfTheLines) {
   OutcomeLine queued{L"Message queued at the relay for bob until 18:00.", false, false, true};
   EXPECT_EQ(ExitCodeOf({delivered, queued}), kExitQueued);
   EXPECT_EQ(ExitCodeOf({queued, mailslotOnly}), kExitUnconfirmed);
+  // Waiting for acknowledgements, they decide, unless someone got nothing at all.
+  EXPECT_EQ(ExitCodeOf({mailslotOnly, queued}, true), kExitDelivered);
+  EXPECT_EQ(ExitCodeOf({delivered, queued}, false), kExitNotAcknowledged);
+  EXPECT_EQ(ExitCodeOf({delivered, nothing}, true), kExitNotReached);
 }
 
 }  // namespace
