@@ -181,13 +181,16 @@ int wmain(int argc, wchar_t** argv) {
   parvox::bench::Table table;
   // "network" runs only the network path's rows, "hostile" only those of strangers' floods,
   // "subnet" only the flood from one /64 (once its addresses are there), "signatures" only the
-  // floods of forged signatures, "scripts" only `parvox send`, "relay" only the broker's rows.
+  // floods of forged signatures, "scripts" only `parvox send`, "relay" only the broker's rows,
+  // "acknowledgements" only those of acknowledgements.
   std::wstring only = argc == 2 ? argv[1] : L"";
-  if (only == L"subnet" || only == L"signatures" || only == L"scripts" || only == L"relay") {
+  if (only == L"subnet" || only == L"signatures" || only == L"scripts" || only == L"relay" ||
+      only == L"acknowledgements") {
     if (only == L"subnet") parvox::bench::RunSubnetFloodBenchmark(table);
     if (only == L"signatures") parvox::bench::RunSignatureFloodBenchmarks(table);
     if (only == L"scripts") parvox::bench::RunScriptBenchmarks(table);
     if (only == L"relay") parvox::bench::RunRelayBenchmarks(table);
+    if (only == L"acknowledgements") parvox::bench::RunAcknowledgementBenchmarks(table);
     table.Print();
     return 0;
   }
@@ -195,6 +198,7 @@ int wmain(int argc, wchar_t** argv) {
     parvox::bench::RunBookBenchmarks(table);
     parvox::bench::RunSendBenchmarks(table);
     parvox::bench::RunReceiveBenchmarks(table);
+    parvox::bench::RunAcknowledgementBenchmarks(table);
   }
   if (only != L"hostile") parvox::bench::RunNetworkBenchmarks(table);
   if (only.empty() || only == L"network") parvox::bench::RunScriptBenchmarks(table);

@@ -124,6 +124,7 @@ void RunHostileNetworkBenchmarks(Table& table);
 void RunSubnetFloodBenchmark(Table& table);
 void RunSignatureFloodBenchmarks(Table& table);
 void RunScriptBenchmarks(Table& table);
+void RunAcknowledgementBenchmarks(Table& table);
 // Needs the broker `scripts/dev.sh bench relay` starts; nothing without it.
 void RunRelayBenchmarks(Table& table);
 

@@ -3,7 +3,7 @@
 #   scripts/dev.sh run     build, then start parvox.exe under Wine (Xvfb and a screenshot without a display)
 #   scripts/dev.sh test    build, then run the native (sanitized) and Wine test suites through ctest
 #   scripts/dev.sh bench [GROUP]  build, then run the benchmarks under Wine (GROUP: network,
-#                  hostile, signatures, scripts, subnet, relay)
+#                  hostile, signatures, scripts, subnet, relay, acknowledgements)
 #   scripts/dev.sh build   build only
 #   scripts/dev.sh e2e     build, then drive parvox.exe through a user's journey (test runs it too)
 #   scripts/dev.sh fuzz [seconds]  build the libFuzzer targets with clang, run each (default 60 s)

@@ -135,7 +135,13 @@ std::vector<AcknowledgementLedger::SendState> AcknowledgementLedger::TakeExpired
   return expired;
 }
 
+bool AcknowledgementLedger::Seal(uint64_t send) {
+  open_.erase(send);
+  return TakeIfComplete(send);
+}
+
 bool AcknowledgementLedger::TakeIfComplete(uint64_t send) {
+  if (open_.count(send) > 0) return false;
   std::optional<SendState> state = Of(send);
   if (!state || !state->outstanding.empty()) return false;
   std::erase_if(requests_, [&](const auto& entry) { return entry.second.send == send; });

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,7 +64,12 @@ class AcknowledgementLedger {
   std::optional<SendState> Of(uint64_t send) const;
   // Takes out the sends whose expiry has passed.
   std::vector<SendState> TakeExpired(uint64_t now);
-  // Takes out `send` when everyone it awaits has acknowledged; true when it did.
+  // A send is open while its recipients are still being added: everyone it awaits so far may
+  // have acknowledged, and it is still not complete. Sealing it takes it out when it is.
+  void Open(uint64_t send) { open_.insert(send); }
+  bool Seal(uint64_t send);
+  // Takes out `send` when it is not open and everyone it awaits has acknowledged; true when it
+  // did.
   bool TakeIfComplete(uint64_t send);
   // When the next send expires; none when nothing is awaited.
   std::optional<uint64_t> NextExpiry() const;
@@ -72,6 +78,7 @@ class AcknowledgementLedger {
 
  private:
   std::map<uint64_t, AcknowledgementRequest> requests_;  // by message id
+  std::set<uint64_t> open_;
 };
 
 // Who has not acknowledged a recipient's message: for a user, computer or address, no one once

@@ -181,12 +181,16 @@ void NetworkSend::AskForAcknowledgement(uint32_t options, AcknowledgementLedger&
   acknowledgements_ = &ledger;
   reportAcknowledgement_ = std::move(report);
   while (sendNumber_ == 0) sendNumber_ = NewMessageId();
+  ledger.Open(sendNumber_);
 }
 
 void NetworkSend::NoteWhoShowedIt() const {
   if (acknowledgements_ == nullptr) return;
   for (size_t index = 0; index < recipients_.size(); ++index) {
     acknowledgements_->SetReceivers(recipients_[index].id, tracker_.ShownBy(index));
+  }
+  if (acknowledgements_->Seal(sendNumber_) && reportAcknowledgement_) {
+    reportAcknowledgement_(OutstandingLine(LocalTimeText(sentAt_), {}));
   }
 }
 

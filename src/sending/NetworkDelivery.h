@@ -54,7 +54,8 @@ class NetworkSend {
   // hands to `report` as log lines when they come to it (a script's socket and relay).
   using LineReport = std::function<void(const std::wstring&)>;
   void AskForAcknowledgement(uint32_t options, AcknowledgementLedger& ledger, LineReport report);
-  // Tells the ledger who showed each message, by the receipts: call it once they are in.
+  // Tells the ledger who showed each message, by the receipts, and that the send is complete:
+  // call it once they are in. When everyone acknowledged meanwhile, `report` hears so.
   void NoteWhoShowedIt() const;
   // Sends the recipient's datagrams and returns its index in Tracker(). A domain gets only the
   // broadcasts, with To = the domain.

@@ -3,7 +3,8 @@
 behind a router (see office.py), driven from outside with the keyboard and mouse as a person
 would, and checked by what each screen shows, each sender's log and what crossed the wire. Then
 the company's broker opens in the server room and every Parvox relays through it, with a
-terminal server's two users joining on the floor.
+terminal server's two users joining on the floor. Last, urgent messages and the acknowledgements
+people send for them.
 Exits 77 (skipped) where it cannot build namespaces: it needs root, or a kernel that lets a
 user namespace have them."""
 
@@ -25,7 +26,10 @@ from office import (BRANCH, FLOOR, PORT, RELAY_HOST, RELAY_PORT, Office,  # noqa
 from desktop import Failure, expect, screenshot, wait_equal, wait_until  # noqa: E402
 
 SKIPPED = 77
-LIST, MESSAGE, SEND, LOG_CLOSE, VERIFICATION = 1001, 1008, 1010, 2009, 104
+LIST, MENU, MESSAGE, SEND, LOG_CLOSE, VERIFICATION = 1001, 1006, 1008, 1010, 2009, 104
+ACKNOWLEDGE = 106
+# The README's test setting: an urgent pop-up comes back to the front every 5 s, not every minute.
+REMINDER_SECONDS = 5
 WIRE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wire.py")
 # Written from the README alone; Debian's Python has the `cryptography` package it needs.
 SIGNED_PEER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signed_peer.py")
@@ -86,6 +90,9 @@ class OfficeTest:
         except BaseException:  # the office has taken itself down; its folder goes too
             shutil.rmtree(self.work, ignore_errors=True)
             raise
+        for pc in self.office.computers.values():
+            pc.env["PARVOX_URGENT_REMINDER_SECONDS"] = str(REMINDER_SECONDS)
+        self.waiting_script = None  # a script's send that waits for acknowledgements
 
     # ---- a person at a computer ---------------------------------------------------------------
 
@@ -96,10 +103,18 @@ class OfficeTest:
 
         def first():
             return next((w for w in pc.probe.desktop().windows if w.cls in ok and w.visible), None)
+        clicks = {}
         while (popup := first()) is not None:
             pc.input.click(popup.child(control_id=ok[popup.cls]).rect.centre)
-            wait_until(f"a pop-up on {at} to close",
-                       lambda: all(w.hwnd != popup.hwnd for w in pc.probe.desktop().windows))
+            clicks[popup.hwnd] = clicks.get(popup.hwnd, 0) + 1
+            try:
+                wait_until(f"a pop-up on {at} to close",
+                           lambda: all(w.hwnd != popup.hwnd for w in pc.probe.desktop().windows),
+                           timeout=5)
+            except Failure:
+                # Once in a while a click on a program that has just started is lost: again.
+                if clicks[popup.hwnd] >= 4:
+                    raise
 
     def clear_the_way(self, at):
         """Closes the pop-ups and the log, which comes up over the window after an error."""
@@ -110,8 +125,9 @@ class OfficeTest:
             pc.input.click(log.child(control_id=LOG_CLOSE).rect.centre)
             wait_until(f"the log on {at} to close", lambda: not pc.log_window().visible)
 
-    def send(self, at, recipients, text):
-        """Ticks exactly `recipients` in the address list, types `text` and clicks Send."""
+    def send(self, at, recipients, text, shortcut=None):
+        """Ticks exactly `recipients` in the address list, types `text` and clicks Send, or
+        presses Ctrl and the key `shortcut` in the message box."""
         self.clear_the_way(at)
         pc = self.office[at]
         main = pc.main()
@@ -132,7 +148,10 @@ class OfficeTest:
         pc.input.key("ctrl+Home", "ctrl+shift+End")  # what the box held goes with the first key
         pc.input.type(text)
         wait_equal(f"the message on {at}", lambda: pc.main().child(control_id=MESSAGE).text, text)
-        pc.input.click(main.child(control_id=SEND).rect.centre)
+        if shortcut:
+            pc.input.shortcut("ctrl", shortcut)
+        else:
+            pc.input.click(main.child(control_id=SEND).rect.centre)
 
     def wait_log_line(self, at, start):
         """The first line of `at`'s log that starts with `start`."""
@@ -544,6 +563,120 @@ class OfficeTest:
         expect("the computers showing the expired message", self.shown_on("Only for a minute"),
                [])
 
+    # ---- urgent messages and acknowledgements ------------------------------------------------
+
+    def popup(self, at, text):
+        def found():
+            return next((w for w in self.office[at].probe.desktop().windows
+                         if w.cls == "ParvoxMessage" and w.child(control_id=100).text == text),
+                        None)
+        return wait_until(f"the pop-up {text!r} on {at}", found)
+
+    def acknowledge(self, at, text, button=ACKNOWLEDGE):
+        """Clicks Acknowledge (or `button`) on the pop-up showing `text`."""
+        pc = self.office[at]
+        popup = self.popup(at, text)
+        pc.input.click(popup.child(control_id=button).rect.centre)
+        wait_until(f"the pop-up {text!r} on {at} to close",
+                   lambda: all(w.hwnd != popup.hwnd for w in pc.probe.desktop().windows))
+
+    def an_urgent_message_stays_in_front_until_bob_acknowledges(self):
+        """bob types in his own message box; alice's urgent message comes up over it without
+        taking his keys; carol's message, once bob clicks it, covers it only until its next
+        reminder; bob's Acknowledge gives alice her line."""
+        self.clear_the_way("PCB")
+        pcb = self.office["PCB"]
+        box = pcb.main().child(control_id=MESSAGE)
+        pcb.input.click(box.rect.centre)
+        pcb.input.key("ctrl+Home", "ctrl+shift+End")
+        pcb.input.type("bob types")
+        pcc = self.office["PCC"]
+        self.waiting_script = pcc.start(pcc.console, "send", "/ack:1", "bob,alice",
+                                        "Sign the visitors' book", cwd=pcc.folder)
+        self.send("PCA", ["bob"], "Fire drill at 14:00", shortcut="u")
+        urgent = self.popup("PCB", "Fire drill at 14:00")
+        expect("the urgent pop-up's caption", urgent.text, "URGENT: Message from alice")
+        if not urgent.child(control_id=VERIFICATION).text.startswith("URGENT: "):
+            raise Failure(f"the urgent pop-up says {urgent.child(control_id=VERIFICATION).text!r}")
+        pcb.input.type(" on")
+        wait_equal("bob's keys, still in his message box",
+                   lambda: pcb.main().child(control_id=MESSAGE).text, "bob types on")
+        expect("the keyboard on PCB", pcb.probe.desktop().focus, box.hwnd)
+
+        def in_front(first, second):
+            """Whether the pop-up showing `first` is in front of the one showing `second`."""
+            shown = [w.child(control_id=100).text for w in pcb.probe.desktop().windows
+                     if w.cls == "ParvoxMessage"]
+            return shown.index(first) < shown.index(second)
+        pcc.start(pcc.console, "send", "bob", "Cake for bob too", cwd=pcc.folder)
+        cake = self.popup("PCB", "Cake for bob too")
+        # bob clicks carol's message, which comes in front of the urgent one and takes the keys.
+        pcb.input.click((cake.rect.x + cake.rect.w - 4, cake.rect.y + cake.rect.h - 4))
+        wait_equal("carol's pop-up in front on PCB", lambda: pcb.probe.desktop().foreground,
+                   cake.hwnd)
+        wait_until("the urgent message back in front",
+                   lambda: in_front("Fire drill at 14:00", "Cake for bob too"),
+                   timeout=3 * REMINDER_SECONDS)
+        expect("the window with the keys after the reminder", pcb.probe.desktop().foreground,
+               cake.hwnd)
+        self.acknowledge("PCB", "Fire drill at 14:00")
+        self.wait_log_line("PCA", "bob (PCB) acknowledged your message of ")
+        self.wait_log_line("PCA", "Everyone acknowledged your message of ")
+
+    def a_workgroup_says_who_has_not_acknowledged(self):
+        self.close_popups("PCA")
+        delivered = len(self.log_lines("PCA", "Message delivered to WORKGROUP on "))
+        self.send("PCA", ["WORKGROUP"], "Read the new policy", shortcut="k")
+        self.wait_new_log_line("PCA", "Message delivered to WORKGROUP on ", delivered)
+        seen = len(self.log_lines("PCA", "bob (PCB) acknowledged your message of "))
+        self.acknowledge("PCB", "Read the new policy")
+        self.wait_new_log_line("PCA", "bob (PCB) acknowledged your message of ", seen)
+        pca = self.office["PCA"]
+        self.clear_the_way("PCA")
+        pca.input.click(pca.main().child(control_id=MENU).rect.centre)
+        wait_until("the Menu pop-up on PCA",
+                   lambda: pca.probe.desktop().find(cls="#32768", visible=True))
+        asked = len(self.log_lines("PCA", "Your message of "))
+        pca.input.key(*(["Down"] * 7), "Return")  # Who Has Not Acknowledged
+        line = self.wait_new_log_line("PCA", "Your message of ", asked)
+        for who in ("alice (PCA)", "carol (PCC)"):
+            if who not in line:
+                raise Failure(f"{who} missing from {line!r}")
+        if "bob (PCB)" in line or "is not acknowledged yet by " not in line:
+            raise Failure(f"who has not acknowledged, on PCA: {line!r}")
+
+    def an_urgent_flag_from_an_unknown_key_is_ordinary(self):
+        peer = self.office["PCC"].exec_in_netns(PEER_PYTHON, SIGNED_PEER, "urgent", f"{FLOOR}.11",
+                                                str(PORT), f"frank{RUN}", "bob", "PCC",
+                                                "Everything is urgent")
+        expect("the stranger's send", peer.wait(timeout=30), 0)
+        popup = self.popup("PCB", "Everything is urgent")
+        expect("the stranger's pop-up caption", popup.text, f"Message from frank{RUN}")
+        if "asked for this message to be urgent" not in popup.child(control_id=VERIFICATION).text:
+            raise Failure(f"the stranger's pop-up says {popup.child(control_id=VERIFICATION).text!r}")
+
+    def a_script_waits_for_acknowledgements(self):
+        """/ack:1 to bob, who acknowledges, and to alice, who never does (started with the urgent
+        message); then to bob alone, who acknowledges at once."""
+        self.acknowledge("PCB", "Cake for bob too", button=101)  # OK: it lay over the other
+        self.acknowledge("PCB", "Sign the visitors' book")
+        code = self.waiting_script.wait(timeout=120)
+        expect("the script's exit code when alice never acknowledged", code, 5)
+        pcc = self.office["PCC"]
+        with tempfile.TemporaryFile() as out:
+            script = subprocess.Popen(pcc.command("wine", pcc.console, "send", "/ack:1", "bob",
+                                                  "Sign again"), env=pcc.env, cwd=pcc.folder,
+                                      stdout=out, stderr=subprocess.DEVNULL)
+            self.acknowledge("PCB", "Sign again")
+            code = script.wait(timeout=90)
+            out.seek(0)
+            lines = out.read().decode("utf-8", "replace").splitlines()
+        expect("the script's exit code when everyone acknowledged", code, 0)
+        if not (lines[0] == "Message delivered to bob (PCB)." and
+                lines[1].startswith("bob (PCB) acknowledged your message of ") and
+                lines[2].startswith("Everyone acknowledged your message of ")):
+            raise Failure(f"the script's lines: {lines!r}")
+
     def run(self):
         steps = [self.start_every_parvox, self.the_administrator_hands_out_the_keys,
                  self.user_name_reaches_only_that_user,
@@ -560,7 +693,11 @@ class OfficeTest:
                  self.a_tampered_message_through_the_relay_is_not_shown,
                  self.both_users_of_a_terminal_server_are_reached,
                  self.both_sides_come_back_after_the_broker_restarts,
-                 self.who_was_away_gets_what_has_not_expired]
+                 self.who_was_away_gets_what_has_not_expired,
+                 self.an_urgent_message_stays_in_front_until_bob_acknowledges,
+                 self.a_workgroup_says_who_has_not_acknowledged,
+                 self.a_script_waits_for_acknowledgements,
+                 self.an_urgent_flag_from_an_unknown_key_is_ordinary]
         for step in steps:
             started = time.monotonic()
             step()

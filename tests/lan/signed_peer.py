@@ -7,6 +7,8 @@ README is enough to talk to Parvox:
       sends one signed message from a new key and prints "receipt COMPUTER USER" once a receipt
       with a valid signature answers it (exit 0), or exits 1 after 5 s; the message expires a day
       after it was sent
+  signed_peer.py urgent ADDRESS PORT FROM TO COMPUTER TEXT
+      the same, with the options saying urgent and acknowledgement requested
   signed_peer.py shadow ADDRESS PORT FROM TO COMPUTER TEXT
       broadcasts the message unsigned (version 1), then the same From, To and Text signed by a
       new key (version 3), and exits 0
@@ -32,6 +34,7 @@ from cryptography.hazmat.primitives.asymmetric.utils import (decode_dss_signatur
 from cryptography.hazmat.primitives.serialization import Encoding, PublicFormat
 
 MAGIC, MESSAGE, RECEIPT = b"PRVX", 1, 2
+URGENT, ACKNOWLEDGEMENT_REQUESTED = 1, 2  # the option bits
 RECEIPT_VERSION, MESSAGE_VERSION = 2, 3
 LIFETIME = 24 * 3600
 
@@ -56,13 +59,13 @@ def public_point(key):
     return key.public_key().public_bytes(Encoding.X962, PublicFormat.UncompressedPoint)
 
 
-def header(kind, message_id):
+def header(kind, message_id, options=0):
     """A receipt's header (version 2), or a message's (version 3: with its expiry and options)."""
     now = int(time.time())
     if kind == RECEIPT:
         return MAGIC + bytes([RECEIPT_VERSION, kind]) + struct.pack("!QQ", message_id, now)
     return (MAGIC + bytes([MESSAGE_VERSION, kind]) +
-            struct.pack("!QQQI", message_id, now, now + LIFETIME, 0))
+            struct.pack("!QQQI", message_id, now, now + LIFETIME, options))
 
 
 def fields(*texts):
@@ -89,8 +92,9 @@ def new_key():
     return ec.generate_private_key(ec.SECP256R1())
 
 
-def signed_message(key, message_id, sender, to, computer, text):
-    body = header(MESSAGE, message_id) + public_point(key) + fields(sender, to, computer, text)
+def signed_message(key, message_id, sender, to, computer, text, options=0):
+    body = (header(MESSAGE, message_id, options) + public_point(key) +
+            fields(sender, to, computer, text))
     return body + sign(key, body)
 
 
@@ -118,10 +122,10 @@ def tampered(path, sender, to, computer, text):
     return 0
 
 
-def send(address, port, sender, to, computer, text):
+def send(address, port, sender, to, computer, text, options=0):
     key = new_key()
     message_id = struct.unpack("!Q", os.urandom(8))[0] | 1
-    datagram = signed_message(key, message_id, sender, to, computer, text)
+    datagram = signed_message(key, message_id, sender, to, computer, text, options)
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.settimeout(0.5)
     deadline = time.monotonic() + 5
@@ -159,6 +163,9 @@ def answer(port, computer, user):
 if __name__ == "__main__":
     if sys.argv[1] == "send":
         sys.exit(send(sys.argv[2], int(sys.argv[3]), *sys.argv[4:8]))
+    if sys.argv[1] == "urgent":
+        sys.exit(send(sys.argv[2], int(sys.argv[3]), *sys.argv[4:8],
+                      URGENT | ACKNOWLEDGEMENT_REQUESTED))
     if sys.argv[1] == "tampered":
         sys.exit(tampered(*sys.argv[2:7]))
     if sys.argv[1] == "shadow":
