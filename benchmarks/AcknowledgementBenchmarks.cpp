@@ -11,6 +11,7 @@
 #include "app/MainWindow.h"
 #include "components/AnsiText.h"
 #include "components/ListViewChecks.h"
+#include "components/UserDataFolder.h"
 #include "components/WaitSources.h"
 #include "identity/KnownSenderStore.h"
 #include "identity/MessageSigning.h"
@@ -19,6 +20,7 @@
 #include "network/UdpEndpoint.h"
 #include "receiving/MessagePopup.h"
 #include "sending/AwaitedAcknowledgements.h"
+#include "sending/NetworkDelivery.h"
 
 namespace parvox::bench {
 namespace {
@@ -30,7 +32,8 @@ std::unique_ptr<MainWindow> StartWindow(const std::wstring& folder, const std::s
   WriteFileBytes(folder + L"Address Book.ini",
                  book + "[Settings]\r\nInternal Send=1\r\nNetwork Port=" +
                      std::to_string(FreePort()) + "\r\n");
-  DeleteFileW((folder + L"Awaited Acknowledgements.dat").c_str());
+  // What earlier runs left awaiting is not this run's.
+  DeleteFileW(UserDataFile(L"Awaited Acknowledgements.dat").c_str());
   auto window = std::make_unique<MainWindow>();
   window->Create(L"", folder + L"parvox.exe");
   return window;
@@ -48,11 +51,13 @@ HWND OpenPopup() {
 // The window sends to this computer and shows its own message: the press of Acknowledge goes
 // the whole way, signed, over UDP, to the sender's check and its log line.
 void RoundTrip(Table& table, const std::wstring& folder) {
-  auto window = StartWindow(folder, "[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=.|TYPE=0\r\n");
+  auto window =
+      StartWindow(folder, "[Addresses]\r\nTotal=1\r\nAddress[00001]=ADDRESS=.|TYPE=0\r\n");
   SetItemChecked(window->AddressList(), 0, true);
   std::vector<double> times;
   for (int i = 0; i < kRounds; ++i) {
-    SetWindowTextW(window->Control(kIdTxtMsg), (L"Please acknowledge " + std::to_wstring(i)).c_str());
+    SetWindowTextW(window->Control(kIdTxtMsg),
+                   (L"Please acknowledge " + std::to_wstring(i)).c_str());
     SendMessageW(window->Handle(), WM_COMMAND, kMSendAcknowledged, 0);
     HWND popup = OpenPopup();
     const size_t before = Count(LogText(), L"acknowledged your message of");
@@ -84,8 +89,12 @@ void ThousandAcknowledge(Table& table, const std::wstring& folder) {
       DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
       auto* message = std::get_if<SignedMessage>(&decoded);
       if (message == nullptr) continue;
-      SignedReceipt answer{message->id,      SecondsSince1970(), Sha256(datagram->bytes),
-                           peerKey->PublicKey(), peerName,          "peer",
+      SignedReceipt answer{message->id,
+                           SecondsSince1970(),
+                           Sha256(datagram->bytes),
+                           peerKey->PublicKey(),
+                           peerName,
+                           "peer",
                            {}};
       std::string receipt = EncodeSignedReceipt(answer);
       peer.SendTo(datagram->source, receipt + peerKey->Sign(receipt));
@@ -114,16 +123,24 @@ void ThousandAcknowledge(Table& table, const std::wstring& folder) {
     std::string bytes = EncodeSignedReceipt(answer);
     acknowledgements.emplace_back(source, bytes + peerKey->Sign(bytes));
   }
+  // People press the button within a second or so of each other, not in the same microsecond.
   ResponsivenessWatch watch(window->Handle());
   LARGE_INTEGER start = Now();
-  for (auto& [source, bytes] : acknowledgements) peer.SendTo(source, bytes);
+  FloodAndSettle([&] {
+    for (size_t i = 0; i < acknowledgements.size(); ++i) {
+      peer.SendTo(acknowledgements[i].first, acknowledgements[i].second);
+      if (i % 20 == 19) Sleep(20);
+    }
+  });
   PumpUntil([] { return Count(LogText(), L"Everyone acknowledged your message of") > 0; }, 60);
   const double seconds = Seconds(start);
   const double longestMs = watch.StopAndTakeLongestMs();
-  table.Add("1000 acknowledgements: arrival to the line that everyone acknowledged", seconds, "s");
-  table.Add("1000 acknowledgements: lines logged",
-            static_cast<double>(Count(LogText(), L"peer (" + FromAnsi(peerName) + L") acknowledged")),
-            "count");
+  table.Add("1000 acknowledgements over a second: first one to the line that everyone acknowledged",
+            seconds, "s");
+  table.Add(
+      "1000 acknowledgements: lines logged",
+      static_cast<double>(Count(LogText(), L"peer (" + FromAnsi(peerName) + L") acknowledged")),
+      "count");
   table.Add("1000 acknowledgements: longest time the window did not answer", longestMs, "ms");
   table.Goal("1000 acknowledgements: longest time the window did not answer", 100);
   table.Add("1000 acknowledgements: messages awaited (the sender keeps at most 4096)",
