@@ -64,6 +64,7 @@ void NetworkReceiver::Stop() {
   receiving_ = false;
   if (relayTimer_.Valid()) RemoveWaitSource(relayTimer_.Get());
   relayTimer_.Reset();
+  drainDue_ = false;
   if (!Running()) return;
   RemoveWaitSource(endpoint_->Event());
   endpoint_.reset();
@@ -116,10 +117,22 @@ void NetworkReceiver::UseRelay(RelayClient* relay) {
 void NetworkReceiver::OnRelayed(RelayMessage message) {
   relayed_.push_back(std::move(message));
   // Acknowledging one may bring the next at once: the loop below takes it.
-  if (!draining_) DrainRelayed();
+  if (draining_ || drainDue_) return;
+  // Otherwise on the window's next turn, never inside the relay's own reading: each message
+  // acknowledged there brings the next, and a long queue would keep the window all along.
+  if (!DrainAfterMs(0)) DrainRelayed();
+}
+
+bool NetworkReceiver::DrainAfterMs(int ms) {
+  LARGE_INTEGER due;
+  due.QuadPart = ms == 0 ? -1 : -int64_t{ms} * 10000;  // relative, in 100 ns
+  drainDue_ = relayTimer_.Valid() &&
+              SetWaitableTimer(relayTimer_.Get(), &due, 0, nullptr, nullptr, FALSE) != 0;
+  return drainDue_;
 }
 
 void NetworkReceiver::DrainRelayed() {
+  drainDue_ = false;
   draining_ = true;
   auto end = std::chrono::steady_clock::now() + kTurn;
   while (!relayed_.empty()) {
@@ -129,10 +142,9 @@ void NetworkReceiver::DrainRelayed() {
     bool budget = !receiving_ || inbox_.HasBudget(kBudgetLeftForOthers + 1);
     bool turn = std::chrono::steady_clock::now() < end;
     if (relayTimer_.Valid() && (!budget || !turn)) {
-      LARGE_INTEGER due;
-      due.QuadPart = budget ? -1 : -100 * 10000;  // relative: at once, or in 100 ms
-      SetWaitableTimer(relayTimer_.Get(), &due, 0, nullptr, nullptr, FALSE);
-      break;
+      draining_ = false;
+      DrainAfterMs(budget ? 0 : 100);
+      return;
     }
     RelayMessage message = std::move(relayed_.front());
     relayed_.pop_front();

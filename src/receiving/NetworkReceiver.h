@@ -74,6 +74,8 @@ class NetworkReceiver {
   // goes by the message's route for as long as this receiver lives.
   std::function<bool()> Acknowledger(const Route& route, uint64_t id, std::string digest);
   void DrainRelayed();
+  // Drains on a later turn of the window: at once (0), or after `ms`; false when it cannot.
+  bool DrainAfterMs(int ms);
   void HandleRelayed(const RelayMessage& message);
   void AcceptClassic(const NetworkEndpoint& source, const NetworkMessage& message);
   void AcceptSigned(const Route& route, const SignedMessage& message, std::string_view bytes);
@@ -113,6 +115,7 @@ class NetworkReceiver {
   // receive maximum at a time, so this stays that short.
   std::deque<RelayMessage> relayed_;
   bool draining_ = false;
+  bool drainDue_ = false;  // the timer will drain
   EventHandle relayTimer_;
   // Pop-ups outlive nothing they cannot check: their acknowledgements go through this.
   std::shared_ptr<NetworkReceiver*> self_ = std::make_shared<NetworkReceiver*>(this);
