@@ -208,12 +208,17 @@ void MainWindow::OpenRelayIfSet() {
                 TopicFiltersFor(RelayName(GetCurrentUserName()), RelayName(GetThisComputerName()),
                                 RelayName(JoinedDomainOrWorkgroup())),
                 [this](RelayMessage message) {
-                  // Not receiving: taken and dropped, as a datagram on a closed port.
                   if (networkReceiver_ != nullptr) {
                     networkReceiver_->OnRelayed(std::move(message));
-                  } else if (relay_ != nullptr) {
-                    relay_->Acknowledge(message.receipt);
+                    return;
                   }
+                  // Not receiving: messages are taken and dropped, as on a closed port, but
+                  // the receipts and acknowledgements this user's sends await still count.
+                  DecodedDatagram decoded = DecodeNetworkDatagram(message.payload);
+                  if (const auto* answer = std::get_if<SignedReceipt>(&decoded)) {
+                    DeliverReceipt(*answer, RelaySourceAddress());
+                  }
+                  if (relay_ != nullptr) relay_->Acknowledge(message.receipt);
                 });
 }
 

@@ -140,10 +140,15 @@ void MessagePopup::StopReminders() {
 
 void MessagePopup::OnExpired() {
   StopReminders();
+  expired_ = true;
   verification_ += L" " + ExpiredNote(LocalTimeText(message_.expiresAt));
   SetWindowTextW(Item(kLabVerification), verification_.c_str());
-  // Its sender no longer waits for an acknowledgement.
+  if (!Acknowledging()) return;
+  // Its sender no longer waits for an acknowledgement: Enter and the keyboard go to OK.
+  if (GetFocus() == Item(kCmdAcknowledge)) SetFocus(Item(kCmdOK));
   EnableWindow(Item(kCmdAcknowledge), FALSE);
+  SendMessageW(Item(kCmdAcknowledge), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+  SendMessageW(Item(kCmdOK), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 
 void MessagePopup::Acknowledge() {
@@ -151,6 +156,8 @@ void MessagePopup::Acknowledge() {
     EndForm();
     return;
   }
+  if (acknowledgementFailed_) return;
+  acknowledgementFailed_ = true;
   verification_ +=
       L" The acknowledgement could not be sent: this computer no longer receives "
       L"messages over the network, or the relay it came through is gone.";
@@ -169,7 +176,7 @@ void MessagePopup::OnCommand(int id, int) {
     case kCmdAcknowledge:
     case IDOK:  // Enter
       // Once it has expired, Enter only closes it.
-      if (Acknowledging() && IsWindowEnabled(Item(kCmdAcknowledge))) {
+      if (Acknowledging() && !expired_) {
         Acknowledge();
       } else {
         EndForm();
@@ -196,10 +203,9 @@ void MessagePopup::TrustNewKey() {
     return;
   }
   ReplaceSenderKey(message_.senderName, message_.signingKey);
-  SetWindowTextW(Item(kLabVerification),
-                 (L"The new key " + v.fingerprint + L" is now trusted for " + v.from + L" on " +
-                  v.computer + L".")
-                     .c_str());
+  verification_ = L"The new key " + v.fingerprint + L" is now trusted for " + v.from + L" on " +
+                  v.computer + L".";
+  SetWindowTextW(Item(kLabVerification), verification_.c_str());
   EnableWindow(Item(kCmdTrust), FALSE);
 }
 

@@ -36,7 +36,9 @@ class MessagePopup : public Form {
   void OnCommand(int id, int code) override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   // Enter acknowledges a message that asks for it, else closes.
-  int DefaultButton() const override { return Acknowledging() ? kCmdAcknowledge : kCmdOK; }
+  int DefaultButton() const override {
+    return Acknowledging() && !expired_ ? kCmdAcknowledge : kCmdOK;
+  }
   // Shown without the keyboard; once the user comes to it, Enter and Escape work at once.
   HWND DefaultFocus() const override { return Item(DefaultButton()); }
 
@@ -51,6 +53,8 @@ class MessagePopup : public Form {
   ReplyHandler onReply_;
   IncomingMessage message_;
   std::wstring verification_;  // the line under the header
+  bool expired_ = false;
+  bool acknowledgementFailed_ = false;
 };
 
 // How often an urgent pop-up comes back to the front: a minute, or for tests the seconds in the

@@ -2,6 +2,7 @@
 #include "sending/AcknowledgementLedger.h"
 
 #include <algorithm>
+#include <span>
 
 #include "components/BigEndian.h"
 
@@ -10,6 +11,8 @@ namespace {
 
 constexpr size_t kDigestBytes = 32;
 constexpr size_t kMaxTextUnits = 1024;
+constexpr size_t kMaxAcknowledged = 2 * AcknowledgementLedger::kMaxPeople;
+constexpr size_t kChecks = 16, kDomainChecks = 1024;
 // Names a line lists before it counts the rest.
 constexpr size_t kMaxNamedInLine = 64;
 
@@ -26,7 +29,8 @@ bool HasSender(const std::vector<AcknowledgingPerson>& people, const std::wstrin
                      [&](const AcknowledgingPerson& person) { return person.sender == sender; });
 }
 
-void AppendText(std::string& bytes, const std::wstring& text) {
+void AppendText(std::string& bytes, std::wstring_view text) {
+  text = text.substr(0, kMaxTextUnits);
   AppendBigEndian<uint16_t>(bytes, static_cast<uint16_t>(text.size()));
   for (wchar_t unit : text) AppendBigEndian<uint16_t>(bytes, static_cast<uint16_t>(unit));
 }
@@ -43,11 +47,11 @@ bool TakeText(std::string_view& rest, std::wstring& text) {
   return true;
 }
 
-bool TakePeople(std::string_view& rest, std::vector<AcknowledgingPerson>& people) {
+bool TakePeople(std::string_view& rest, size_t most, std::vector<AcknowledgingPerson>& people) {
   if (rest.size() < 2) return false;
   size_t count = ReadBigEndian<uint16_t>(rest);
   rest.remove_prefix(2);
-  if (count > AcknowledgementLedger::kMaxPeople) return false;
+  if (count > most) return false;
   people.resize(count);
   for (AcknowledgingPerson& person : people) {
     if (!TakeText(rest, person.sender) || !TakeText(rest, person.shown)) return false;
@@ -58,9 +62,9 @@ bool TakePeople(std::string_view& rest, std::vector<AcknowledgingPerson>& people
 }  // namespace
 
 void AcknowledgementLedger::Await(AcknowledgementRequest request) {
-  for (auto* people : {&request.receivers, &request.acknowledged}) {
-    if (people->size() > kMaxPeople) people->resize(kMaxPeople);
-  }
+  if (request.receivers.size() > kMaxPeople) request.receivers.resize(kMaxPeople);
+  if (request.acknowledged.size() > kMaxAcknowledged) request.acknowledged.resize(kMaxAcknowledged);
+  request.checksLeft = request.domain ? kDomainChecks : kChecks;
   if (requests_.size() >= kMaxRequests && requests_.count(request.id) == 0) {
     requests_.erase(std::min_element(requests_.begin(), requests_.end(), [](auto& a, auto& b) {
       return a.second.expiresAt < b.second.expiresAt;
@@ -84,10 +88,13 @@ void AcknowledgementLedger::SetReceivers(uint64_t id, std::vector<AcknowledgingP
 
 bool AcknowledgementLedger::Acknowledge(uint64_t id, AcknowledgingPerson person) {
   AcknowledgementRequest* request = Find(id);
-  if (request == nullptr || HasSender(request->acknowledged, person.sender) ||
-      request->acknowledged.size() >= kMaxPeople) {
-    return false;
-  }
+  if (request == nullptr || HasSender(request->acknowledged, person.sender)) return false;
+  // Those awaited always count; others only while there is room, so that acknowledgements in
+  // invented names cannot crowd them out.
+  size_t others = std::count_if(
+      request->acknowledged.begin(), request->acknowledged.end(),
+      [&](const AcknowledgingPerson& who) { return !HasSender(request->receivers, who.sender); });
+  if (!HasSender(request->receivers, person.sender) && others >= kMaxPeople) return false;
   request->acknowledged.push_back(std::move(person));
   return true;
 }
@@ -148,14 +155,6 @@ bool AcknowledgementLedger::TakeIfComplete(uint64_t send) {
   return true;
 }
 
-std::optional<uint64_t> AcknowledgementLedger::NextExpiry() const {
-  std::optional<uint64_t> next;
-  for (const auto& [id, request] : requests_) {
-    if (!next || request.expiresAt < *next) next = request.expiresAt;
-  }
-  return next;
-}
-
 std::wstring AcknowledgedLine(std::wstring_view who, std::wstring_view sentTime,
                               std::wstring_view acknowledgedTime) {
   return std::wstring(who) + L" acknowledged your message of " + std::wstring(sentTime) + L" at " +
@@ -177,28 +176,22 @@ std::wstring ExpiredUnacknowledgedLine(std::wstring_view sentTime,
 }
 
 std::string EncodeAcknowledgementRequest(const AcknowledgementRequest& request) {
-  auto fits = [](const std::wstring& text) { return text.size() <= kMaxTextUnits; };
-  auto peopleFit = [&](const std::vector<AcknowledgingPerson>& people) {
-    return people.size() <= AcknowledgementLedger::kMaxPeople &&
-           std::all_of(people.begin(), people.end(), [&](const AcknowledgingPerson& person) {
-             return fits(person.sender) && fits(person.shown);
-           });
-  };
-  if (request.digest.size() != kDigestBytes || !fits(request.address) || !fits(request.name) ||
-      !peopleFit(request.receivers) || !peopleFit(request.acknowledged)) {
-    return {};
-  }
+  if (!request.digest.empty() && request.digest.size() != kDigestBytes) return {};
   std::string bytes;
   for (uint64_t number : {request.send, request.id, request.sentAt, request.expiresAt}) {
     AppendBigEndian<uint64_t>(bytes, number);
   }
-  bytes += request.digest;
+  // A message that could not go has no digest: zeros, which no digest is.
+  bytes += request.digest.empty() ? std::string(kDigestBytes, '\0') : request.digest;
   bytes.push_back(request.domain ? '\1' : '\0');
   AppendText(bytes, request.address);
   AppendText(bytes, request.name);
   for (const auto* people : {&request.receivers, &request.acknowledged}) {
-    AppendBigEndian<uint16_t>(bytes, static_cast<uint16_t>(people->size()));
-    for (const AcknowledgingPerson& person : *people) {
+    size_t count =
+        std::min(people->size(), people == &request.receivers ? AcknowledgementLedger::kMaxPeople
+                                                              : kMaxAcknowledged);
+    AppendBigEndian<uint16_t>(bytes, static_cast<uint16_t>(count));
+    for (const AcknowledgingPerson& person : std::span(*people).first(count)) {
       AppendText(bytes, person.sender);
       AppendText(bytes, person.shown);
     }
@@ -214,10 +207,12 @@ std::vector<AcknowledgementRequest> DecodeAcknowledgementRequests(std::string_vi
     uint64_t* numbers[] = {&request.send, &request.id, &request.sentAt, &request.expiresAt};
     for (size_t i = 0; i < 4; ++i) *numbers[i] = ReadBigEndian<uint64_t>(bytes.substr(8 * i));
     request.digest = bytes.substr(32, kDigestBytes);
+    if (request.digest == std::string(kDigestBytes, '\0')) request.digest.clear();
     uint8_t domain = static_cast<uint8_t>(bytes[32 + kDigestBytes]);
     std::string_view rest = bytes.substr(kFixedBytes);
     if (domain > 1 || !TakeText(rest, request.address) || !TakeText(rest, request.name) ||
-        !TakePeople(rest, request.receivers) || !TakePeople(rest, request.acknowledged)) {
+        !TakePeople(rest, AcknowledgementLedger::kMaxPeople, request.receivers) ||
+        !TakePeople(rest, kMaxAcknowledged, request.acknowledged)) {
       break;
     }
     request.domain = domain == 1;

@@ -32,11 +32,13 @@ struct AcknowledgementRequest {
   std::wstring name;
   bool domain = false;                 // each of its computers that showed the message is awaited
   uint64_t sentAt = 0, expiresAt = 0;  // seconds since 1970
-  std::vector<AcknowledgingPerson> receivers;     // by their receipts, at most kMaxPeople
-  std::vector<AcknowledgingPerson> acknowledged;  // at most kMaxPeople
+  std::vector<AcknowledgingPerson> receivers;  // by their receipts, at most kMaxPeople
+  // The receivers who acknowledged, and at most kMaxPeople others (a computer whose receipt was
+  // lost, say).
+  std::vector<AcknowledgingPerson> acknowledged;
   // Each acknowledgement that names it costs a signature check, and anyone who saw it could send
-  // any number: its own allowance (not kept in the file).
-  size_t checksLeft = 16;
+  // any number: its own allowance, a whole domain's for a domain (set by Await).
+  size_t checksLeft = 0;
   bool operator==(const AcknowledgementRequest&) const = default;
 };
 
@@ -46,7 +48,7 @@ class AcknowledgementLedger {
   static constexpr size_t kMaxPeople = 64;
 
   // A new request replaces the one expiring first once the ledger is full; its lists are cut to
-  // kMaxPeople.
+  // their bounds.
   void Await(AcknowledgementRequest request);
   AcknowledgementRequest* Find(uint64_t id);
   // Who showed the message `id`, once its receipts are in; cut to kMaxPeople.
@@ -71,8 +73,6 @@ class AcknowledgementLedger {
   // Takes out `send` when it is not open and everyone it awaits has acknowledged; true when it
   // did.
   bool TakeIfComplete(uint64_t send);
-  // When the next send expires; none when nothing is awaited.
-  std::optional<uint64_t> NextExpiry() const;
   const std::map<uint64_t, AcknowledgementRequest>& Requests() const { return requests_; }
   bool Empty() const { return requests_.empty(); }
 
@@ -96,7 +96,8 @@ inline constexpr wchar_t kNothingAwaitsAcknowledgement[] =
     L"None of your messages awaits acknowledgements.";
 
 // The file that keeps the ledger while the program is closed: one record per request, texts as
-// UTF-16 code units with their count. Empty for a request that breaks the limits.
+// UTF-16 code units with their count, cut at 1,024. Empty for a digest that is neither empty nor
+// 32 bytes.
 std::string EncodeAcknowledgementRequest(const AcknowledgementRequest& request);
 // The whole records at the front of `bytes`; a damaged or cut record ends the reading.
 std::vector<AcknowledgementRequest> DecodeAcknowledgementRequests(std::string_view bytes);

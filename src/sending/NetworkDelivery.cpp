@@ -89,6 +89,14 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
   recipients_.emplace_back();
   datagrams_.emplace_back();
   Recipient& recipient = recipients_.back();
+  if (acknowledgements_ != nullptr) {
+    // Awaited from now: a quick reader may acknowledge before the receipts are all in. Until
+    // its digest is set below nothing answers it, so one whose message could not go stays
+    // unacknowledged rather than leaving "everyone" to the others.
+    uint64_t now = SecondsSince1970();
+    acknowledgements_->Await(
+        {sendNumber_, id, {}, address, {}, domain, now, now + lifetimeSeconds_});
+  }
   if (id == 0 || key_ == nullptr) {
     AppendLog(false,
               L"The message was not sent to " + address + L" over the network: " +
@@ -141,10 +149,10 @@ size_t NetworkSend::AddRecipient(const std::wstring& address, bool domain) {
     return index;
   }
   recipient.digest = Sha256(datagram);
-  if (acknowledgements_ != nullptr) {
-    // Awaited from now: a quick reader may acknowledge before the receipts are all in.
-    acknowledgements_->Await({sendNumber_, id, recipient.digest, address, recipient.name, domain,
-                              now, now + lifetimeSeconds_});
+  if (AcknowledgementRequest* awaited =
+          acknowledgements_ != nullptr ? acknowledgements_->Find(id) : nullptr) {
+    awaited->digest = recipient.digest;
+    awaited->name = recipient.name;
   }
   if (relay_ != nullptr && parsed.kind == RecipientAddress::Kind::kHostName) {
     PublishToRelay(index, parsed.to, domain, datagram);
@@ -184,7 +192,7 @@ void NetworkSend::AskForAcknowledgement(uint32_t options, AcknowledgementLedger&
   ledger.Open(sendNumber_);
 }
 
-void NetworkSend::NoteWhoShowedIt() const {
+void NetworkSend::NoteWhoShowedIt() {
   if (acknowledgements_ == nullptr) return;
   for (size_t index = 0; index < recipients_.size(); ++index) {
     acknowledgements_->SetReceivers(recipients_[index].id, tracker_.ShownBy(index));
@@ -273,6 +281,17 @@ bool NetworkSend::StartWaiting() {
     waitingOn_.push_back(handle);
   }
   return true;
+}
+
+void NetworkSend::StopWaiting() {
+  for (HANDLE handle : {deadline_.Get(), lookup_ != nullptr ? lookup_->Event() : nullptr}) {
+    if (handle == nullptr ||
+        std::find(waitingOn_.begin(), waitingOn_.end(), handle) == waitingOn_.end()) {
+      continue;
+    }
+    RemoveWaitSource(handle);
+    std::erase(waitingOn_, handle);
+  }
 }
 
 void NetworkSend::OnLookups() {

@@ -56,7 +56,7 @@ class NetworkSend {
   void AskForAcknowledgement(uint32_t options, AcknowledgementLedger& ledger, LineReport report);
   // Tells the ledger who showed each message, by the receipts, and that the send is complete:
   // call it once they are in. When everyone acknowledged meanwhile, `report` hears so.
-  void NoteWhoShowedIt() const;
+  void NoteWhoShowedIt();
   // Sends the recipient's datagrams and returns its index in Tracker(). A domain gets only the
   // broadcasts, with To = the domain.
   size_t AddRecipient(const std::wstring& address, bool domain);
@@ -66,6 +66,9 @@ class NetworkSend {
   // then ends, when StartNetworkSend made it); false when it cannot wait or has nothing to wait
   // for.
   bool StartWaiting();
+  // A script's send that waits on after that (for acknowledgements): its deadline and lookups
+  // are no longer waited on; its socket still is.
+  void StopWaiting();
   // Notes the receipt if it answers this very message (its digest) and comes from where that
   // message went (the address, or for a broadcast its subnet); the caller ends the send once
   // AllAnswered(). It proves delivery when its key is the one known for its computer and user;

@@ -162,9 +162,9 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
   {
     std::wstring user = GetCurrentUserName();
     DWORD waitMs = command.waitSeconds * 1000;
+    AcknowledgementLedger ledger;  // outlives the send, which refers to it
     NetworkSend send(nullptr, App().networkPort, App().trustedNetworks, user, text, waitMs);
     send.ExpireAfterMinutes(command.expireMinutes);
-    AcknowledgementLedger ledger;
     if (command.urgent || command.acknowledgeMinutes > 0) {
       send.AskForAcknowledgement(
           (command.urgent ? kOptionUrgent : 0) | kOptionAcknowledgementRequested, ledger,
@@ -201,11 +201,14 @@ int RunScriptCommand(const ScriptCommand& command, const std::wstring& modulePat
     send.AwaitLateReceipts();
     send.NoteWhoShowedIt();
     if (command.acknowledgeMinutes > 0) {
+      send.StopWaiting();
       // Not past the message's expiry, after which no one can acknowledge it.
       unsigned minutes = std::min(command.acknowledgeMinutes, command.expireMinutes);
       everyoneAcknowledged = WaitForAcknowledgements(ledger, ULONGLONG{minutes} * 60000);
-      for (const std::wstring& line : AwaitedAcknowledgementLines(ledger)) {
-        if (!everyoneAcknowledged) acknowledgements.push_back(line);
+      if (!everyoneAcknowledged) {
+        for (const std::wstring& line : AwaitedAcknowledgementLines(ledger)) {
+          acknowledgements.push_back(line);
+        }
       }
     }
   }

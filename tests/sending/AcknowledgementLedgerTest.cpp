@@ -19,9 +19,6 @@ TEST(AcknowledgementLedger, SaysWhoHasNotAcknowledgedUntilEveryoneHas) {
   AcknowledgementLedger ledger;
   ledger.Open(1);  // its recipients are still being added
   ledger.Await(Request(1, 10, L"bob", false, {kBob}));
-  ledger.Acknowledge(10, kBob);
-  EXPECT_FALSE(ledger.TakeIfComplete(1)) << "everyone so far is not everyone";
-  ledger.Find(10)->acknowledged.clear();
   ledger.Await(Request(1, 11, L"dave", false));  // no receipt: the address is awaited
   ledger.Await(Request(1, 12, L"WORKGROUP", true, {kAlice, kCarol}));
   ledger.Await(Request(2, 20, L"EMPTYDOMAIN", true));
@@ -37,14 +34,13 @@ TEST(AcknowledgementLedger, SaysWhoHasNotAcknowledgedUntilEveryoneHas) {
   EXPECT_TRUE(ledger.Acknowledge(12, kCarol));
   EXPECT_TRUE(ledger.Acknowledge(12, kBob));
   EXPECT_EQ(outstanding(1), (std::vector<std::wstring>{L"dave", L"alice (PCA)"}));
-  EXPECT_FALSE(ledger.Seal(1));
   ledger.Acknowledge(11, {L"PCD\\DAVE", L"dave (PCD)"});
   ledger.Acknowledge(12, kAlice);
-  EXPECT_TRUE(ledger.TakeIfComplete(1));
+  EXPECT_FALSE(ledger.TakeIfComplete(1)) << "everyone so far is not everyone while it is open";
+  EXPECT_TRUE(ledger.Seal(1));
   EXPECT_FALSE(ledger.Of(1));
 
   // Expiry takes the send out with who never acknowledged.
-  EXPECT_EQ(ledger.NextExpiry(), 2002u);
   EXPECT_TRUE(ledger.TakeExpired(2002).empty());
   auto expired = ledger.TakeExpired(2003);
   ASSERT_EQ(expired.size(), 1u);
@@ -59,12 +55,16 @@ TEST(AcknowledgementLedger, BoundedWhateverArrives) {
   }
   EXPECT_EQ(ledger.Requests().size(), AcknowledgementLedger::kMaxRequests);
   EXPECT_EQ(ledger.Find(1), nullptr);  // the ones expiring first made room
-  ledger.Await(Request(1, 5000, L"WORKGROUP", true));
+  // A domain: strangers' names fill only their own share; those awaited always count.
+  ledger.Await(Request(1, 5000, L"WORKGROUP", true, {kAlice}));
   size_t counted = 0;
   for (int i = 0; i < 100; ++i) {
     counted += ledger.Acknowledge(5000, {L"PC\\" + std::to_wstring(i), L"x"});
   }
   EXPECT_EQ(counted, AcknowledgementLedger::kMaxPeople);
+  EXPECT_TRUE(ledger.Acknowledge(5000, kAlice));
+  EXPECT_EQ(ledger.Find(5000)->checksLeft, 1024u) << "a whole domain may answer";
+  EXPECT_EQ(ledger.Find(4000)->checksLeft, 16u);
 }
 
 TEST(AcknowledgementLedger, LinesNameAtMostSixtyFour) {
@@ -96,9 +96,16 @@ TEST(AcknowledgementLedger, FileReadsBackWholeRecordsUntilOneIsCut) {
   std::string badFlag = EncodeAcknowledgementRequest(bob);
   badFlag[64] = '\x02';
   EXPECT_TRUE(DecodeAcknowledgementRequests(badFlag).empty());
-  AcknowledgementRequest tooMany = bob;
-  tooMany.receivers.resize(65);
-  EXPECT_EQ(EncodeAcknowledgementRequest(tooMany), "");
+  // Kept whole, cut to the bounds: a stranger's long name never loses the rest of the record.
+  AcknowledgementRequest tooMuch = bob;
+  tooMuch.receivers.assign(65, {std::wstring(2049, L'n'), L"x"});
+  tooMuch.digest.clear();  // a message that could not go
+  std::vector<AcknowledgementRequest> back =
+      DecodeAcknowledgementRequests(EncodeAcknowledgementRequest(tooMuch));
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_EQ(back[0].receivers.size(), 64u);
+  EXPECT_EQ(back[0].receivers[0].sender.size(), 1024u);
+  EXPECT_EQ(back[0].digest, "");
 }
 
 }  // namespace
