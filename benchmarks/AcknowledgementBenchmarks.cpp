@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Benchmark.h"
@@ -83,23 +85,29 @@ void ThousandAcknowledge(Table& table, const std::wstring& folder) {
   std::unique_ptr<SigningKey> peerKey = SigningKey::Generate();
   const std::string peerName = "PEER" + std::to_string(GetTickCount64());
   ReplaceSenderKey(SenderName(FromAnsi(peerName), L"peer"), peerKey->PublicKey());
+  // On a thread of its own, as the 1,000 programs would be: tied to the window's turns, its
+  // socket would overflow while the window sends.
   std::vector<std::pair<NetworkEndpoint, SignedReceipt>> toAcknowledge;
-  AddWaitSource(peer.Event(), [&] {
-    while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
-      DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
-      auto* message = std::get_if<SignedMessage>(&decoded);
-      if (message == nullptr) continue;
-      SignedReceipt answer{message->id,
-                           SecondsSince1970(),
-                           Sha256(datagram->bytes),
-                           peerKey->PublicKey(),
-                           peerName,
-                           "peer",
-                           {}};
-      std::string receipt = EncodeSignedReceipt(answer);
-      peer.SendTo(datagram->source, receipt + peerKey->Sign(receipt));
-      answer.kind = NetworkKind::kAcknowledgement;
-      toAcknowledge.emplace_back(datagram->source, answer);
+  std::atomic<bool> sent{false};
+  std::thread answering([&] {
+    while (!sent || WaitForSingleObject(peer.Event(), 0) == WAIT_OBJECT_0) {
+      WaitForSingleObject(peer.Event(), 20);
+      while (std::optional<ReceivedDatagram> datagram = peer.Receive()) {
+        DecodedDatagram decoded = DecodeNetworkDatagram(datagram->bytes);
+        auto* message = std::get_if<SignedMessage>(&decoded);
+        if (message == nullptr) continue;
+        SignedReceipt answer{message->id,
+                             SecondsSince1970(),
+                             Sha256(datagram->bytes),
+                             peerKey->PublicKey(),
+                             peerName,
+                             "peer",
+                             {}};
+        std::string receipt = EncodeSignedReceipt(answer);
+        peer.SendTo(datagram->source, receipt + peerKey->Sign(receipt));
+        answer.kind = NetworkKind::kAcknowledgement;
+        toAcknowledge.emplace_back(datagram->source, answer);
+      }
     }
   });
   const std::string address = "127.0.0.1:" + std::to_string(peer.Port());
@@ -115,7 +123,8 @@ void ThousandAcknowledge(Table& table, const std::wstring& folder) {
   SendMessageW(window->Handle(), WM_COMMAND, kMSendAcknowledged, 0);
   PumpUntil([] { return !ReceiptsPending(); });
   const size_t awaited = WindowAcknowledgements().Requests().size();
-  RemoveWaitSource(peer.Event());
+  sent = true;
+  answering.join();
 
   // Signed beforehand: the peer's cost is not the window's.
   std::vector<std::pair<NetworkEndpoint, std::string>> acknowledgements;
@@ -132,7 +141,9 @@ void ThousandAcknowledge(Table& table, const std::wstring& folder) {
       if (i % 20 == 19) Sleep(20);
     }
   });
-  PumpUntil([] { return Count(LogText(), L"Everyone acknowledged your message of") > 0; }, 60);
+  // The ledger lets the send go with the line that everyone acknowledged; reading the whole log
+  // each time round would cost the window more than the acknowledgements do.
+  PumpUntil([] { return WindowAcknowledgements().Empty(); }, 60);
   const double seconds = Seconds(start);
   const double longestMs = watch.StopAndTakeLongestMs();
   table.Add("1000 acknowledgements over a second: first one to the line that everyone acknowledged",

@@ -425,9 +425,9 @@ int StatusBar::PanelIndex(const PanelRef& which) const {
 
 const std::wstring& StatusBar::PanelText(const PanelRef& which) const { return At(which).text; }
 
-void StatusBar::PanelText(const PanelRef& which, const std::wstring& text, bool draw) {
+void StatusBar::PanelText(const PanelRef& which, const std::wstring& text) {
   At(which).text = text;
-  if (draw) Draw();
+  Draw();
 }
 
 bool StatusBar::PanelSpring(const PanelRef& which) const { return At(which).spring; }

@@ -152,8 +152,7 @@ class StatusBar {
   bool PanelExists(const PanelRef& which) const;
   int PanelIndex(const PanelRef& which) const;
   const std::wstring& PanelText(const PanelRef& which) const;
-  // Draws the bar at once unless `draw` is false: the host then paints it when it next paints.
-  void PanelText(const PanelRef& which, const std::wstring& text, bool draw = true);
+  void PanelText(const PanelRef& which, const std::wstring& text);
   bool PanelSpring(const PanelRef& which) const;
   void PanelSpring(const PanelRef& which, bool spring);
   bool PanelFitToContents(const PanelRef& which) const;

@@ -99,6 +99,13 @@ bool AcknowledgementLedger::Acknowledge(uint64_t id, AcknowledgingPerson person)
   return true;
 }
 
+bool Acknowledged(const AcknowledgementRequest& request) {
+  if (!request.domain) return !request.acknowledged.empty();
+  if (request.receivers.empty()) return !request.acknowledged.empty();
+  return std::all_of(request.receivers.begin(), request.receivers.end(),
+                     [&](const auto& who) { return HasSender(request.acknowledged, who.sender); });
+}
+
 std::vector<std::wstring> Outstanding(const AcknowledgementRequest& request) {
   std::vector<std::wstring> who;
   if (!request.domain && !request.acknowledged.empty()) return who;
@@ -148,9 +155,14 @@ bool AcknowledgementLedger::Seal(uint64_t send) {
 }
 
 bool AcknowledgementLedger::TakeIfComplete(uint64_t send) {
-  if (open_.count(send) > 0) return false;
-  std::optional<SendState> state = Of(send);
-  if (!state || !state->outstanding.empty()) return false;
+  // Asked at each acknowledgement: the first one still awaited ends the look.
+  bool any = false;
+  for (const auto& [id, request] : requests_) {
+    if (request.send != send) continue;
+    if (!Acknowledged(request)) return false;
+    any = true;
+  }
+  if (!any || open_.count(send) > 0) return false;
   std::erase_if(requests_, [&](const auto& entry) { return entry.second.send == send; });
   return true;
 }

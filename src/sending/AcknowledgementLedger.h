@@ -81,6 +81,8 @@ class AcknowledgementLedger {
   std::set<uint64_t> open_;
 };
 
+// Whether no one is outstanding for a recipient's message (below).
+bool Acknowledged(const AcknowledgementRequest& request);
 // Who has not acknowledged a recipient's message: for a user, computer or address, no one once
 // one of them has, else whoever showed it, else the address; for a domain, each computer that
 // showed it and has not acknowledged, else (no one showed it, no one acknowledged) the domain.
