@@ -26,6 +26,8 @@ class StatusHost : public Window {
  private:
   std::unique_ptr<WindowSurface> surface_;
   StatusBar bar_;
+  std::wstring text_;
+  ULONGLONG lastDrawn_ = 0;  // GetTickCount64
 };
 
 }  // namespace parvox

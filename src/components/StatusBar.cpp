@@ -425,9 +425,9 @@ int StatusBar::PanelIndex(const PanelRef& which) const {
 
 const std::wstring& StatusBar::PanelText(const PanelRef& which) const { return At(which).text; }
 
-void StatusBar::PanelText(const PanelRef& which, const std::wstring& text) {
+void StatusBar::PanelText(const PanelRef& which, const std::wstring& text, bool draw) {
   At(which).text = text;
-  Draw();
+  if (draw) Draw();
 }
 
 bool StatusBar::PanelSpring(const PanelRef& which) const { return At(which).spring; }

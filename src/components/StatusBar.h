@@ -152,7 +152,8 @@ class StatusBar {
   bool PanelExists(const PanelRef& which) const;
   int PanelIndex(const PanelRef& which) const;
   const std::wstring& PanelText(const PanelRef& which) const;
-  void PanelText(const PanelRef& which, const std::wstring& text);
+  // Draws the bar at once unless `draw` is false: the host then paints it when it next paints.
+  void PanelText(const PanelRef& which, const std::wstring& text, bool draw = true);
   bool PanelSpring(const PanelRef& which) const;
   void PanelSpring(const PanelRef& which, bool spring);
   bool PanelFitToContents(const PanelRef& which) const;

@@ -18,6 +18,10 @@ struct ReceivedDatagram {
   std::string bytes;
 };
 
+// Room for the answers to a send while its walk goes on: a thousand recipients' receipts, or a
+// busy subnet's answers to a broadcast, at a few hundred bytes each.
+inline constexpr int kAnswersBufferBytes = 1 << 20;
+
 class UdpEndpoint {
  public:
   enum class OpenResult { kOpen, kPortTaken, kFailed };
@@ -28,7 +32,8 @@ class UdpEndpoint {
   UdpEndpoint& operator=(const UdpEndpoint&) = delete;
 
   // Binds the port on every IPv4 address (and IPv6 where the system has it) with broadcasts
-  // allowed; port 0 takes any free port. `receiveBufferBytes` 0 keeps the system's buffer size.
+  // allowed; port 0 takes any free port. `receiveBufferBytes` 0 keeps the system's buffer size,
+  // which holds a few hundred datagrams: a socket that sends to many takes kAnswersBufferBytes.
   OpenResult Open(uint16_t port, int receiveBufferBytes = 0);
   bool IsOpen() const { return v4_ != INVALID_SOCKET; }
   uint16_t Port() const { return port_; }

@@ -42,7 +42,8 @@ bool NetworkReceiver::Start(uint16_t port, const std::vector<InterfaceAddress>& 
   }
   if (Running()) return true;
   auto endpoint = std::make_shared<UdpEndpoint>();
-  UdpEndpoint::OpenResult opened = endpoint->Open(port);
+  // The window's sends go out from this port, and their receipts come back to it.
+  UdpEndpoint::OpenResult opened = endpoint->Open(port, kAnswersBufferBytes);
   if (opened == UdpEndpoint::OpenResult::kOpen &&
       AddWaitSource(endpoint->Event(), [this] { OnArrived(); })) {
     endpoint_ = std::move(endpoint);

@@ -29,9 +29,6 @@ std::vector<std::unique_ptr<NetworkSend>>& WaitingSends() {
 
 // Datagrams read from the send's own socket before the window gets its turn again.
 constexpr int kBatch = 64;
-// The send's own socket holds the receipts that arrive while the walk signs its messages: a
-// thousand recipients', or a busy subnet's answers to a broadcast, at a few hundred bytes each.
-constexpr int kOwnSocketReceiveBytes = 1 << 20;
 
 // Receipts are only worth anything for a message sent, but a stranger who saw an id could send
 // any number: each source gets a bucket, far larger than any honest computer needs. This
@@ -70,7 +67,7 @@ NetworkSend::NetworkSend(std::shared_ptr<UdpEndpoint> endpoint, uint16_t port,
       neighbourhood_(std::move(trustedNetworks)) {
   if (endpoint_ == nullptr) {
     endpoint_ = std::make_shared<UdpEndpoint>();
-    ownEndpoint_ = endpoint_->Open(0, kOwnSocketReceiveBytes) == UdpEndpoint::OpenResult::kOpen;
+    ownEndpoint_ = endpoint_->Open(0, kAnswersBufferBytes) == UdpEndpoint::OpenResult::kOpen;
   }
   broadcasts_ = BroadcastDestinations(neighbourhood_.Interfaces());
   // Read from the start: receipts come back while the walk goes on, and a full socket drops them.

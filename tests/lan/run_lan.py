@@ -96,8 +96,9 @@ class OfficeTest:
 
     # ---- a person at a computer ---------------------------------------------------------------
 
-    def close_popups(self, at):
-        """Clicks OK on every received message and notice in front of the main window."""
+    def close_popups(self, at, strict=True):
+        """Clicks OK on every received message and notice in front of the main window; unless
+        `strict`, one that will not close is left."""
         pc = self.office[at]
         ok = {"ParvoxMessage": 101, "ParvoxMoreMessages": 100}
 
@@ -112,13 +113,17 @@ class OfficeTest:
                            lambda: all(w.hwnd != popup.hwnd for w in pc.probe.desktop().windows),
                            timeout=5)
             except Failure:
-                # Once in a while a click on a program that has just started is lost: again.
+                # Once in a while a click on a program that has just started is lost: again. Wine
+                # also leaves, now and then, a pop-up of a restarted program listed but not on
+                # the screen, where no click reaches it.
                 if clicks[popup.hwnd] >= 4:
-                    raise
+                    if strict:
+                        raise
+                    return
 
-    def clear_the_way(self, at):
+    def clear_the_way(self, at, strict=True):
         """Closes the pop-ups and the log, which comes up over the window after an error."""
-        self.close_popups(at)
+        self.close_popups(at, strict)
         pc = self.office[at]
         log = pc.log_window()
         if log is not None and log.visible:
@@ -584,7 +589,7 @@ class OfficeTest:
         """bob types in his own message box; alice's urgent message comes up over it without
         taking his keys; carol's message, once bob clicks it, covers it only until its next
         reminder; bob's Acknowledge gives alice her line."""
-        self.clear_the_way("PCB")
+        self.clear_the_way("PCB", strict=False)  # bob restarted Parvox a moment ago
         pcb = self.office["PCB"]
         box = pcb.main().child(control_id=MESSAGE)
         pcb.input.click(box.rect.centre)
