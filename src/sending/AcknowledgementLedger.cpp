@@ -132,13 +132,6 @@ std::vector<AcknowledgementLedger::SendState> AcknowledgementLedger::Sends() con
   return sends;
 }
 
-std::optional<AcknowledgementLedger::SendState> AcknowledgementLedger::Of(uint64_t send) const {
-  for (SendState& state : Sends()) {
-    if (state.send == send) return std::move(state);
-  }
-  return std::nullopt;
-}
-
 std::vector<AcknowledgementLedger::SendState> AcknowledgementLedger::TakeExpired(uint64_t now) {
   std::vector<SendState> expired;
   for (SendState& state : Sends()) {

@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -63,7 +62,6 @@ class AcknowledgementLedger {
   };
   // Every send awaited, oldest first.
   std::vector<SendState> Sends() const;
-  std::optional<SendState> Of(uint64_t send) const;
   // Takes out the sends whose expiry has passed.
   std::vector<SendState> TakeExpired(uint64_t now);
   // A send is open while its recipients are still being added: everyone it awaits so far may
